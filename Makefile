@@ -1,0 +1,30 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+EXAMPLE_DIR ?= /tmp/brisko-demo
+
+.PHONY: all setup setup-run configure build run test clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+setup-run:
+	@scripts/setup.sh --run
+
+configure: setup
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: setup-run build
+	@examples/make-demo.sh $(EXAMPLE_DIR)
+	$(BUILD)/brisko $(EXAMPLE_DIR)/demo.rmp
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

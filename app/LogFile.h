@@ -1,0 +1,18 @@
+#pragma once
+// The three log settings and the execution log file.
+#include <string>
+#include <vector>
+
+struct TLogSettings {
+  bool SaveLog = false;
+  std::string LogFile;   // the default log file name when empty in the settings file
+  int LogLinage = 256;
+};
+
+std::string SettingsFileName();     // "Quillmoor\Brisko\Brisko.ini" under the roaming folder
+std::string DefaultLogFileName();   // "Quillmoor\Brisko\Brisko.log" under the state folder
+TLogSettings LoadSettings();
+void SaveSettings(const TLogSettings& Settings);  // raises EBriskoError on failure
+
+// Appends Lines to the log file and keeps its newest Linage lines; raises EBriskoError.
+void SaveLogFile(const std::string& FileName, const std::vector<std::string>& Lines, int Linage);

@@ -1,0 +1,53 @@
+#pragma once
+// What the deletion worker needs of the window side. The worker calls these only
+// inside Synchronize, so an implementation runs them on the user-interface thread
+// while the worker waits; the Qt window does it with blocking queued calls, the
+// tests and benchmarks in memory.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/DeletionItem.h"
+
+// One due entry of a row. A folder item's entry is its full path (Path); a trash
+// item's entry keeps its parsing name (Path) and its in-folder name apart, since
+// file names may contain "=".
+struct TReservationEntry {
+  std::string Path;
+  std::string InFolderName;
+  bool operator==(const TReservationEntry&) const = default;
+};
+using TReservation = std::vector<TReservationEntry>;
+
+// Taskbar progress states.
+enum TProgressState : int { psNoProgress = 0, psIndeterminate = 1, psNormal = 2 };
+
+class TRemoveHost {
+public:
+  // A row of the pattern list; stays valid while a worker exists.
+  using TRow = const void*;
+
+  virtual ~TRemoveHost() = default;
+
+  // Rows in list order; nullptr when there is none.
+  virtual TRow FirstSelectedRow() = 0;
+  virtual TRow NextSelectedRow(TRow After) = 0;
+  virtual bool IsRowSelected(TRow Row) = 0;
+  virtual void UnselectRow(TRow Row) = 0;
+  virtual TItemTexts RowTexts(TRow Row) = 0;
+  virtual TReservation RowReservation(TRow Row) = 0;
+  virtual void SetRowReservation(TRow Row, TReservation Entries) = 0;
+
+  virtual void AppendLog(const std::string& Line) = 0;
+
+  // False when there is no taskbar progress object; the worker then skips progress.
+  virtual bool HasProgress() = 0;
+  virtual void SetProgressState(TProgressState State) = 0;
+  virtual void SetProgressValue(int64_t Completed, int64_t Total) = 0;
+
+  // Runs Step on the user-interface thread and returns when it has returned.
+  virtual void Synchronize(const std::function<void()>& Step) = 0;
+  // Runs Step on the user-interface thread later, without waiting (the worker's end event).
+  virtual void Post(std::function<void()> Step) = 0;
+};

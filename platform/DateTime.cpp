@@ -1,0 +1,84 @@
+#include "platform/DateTime.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(yoe + era * 400 + (month <= 2));
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+int64_t CurrentUtcOffsetSeconds() {
+  const time_t now = time(nullptr);
+  struct tm local {};
+  localtime_r(&now, &local);
+  return local.tm_gmtoff;
+}
+
+TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
+  return TDateTime{(Seconds + CurrentUtcOffsetSeconds()) * 1000 + FloorDiv(Nanoseconds, 1'000'000)};
+}
+
+TDateTime Now() {
+  struct timespec ts {};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return UtcToLocalDateTime(ts.tv_sec, ts.tv_nsec);
+}
+
+TDateTime IncDays(TDateTime Value, int64_t Days) { return TDateTime{Value.Ms + Days * MsPerDay}; }
+
+TDateFields DecodeDateTime(TDateTime Value) {
+  const int64_t days = FloorDiv(Value.Ms, MsPerDay);
+  int64_t rest = Value.Ms - days * MsPerDay;
+  TDateFields f;
+  CivilFromDays(days, f.Year, f.Month, f.Day);
+  f.Hour = static_cast<int>(rest / 3'600'000);
+  rest %= 3'600'000;
+  f.Minute = static_cast<int>(rest / 60'000);
+  rest %= 60'000;
+  f.Second = static_cast<int>(rest / 1000);
+  f.Millisecond = static_cast<int>(rest % 1000);
+  return f;
+}
+
+TDateTime EncodeDateTime(const TDateFields& f) {
+  // Normalise the month first so that DaysFromCivil sees 1..12.
+  const int64_t months = static_cast<int64_t>(f.Year) * 12 + (f.Month - 1);
+  const int64_t year = FloorDiv(months, 12);
+  const int64_t month = months - year * 12 + 1;
+  const int64_t days = DaysFromCivil(year, month, 1) + (f.Day - 1);
+  return TDateTime{days * MsPerDay + static_cast<int64_t>(f.Hour) * 3'600'000 +
+                   static_cast<int64_t>(f.Minute) * 60'000 + static_cast<int64_t>(f.Second) * 1000 +
+                   f.Millisecond};
+}
+
+std::string FormatResultTime(TDateTime Value) {
+  const TDateFields f = DecodeDateTime(Value);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour,
+                f.Minute, f.Second);
+  return text;
+}

@@ -1,0 +1,147 @@
+#include "platform/TextCodec.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+namespace {
+
+// Length of the valid UTF-8 sequence at Bytes[i], or 0 when it is not one.
+size_t Utf8SequenceAt(std::string_view s, size_t i, char32_t& cp) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(i);
+  if (c < 0x80) { cp = c; return 1; }
+  size_t len;
+  char32_t min;
+  if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
+  else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
+  else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Runs iconv over the whole input; an input byte it refuses becomes Replacement
+// and conversion goes on after it.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view Replacement) {
+  const bool fromUtf8 = std::string_view(from) == "UTF-8";
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+  std::string out;
+  out.reserve(in.size() * 3 / 2 + 8);
+  char* src = const_cast<char*>(in.data());
+  size_t left = in.size();
+  char buffer[4096];
+  while (left > 0) {
+    char* dst = buffer;
+    size_t room = sizeof buffer;
+    const size_t rc = iconv(cd, &src, &left, &dst, &room);
+    out.append(buffer, dst - buffer);
+    if (rc == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL (a truncated sequence at the end): skip the offending
+      // character (a whole UTF-8 sequence when the input is UTF-8), or one byte.
+      size_t skip = 1;
+      if (fromUtf8) {
+        char32_t cp;
+        const std::string_view rest(src, left);
+        skip = std::max<size_t>(1, Utf8SequenceAt(rest, 0, cp));
+      }
+      out.append(Replacement);
+      src += skip;
+      left -= skip;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  char* dst = buffer;
+  size_t room = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &dst, &room);
+  out.append(buffer, dst - buffer);
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) {
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = Utf8SequenceAt(s, i, cp);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = Utf8SequenceAt(s, i, cp);
+    if (n == 0) {
+      out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(s[i]));
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view t) {
+  std::string out;
+  out.reserve(t.size() * 3);
+  for (size_t i = 0; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (t[i + 1] - 0xDC00));
+      ++i;
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      out += static_cast<char>(c - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      AppendUtf8(out, 0xFFFD);
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::string Cp932ToUtf8(std::string_view Bytes) { return Convert("UTF-8", "CP932", Bytes, "\xEF\xBF\xBD"); }
+
+std::string Utf8ToCp932(std::string_view Text) {
+  return Convert("CP932", "UTF-8", Text, "?");
+}

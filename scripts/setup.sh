@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Brisko need.
+# Does nothing when everything is present; runs apt-get update only before an install.
+#   scripts/setup.sh          packages for building and testing
+#   scripts/setup.sh --run    also the fonts and icons the window needs on screen
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  libgtest-dev
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6svg6 qt6-qpa-plugins
+)
+if [ "${1:-}" = "--run" ]; then
+  # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
+  packages+=(fonts-ipafont-gothic adwaita-icon-theme)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

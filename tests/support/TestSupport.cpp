@@ -1,0 +1,47 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+TTempDir::TTempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/brisko-test-XXXXXX";
+  if (!mkdtemp(pattern.data())) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  FPath = pattern;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  // Tests make folders read-only; give the owner back its rights before removing.
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           FPath, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(FPath, ec);
+}
+
+void WriteFile(const std::string& Path, const std::string& Content) {
+  std::ofstream out(Path, std::ios::binary | std::ios::trunc);
+  out << Content;
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", Path.c_str());
+    std::abort();
+  }
+}
+
+std::string ReadFile(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}

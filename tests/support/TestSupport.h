@@ -1,0 +1,23 @@
+#pragma once
+// Helpers shared by the tests and the benchmarks.
+#include <string>
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::string& Path() const { return FPath; }
+  // Path joined with a relative name.
+  std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
+
+private:
+  std::string FPath;
+};
+
+// Writes Content to a file (created or truncated); aborts the test program on failure.
+void WriteFile(const std::string& Path, const std::string& Content);
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& Path);
