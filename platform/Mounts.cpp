@@ -178,8 +178,14 @@ std::string BlockDeviceFolder(const TMountEntry& Mount) {
   const std::string& sys = SysfsRoot();
   std::string folder = RealPathOrEmpty(sys + "/dev/block/" + std::to_string(major(Mount.Device)) + ":" +
                                        std::to_string(minor(Mount.Device)));
-  if (folder.empty() && StartsWith(Mount.Source, "/dev/"))
-    folder = RealPathOrEmpty(sys + "/class/block/" + BaseName(Mount.Source));
+  if (!folder.empty() || !StartsWith(Mount.Source, "/")) return folder;
+  // File systems on anonymous devices (btrfs, fuseblk) are found by their source,
+  // whose name may itself be a link ("/dev/mapper/x", "/dev/disk/by-uuid/...").
+  folder = RealPathOrEmpty(sys + "/class/block/" + BaseName(Mount.Source));
+  if (folder.empty()) {
+    const std::string device = RealPathOrEmpty(Mount.Source);
+    if (!device.empty()) folder = RealPathOrEmpty(sys + "/class/block/" + BaseName(device));
+  }
   return folder;
 }
 

@@ -534,7 +534,7 @@ TShortcutTarget ReadShortcutTarget(const std::string& FileName) {
   TShortcutTarget target;
   std::string linked;
   if (ReadSymbolicLinkTarget(FileName, linked)) {
-    target.Outcome = soResolved;
+    target.Outcome = linked.empty() ? soUnresolved : soResolved;
     target.Path = linked;
     return target;
   }

@@ -20,6 +20,7 @@ std::string FolderOf(const std::string& Path) {
 }
 
 bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
+  Target.clear();
   struct stat st;
   if (lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
   // st_size is the target's length for most file systems, 0 for some (procfs):
@@ -27,12 +28,12 @@ bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
   std::vector<char> buffer(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 256);
   while (true) {
     const ssize_t length = readlink(Path.c_str(), buffer.data(), buffer.size());
-    if (length < 0) return false;
+    if (length < 0) return true;
     if (static_cast<size_t>(length) < buffer.size()) {
       Target.assign(buffer.data(), static_cast<size_t>(length));
       break;
     }
-    if (buffer.size() >= 1 << 20) return false;
+    if (buffer.size() >= 1 << 20) return true;
     buffer.resize(buffer.size() * 2);
   }
   if (!Target.empty() && Target[0] != '/') {

@@ -9,6 +9,7 @@ bool IsShortcutFileName(const std::string& FileName);
 // True when Path is a symbolic link itself (not followed); Target is then what it
 // points to, made absolute against the link's folder: a relative target is joined to
 // the folder as the kernel would, without folding "..". Bytes are kept as they are.
+// Target is "" for a link that cannot be read (it vanished meanwhile).
 bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target);
 
 // Whether Path can name something on this system: an absolute path ("/..."). Paths

@@ -136,6 +136,19 @@ TEST_F(DriveClassTest, BlockDevicesByBusAndRemovableFlag) {
   EXPECT_EQ(GetDriveClass("/srv/data/x"), dcFixed);  // anonymous device: found by its source
 }
 
+TEST_F(DriveClassTest, AnonymousDeviceIsFoundThroughTheLinkItsSourceNames) {
+  // "/dev/disk/by-label/STICK" -> "../../sdb1", as udev lays it out.
+  const std::string dev = std::filesystem::canonical(Dir.Path()).string() + "/dev";
+  MakeDir(dev + "/disk/by-label");
+  WriteFile(dev + "/sdb1", "");
+  Link("../../sdb1", dev + "/disk/by-label/STICK");
+  WriteFile(Dir / "mountinfo", std::string(MountInfo) + "50 21 0:61 / /data/stick rw - fuseblk " + dev +
+                                   "/disk/by-label/STICK rw\n" + "51 21 0:62 / /data/other rw - fuseblk " +
+                                   dev + "/disk/by-label/NONE rw\n");
+  EXPECT_EQ(GetDriveClass("/data/stick/a"), dcRemovable);
+  EXPECT_EQ(GetDriveClass("/data/other/a"), dcFixed);
+}
+
 TEST_F(DriveClassTest, OpticalNetworkAndRamDisks) {
   EXPECT_EQ(GetDriveClass("/media/cdrom/setup.exe"), dcCdRom);  // iso9660
   EXPECT_EQ(GetDriveClass("/media/dvd/x"), dcCdRom);            // sr device, whatever the file system
