@@ -151,9 +151,20 @@ private:
   }
 };
 
-// Splits a path into its folder and last name, after dropping trailing slashes (a
-// trailing slash would make the kernel follow a link named by the last component).
-bool SplitPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error) {
+int RemoveForGood(const std::string& Path) {
+  std::string folder, name;
+  int error = 0;
+  if (!SplitEntryPath(Path, folder, name, error)) return error;
+  const int parentFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (parentFd < 0) return errno;
+  const int result = TTreeRemover(false).RemoveTop(parentFd, name.c_str());
+  close(parentFd);
+  return result;
+}
+
+}  // namespace
+
+bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error) {
   std::string trimmed = Path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   if (trimmed == "/") {
@@ -169,19 +180,6 @@ bool SplitPath(const std::string& Path, std::string& Folder, std::string& Name, 
   }
   return true;
 }
-
-int RemoveForGood(const std::string& Path) {
-  std::string folder, name;
-  int error = 0;
-  if (!SplitPath(Path, folder, name, error)) return error;
-  const int parentFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (parentFd < 0) return errno;
-  const int result = TTreeRemover(false).RemoveTop(parentFd, name.c_str());
-  close(parentFd);
-  return result;
-}
-
-}  // namespace
 
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {
   if (Name.empty()) return ENOENT;

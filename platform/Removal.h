@@ -28,6 +28,12 @@ constexpr unsigned FOF_TO_TRASH = FOF_FOR_GOOD | FOF_ALLOWUNDO;                 
 // (or a bind mount) is mounted is left alone and reported as EBUSY.
 int RemoveFile(const std::string& Path, unsigned Flags);
 
+// Splits Path into its folder ("." for a bare name) and last name, after dropping
+// trailing slashes (a trailing slash would make the kernel follow a link named by
+// the last component). False with Error EBUSY for the root folder and EINVAL for a
+// last name "." or "..".
+bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error);
+
 // Removes the entry Name of the folder ParentFd for good, as RemoveFile does. With
 // MakeOwnedFoldersWritable, folders owned by the caller that lack the owner's
 // read, write or search right get them first, so that they can be emptied (the

@@ -178,10 +178,14 @@ TEST(Removal, NeverDescendsIntoAnotherMount) {
   EXPECT_TRUE(Exists(dir / "due/bind"));
 }
 
-TEST(Removal, UndoFlagNeverDeletesForGood) {
-  TTempDir dir;
+TEST(Removal, UndoFlagMovesIntoTheTrashInsteadOfDeleting) {
+  TTempDir dir, data;
+  setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
   WriteFile(dir / "file", "1");
-  // No trash can take it yet: the entry stays and the code says so.
-  EXPECT_NE(RemoveFile(dir / "file", FOF_TO_TRASH), 0);
-  EXPECT_TRUE(Exists(dir / "file"));
+  const int code = RemoveFile(dir / "file", FOF_TO_TRASH);
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(Exists(dir / "file"));
+  EXPECT_EQ(ReadFile(data / "Trash/files/file"), "1");
+  EXPECT_EQ(RemoveFile("", FOF_TO_TRASH), ENOENT);
 }
