@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <unordered_map>
 
@@ -68,7 +69,10 @@ std::string AppDataFileName(const std::string& RelativeName) {
 namespace {
 
 constexpr size_t MaxValueUnits = 2047;           // UTF-16 code units, as the Windows buffer
-constexpr off_t MaxFileSize = off_t(512) << 20;  // far beyond any INI file; keeps memory in reach
+// Far beyond any pattern or settings file (10,000 items take 1.5 MB, 2.6 MB in UTF-16); a larger
+// file reads as one without sections and is never overwritten, so that a stray
+// huge file cannot take the memory of the machine.
+constexpr off_t MaxFileSize = off_t(8) << 20;
 const std::string_view Utf8Bom = "\xEF\xBB\xBF";
 const std::string_view Utf16LEBom = "\xFF\xFE";
 
@@ -99,6 +103,21 @@ std::string Fold(std::string_view Name) {
       if (c < 0xD800 || c > 0xDFFF) c = static_cast<char16_t>(towlower_l(c, locale));
   }
   return Utf16ToUtf8(wide);
+}
+
+// Name against a name already folded, without a copy for the usual ASCII names.
+bool SameName(std::string_view Name, std::string_view Folded) {
+  if (Name.size() == Folded.size()) {
+    size_t i = 0;
+    for (; i < Name.size(); ++i) {
+      char c = Name[i];
+      if (static_cast<unsigned char>(c) >= 0x80) break;
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (c != Folded[i]) return false;
+    }
+    if (i == Name.size()) return true;
+  }
+  return Fold(Name) == Folded;
 }
 
 // The value as the Windows profile functions hand it back.
@@ -211,28 +230,31 @@ std::string Utf16LEText(std::string_view Bytes) {
 struct TAppIniFile::TDocument {
   struct TLine {
     std::string Text;   // UTF-8
-    std::string Raw;    // the line's bytes as found, for encodings other than UTF-8
+    uint32_t RawStart = 0, RawLength = 0;  // the line's bytes as found, in RawBytes
+    uint32_t ValueStart = 0;               // just after the "=" of a key line
     bool Modified = false;
     bool IsKey = false;
-    size_t ValueStart = 0;  // just after the "=" of a key line
-    std::string FoldedKey;
+    std::string_view KeyName() const { return Trim(std::string_view(Text).substr(0, ValueStart - 1)); }
   };
   struct TSection {
     TLine Header;
-    std::string Name;
-    std::vector<TLine> Lines;
+    uint32_t NameStart = 0, NameLength = 0;  // in the header's text
     bool Erased = false;
+    std::vector<TLine> Lines;
+    std::string_view Name() const { return std::string_view(Header.Text).substr(NameStart, NameLength); }
   };
 
   TIniEncoding Encoding = TIniEncoding::Utf8;
   int LoadError = 0;  // a file that exists but cannot be read is never overwritten
   bool Dirty = false;
+  std::string RawBytes;  // the file as found, kept when its encoding is not UTF-8
   std::vector<TLine> Preamble;
-  std::vector<TSection> Sections;
-  std::unordered_map<std::string, std::vector<size_t>> Index;  // folded name -> live sections in file order
+  std::deque<TSection> Sections;
+  std::unordered_map<std::string, uint32_t> Index;  // folded name -> its first live section
 
   void Parse(std::string_view Bytes);
   void AddLine(std::string Text, std::string_view Raw);
+  std::string_view RawOf(const TLine& Line) const { return std::string_view(RawBytes).substr(Line.RawStart, Line.RawLength); }
   TSection* Find(std::string_view Section);
   TSection& FindOrAdd(std::string_view Section);
   static TLine* FindKey(TSection& Section, std::string_view Key);
@@ -256,6 +278,10 @@ void TAppIniFile::TDocument::Parse(std::string_view Bytes) {
   } else {
     Encoding = IsValidUtf8(Bytes) ? TIniEncoding::Utf8 : TIniEncoding::Cp932;
   }
+  if (Encoding == TIniEncoding::Utf16LE || Encoding == TIniEncoding::Cp932) {
+    RawBytes = Bytes;
+    Bytes = RawBytes;
+  }
   const std::vector<std::string_view> raw = SplitLines(Bytes, width);
   if (Encoding == TIniEncoding::Utf8 || Encoding == TIniEncoding::Utf8Bom) {
     for (std::string_view line : raw) AddLine(std::string(line), {});
@@ -274,16 +300,21 @@ void TAppIniFile::TDocument::Parse(std::string_view Bytes) {
 
 void TAppIniFile::TDocument::AddLine(std::string Text, std::string_view Raw) {
   TLine line;
-  line.Raw = Raw;
+  if (!Raw.empty()) {
+    line.RawStart = static_cast<uint32_t>(Raw.data() - RawBytes.data());
+    line.RawLength = static_cast<uint32_t>(Raw.size());
+  }
   const std::string_view body = Trim(Text);
   if (body.starts_with('[')) {
     const size_t close = body.find(']');
     if (close != std::string_view::npos) {
       TSection section;
-      section.Name = Trim(body.substr(1, close - 1));
+      const std::string_view name = Trim(body.substr(1, close - 1));
+      section.NameStart = static_cast<uint32_t>(name.data() - Text.data());
+      section.NameLength = static_cast<uint32_t>(name.size());
       line.Text = std::move(Text);
       section.Header = std::move(line);
-      Index[Fold(section.Name)].push_back(Sections.size());
+      Index.try_emplace(Fold(name), static_cast<uint32_t>(Sections.size()));
       Sections.push_back(std::move(section));
       return;
     }
@@ -292,8 +323,7 @@ void TAppIniFile::TDocument::AddLine(std::string Text, std::string_view Raw) {
     const size_t equals = Text.find('=');
     if (equals != std::string::npos) {
       line.IsKey = true;
-      line.ValueStart = equals + 1;
-      line.FoldedKey = Fold(Trim(std::string_view(Text).substr(0, equals)));
+      line.ValueStart = static_cast<uint32_t>(equals + 1);
     }
   }
   line.Text = std::move(Text);
@@ -302,17 +332,18 @@ void TAppIniFile::TDocument::AddLine(std::string Text, std::string_view Raw) {
 
 TAppIniFile::TDocument::TSection* TAppIniFile::TDocument::Find(std::string_view Section) {
   const auto it = Index.find(Fold(Section));
-  if (it == Index.end() || it->second.empty()) return nullptr;
-  return &Sections[it->second.front()];
+  return it == Index.end() ? nullptr : &Sections[it->second];
 }
 
 TAppIniFile::TDocument::TSection& TAppIniFile::TDocument::FindOrAdd(std::string_view Section) {
   if (TSection* found = Find(Section)) return *found;
   TSection section;
-  section.Name = OneLine(Section);
-  section.Header.Text = "[" + section.Name + "]";
+  const std::string name = OneLine(Trim(Section));
+  section.Header.Text = "[" + name + "]";
   section.Header.Modified = true;
-  Index[Fold(section.Name)].push_back(Sections.size());
+  section.NameStart = 1;
+  section.NameLength = static_cast<uint32_t>(name.size());
+  Index.try_emplace(Fold(name), static_cast<uint32_t>(Sections.size()));
   Sections.push_back(std::move(section));
   return Sections.back();
 }
@@ -320,16 +351,21 @@ TAppIniFile::TDocument::TSection& TAppIniFile::TDocument::FindOrAdd(std::string_
 TAppIniFile::TDocument::TLine* TAppIniFile::TDocument::FindKey(TSection& Section, std::string_view Key) {
   const std::string folded = Fold(Trim(Key));
   for (TLine& line : Section.Lines)
-    if (line.IsKey && line.FoldedKey == folded) return &line;
+    if (line.IsKey && SameName(line.KeyName(), folded)) return &line;
   return nullptr;
 }
 
 bool TAppIniFile::TDocument::Erase(std::string_view Section) {
-  const auto it = Index.find(Fold(Section));
-  if (it == Index.end() || it->second.empty()) return false;
-  for (size_t i : it->second) {
-    Sections[i].Erased = true;
-    Sections[i].Lines.clear();
+  const std::string folded = Fold(Section);
+  const auto it = Index.find(folded);
+  if (it == Index.end()) return false;
+  // Duplicates go too: a section is gone when no reading can find it any more.
+  for (size_t i = it->second; i < Sections.size(); ++i) {
+    TSection& section = Sections[i];
+    if (!section.Erased && SameName(section.Name(), folded)) {
+      section.Erased = true;
+      section.Lines = {};
+    }
   }
   Index.erase(it);
   return true;
@@ -362,13 +398,13 @@ bool TAppIniFile::TDocument::SerializeIn(TIniEncoding Target, bool UseRaw, std::
         Out += "\r\n";
         break;
       case TIniEncoding::Utf16LE:
-        Out += UseRaw && !line.Modified ? line.Raw : Utf16LEBytes(line.Text);
+        Out += UseRaw && !line.Modified ? std::string(RawOf(line)) : Utf16LEBytes(line.Text);
         Out.append("\r\0\n\0", 4);
         break;
       case TIniEncoding::Cp932:
         if (UseRaw && !line.Modified) {
           flushRun();
-          Out += line.Raw;
+          Out += RawOf(line);
           Out += "\r\n";
         } else {
           run += line.Text;
@@ -507,7 +543,7 @@ bool TAppIniFile::ReadBool(std::string_view Section, std::string_view Key, bool 
 std::vector<std::string> TAppIniFile::ReadSections() {
   std::vector<std::string> names;
   for (const TDocument::TSection& section : Document().Sections)
-    if (!section.Erased) names.push_back(section.Name);
+    if (!section.Erased) names.emplace_back(section.Name());
   return names;
 }
 
@@ -521,17 +557,16 @@ void TAppIniFile::WriteString(std::string_view Section, std::string_view Key, st
   TDocument::TSection& section = Document().FindOrAdd(Section);
   std::string value = OneLine(Value);
   if (TDocument::TLine* line = TDocument::FindKey(section, Key)) {
-    const std::string name(Trim(std::string_view(line->Text).substr(0, line->ValueStart - 1)));
+    const std::string name(line->KeyName());
     line->Text = name + "=" + value;
-    line->ValueStart = name.size() + 1;
+    line->ValueStart = static_cast<uint32_t>(name.size() + 1);
     line->Modified = true;
   } else {
     TDocument::TLine added;
     const std::string name = OneLine(Trim(Key));
     added.Text = name + "=" + value;
-    added.ValueStart = name.size() + 1;
+    added.ValueStart = static_cast<uint32_t>(name.size() + 1);
     added.IsKey = true;
-    added.FoldedKey = Fold(name);
     added.Modified = true;
     // Right after the section's last key, before the comments and blank lines that close it.
     auto lastKey = std::find_if(section.Lines.rbegin(), section.Lines.rend(),
