@@ -1,6 +1,5 @@
 #include "app/BRISK_Main.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,6 +16,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <cstdio>
@@ -310,13 +310,8 @@ void TMainForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
   if (!FRun || FIdleHandlerSet) return;
   FIdleHandlerSet = true;
-  // The event dispatcher is about to block exactly when the queue has run empty.
-  auto* dispatcher = QAbstractEventDispatcher::instance();
-  connect(
-      dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-      [this] { QMetaObject::invokeMethod(this, [this] { RunCommand(&TMainForm::ApplicationIdleAtOnce); },
-                                         Qt::QueuedConnection); },
-      Qt::SingleShotConnection);
+  // A zero timer fires once the queue of pending events has been worked off.
+  QTimer::singleShot(0, this, [this] { RunCommand(&TMainForm::ApplicationIdleAtOnce); });
 }
 
 void TMainForm::ApplicationIdleAtOnce() {
