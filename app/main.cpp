@@ -12,6 +12,12 @@
 #define BRISKO_VERSION "unknown"
 #endif
 
+namespace {
+void QuietMessages(QtMsgType Type, const QMessageLogContext&, const QString& Message) {
+  if (Type == QtCriticalMsg || Type == QtFatalMsg) std::fprintf(stderr, "brisko: %s\n", qPrintable(Message));
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   TCommandLine early = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (early.Help) {
@@ -34,6 +40,8 @@ int main(int argc, char** argv) {
     // A scheduled run: the same program, with a window nobody sees.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
+  // A scheduler mails whatever a job prints: only real errors go to standard error.
+  if (headless) qInstallMessageHandler(QuietMessages);
 
   TBriskoApplication app(argc, argv);
   QTranslator qtTexts;
