@@ -1,7 +1,8 @@
 // Speed and memory of a deletion run through the in-memory host, against find(1)
 // deleting the same entries of an identical folder.
 //
-//   bench_sweep [files] [memory-entries] [rounds]      (defaults 100000, 1000000, 3)
+//   bench_sweep [files] [memory-entries] [rounds] [kept-folder]
+//   (defaults 100000, 1000000, 3, none)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -61,12 +62,16 @@ TMemoryHost::TOutcome RunItem(TMemoryHost& Host, const std::string& Folder, bool
   return Host.RunWorker(TestRun);
 }
 
-void MeasureMemory(long Entries) {
+// Keep names Folder when given (a test removes nothing, so the folder can serve
+// again); otherwise a temporary folder is built and removed.
+void MeasureMemory(long Entries, const std::string& Keep) {
   TTempDir dir;
-  const std::string folder = dir / "million";
-  std::printf("building %ld due files...\n", Entries);
-  std::fflush(stdout);
-  Populate(folder, Entries, true);
+  const std::string folder = Keep.empty() ? dir / "million" : Keep;
+  if (Keep.empty() || access(folder.c_str(), F_OK) != 0) {
+    std::printf("building %ld due files...\n", Entries);
+    std::fflush(stdout);
+    Populate(folder, Entries, true);
+  }
   TMemoryHost host;
   host.KeepLog = false;  // the window's log is not the worker's memory
   const long before = MaxRssKiB();
@@ -144,6 +149,6 @@ int main(int argc, char** argv) {
   const long entries = argc > 2 ? std::atol(argv[2]) : 1000000;
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
   // Memory first: the peak of later phases would hide this one's.
-  if (entries > 0) MeasureMemory(entries);
+  if (entries > 0) MeasureMemory(entries, argc > 4 ? argv[4] : "");
   if (files > 0) MeasureSpeed(files, rounds);
 }

@@ -162,7 +162,9 @@ void TRemoveThread::ParseItem() {
 
 void TRemoveThread::StoreReservation() { FHost.SetRowReservation(FListItem, FDeletion.ToReservation()); }
 
-void TRemoveThread::LoadReservation() { FDeletion.Assign(FHost.RowReservation(FListItem)); }
+void TRemoveThread::LoadReservation() {
+  FHost.ReadRowReservation(FListItem, [this](const TReservation& Entries) { FDeletion.Assign(Entries); });
+}
 
 void TRemoveThread::ReportResult() {
   ++FCompleted;

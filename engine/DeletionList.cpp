@@ -1,20 +1,20 @@
 #include "engine/DeletionList.h"
 
+// A text is taken up to its first NUL, which no name of the file system holds.
 void TDeletionList::Add(std::string_view Path, std::string_view InFolderName) {
+  Path = Path.substr(0, Path.find('\0'));
+  InFolderName = InFolderName.substr(0, InFolderName.find('\0'));
   FStarts.push_back(FText.size());
   FText += Path;
-  FStarts.push_back(FText.size());
+  FText += '\0';
   FText += InFolderName;
+  FText += '\0';
 }
 
-std::string_view TDeletionList::Path(size_t Index) const {
-  const size_t slot = 2 * Index;
-  return std::string_view(FText).substr(FStarts[slot], FStarts[slot + 1] - FStarts[slot]);
-}
+std::string_view TDeletionList::Path(size_t Index) const { return FText.c_str() + FStarts[Index]; }
 
 std::string_view TDeletionList::InFolderName(size_t Index) const {
-  const size_t slot = 2 * Index + 1;
-  return std::string_view(FText).substr(FStarts[slot], End(slot) - FStarts[slot]);
+  return FText.c_str() + FStarts[Index] + Path(Index).size() + 1;
 }
 
 void TDeletionList::Clear() {
@@ -32,8 +32,8 @@ TReservation TDeletionList::ToReservation() const {
 void TDeletionList::Assign(const TReservation& Entries) {
   Clear();
   size_t length = 0;
-  for (const TReservationEntry& e : Entries) length += e.Path.size() + e.InFolderName.size();
+  for (const TReservationEntry& e : Entries) length += e.Path.size() + e.InFolderName.size() + 2;
   FText.reserve(length);
-  FStarts.reserve(2 * Entries.size());
+  FStarts.reserve(Entries.size());
   for (const TReservationEntry& e : Entries) Add(e.Path, e.InFolderName);
 }

@@ -11,7 +11,7 @@ class TDeletionList {
 public:
   // InFolderName is the trash entry's in-folder name; folder entries have none.
   void Add(std::string_view Path, std::string_view InFolderName = {});
-  size_t Count() const { return FStarts.size() / 2; }
+  size_t Count() const { return FStarts.size(); }
   std::string_view Path(size_t Index) const;
   std::string_view InFolderName(size_t Index) const;
   // Empties the list and gives its memory back.
@@ -21,8 +21,8 @@ public:
   void Assign(const TReservation& Entries);
 
 private:
-  size_t End(size_t Slot) const { return Slot + 1 < FStarts.size() ? FStarts[Slot + 1] : FText.size(); }
-
+  // Each entry is its path, a NUL, its in-folder name and a NUL: file names never
+  // hold a NUL, and one offset per entry keeps a million entries small.
   std::string FText;
-  std::vector<size_t> FStarts;  // per entry: start of its path, start of its in-folder name
+  std::vector<size_t> FStarts;
 };

@@ -38,6 +38,11 @@ public:
   virtual TItemTexts RowTexts(TRow Row) = 0;
   virtual TReservation RowReservation(TRow Row) = 0;
   virtual void SetRowReservation(TRow Row, TReservation Entries) = 0;
+  // Hands a row's reservation list to Reader. A host that holds the list itself can
+  // lend it instead of copying it: a list can hold a million entries.
+  virtual void ReadRowReservation(TRow Row, const std::function<void(const TReservation&)>& Reader) {
+    Reader(RowReservation(Row));
+  }
 
   virtual void AppendLog(const std::string& Line) = 0;
 

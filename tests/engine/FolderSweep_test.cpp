@@ -184,4 +184,11 @@ TEST(DeletionList, KeepsBothNamesOfEachEntry) {
   EXPECT_EQ(back.ToReservation(), entries);
   back.Clear();
   EXPECT_EQ(back.Count(), 0u);
+  // A NUL ends a text: it cannot shift the next text or entry.
+  back.Add(std::string_view("/a\0b", 4), std::string_view("n\0m", 3));
+  back.Add("/c", "d");
+  EXPECT_EQ(back.Path(0), "/a");
+  EXPECT_EQ(back.InFolderName(0), "n");
+  EXPECT_EQ(back.Path(1), "/c");
+  EXPECT_EQ(back.InFolderName(1), "d");
 }

@@ -145,6 +145,11 @@ TReservation TMemoryHost::RowReservation(TRow Row) {
   return RowOf(Row)->Reservation;
 }
 
+void TMemoryHost::ReadRowReservation(TRow Row, const std::function<void(const TReservation&)>& Reader) {
+  Called("RowReservation", Row);
+  Reader(RowOf(Row)->Reservation);
+}
+
 void TMemoryHost::SetRowReservation(TRow Row, TReservation Entries) {
   RowOf(Row)->Reservation = std::move(Entries);
   Called("SetRowReservation", Row);
