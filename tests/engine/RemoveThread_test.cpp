@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <regex>
 
 #include "engine/BRISK_Remove.h"
@@ -29,6 +31,20 @@ std::vector<std::string> Paths(const std::vector<std::string>& Lines) {
   return paths;
 }
 
+// The names of this process's threads.
+std::vector<std::string> ThreadNames() {
+  std::vector<std::string> names;
+  DIR* tasks = opendir("/proc/self/task");
+  while (const dirent* e = tasks ? readdir(tasks) : nullptr)
+    if (e->d_name[0] != '.') {
+      std::string name = ReadFile(std::string("/proc/self/task/") + e->d_name + "/comm");
+      if (!name.empty() && name.back() == '\n') name.pop_back();
+      names.push_back(name);
+    }
+  if (tasks) closedir(tasks);
+  return names;
+}
+
 }  // namespace
 
 TEST(RemoveThread, ResultLineForm) {
@@ -52,6 +68,16 @@ TEST(RemoveThread, NoSelectedRowWritesNothing) {
   EXPECT_EQ(outcome.ErrorMessage, "");
   EXPECT_FALSE(outcome.Terminated);
   EXPECT_EQ(host.OffThreadCalls, 0);
+}
+
+TEST(RemoveThread, TheWorkerThreadIsNamed) {
+  TMemoryHost host;
+  std::vector<std::string> names;
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+    if (Call == "SetProgressState" && host.States.back() == psNormal) names = ThreadNames();
+  };
+  host.RunWorker(true);
+  EXPECT_NE(std::find(names.begin(), names.end(), "RemoveThd"), names.end());
 }
 
 TEST(RemoveThread, TestReportsDueEntriesAndRemovesNothing) {
