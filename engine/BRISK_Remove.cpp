@@ -60,14 +60,13 @@ void TRemoveThread::Execute() {
   while (!StopRequested() && FListItem) {
     Synchronize(&TRemoveThread::ParseItem);
     if (!FLocation.empty()) {
-      FDeletion.Clear();
+      FDeletion.clear();
       if (FLocation == bitbucket)
         ScanBitbucket();
       else
         ScanFolder();
-      FTotal += static_cast<int64_t>(FDeletion.Count());
+      FTotal += static_cast<int64_t>(FDeletion.size());
       Synchronize(&TRemoveThread::StoreReservation);
-      FDeletion.Clear();
     }
     Synchronize(&TRemoveThread::NextItem);
   }
@@ -86,7 +85,8 @@ void TRemoveThread::Execute() {
         RemoveBitbucketFiles();
       else
         RemoveFolderFiles();
-      FDeletion.Clear();
+      // The row keeps its list after the run, as if it had only been read.
+      Synchronize(&TRemoveThread::StoreReservation);
       Synchronize(&TRemoveThread::UnselectItem);
     }
     Synchronize(&TRemoveThread::NextItem);
@@ -102,9 +102,9 @@ void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
 void TRemoveThread::ScanBitbucket() {}
 
 void TRemoveThread::RemoveFolderFiles() {
-  const size_t count = FDeletion.Count();
+  const size_t count = FDeletion.size();
   for (size_t i = 0; i < count; ++i) {
-    const std::string path(FDeletion.Path(i));
+    const std::string& path = FDeletion[i].Path;
     int code = 0;
     if (!FTestRun) code = RemoveFile(path, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
     FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, path);
@@ -160,11 +160,14 @@ void TRemoveThread::ParseItem() {
   settings = ParseRunSettings(FHost.RowTexts(FListItem), Now());
 }
 
-void TRemoveThread::StoreReservation() { FHost.SetRowReservation(FListItem, FDeletion.ToReservation()); }
-
-void TRemoveThread::LoadReservation() {
-  FHost.ReadRowReservation(FListItem, [this](const TReservation& Entries) { FDeletion.Assign(Entries); });
+// The list changes hands rather than being copied: the worker does not look at it
+// again until it has replaced it.
+void TRemoveThread::StoreReservation() {
+  FHost.SetRowReservation(FListItem, std::move(FDeletion));
+  FDeletion = TReservation();
 }
+
+void TRemoveThread::LoadReservation() { FDeletion = FHost.TakeRowReservation(FListItem); }
 
 void TRemoveThread::ReportResult() {
   ++FCompleted;

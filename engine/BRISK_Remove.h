@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "engine/DeletionItem.h"
-#include "engine/DeletionList.h"
 #include "engine/RemoveHost.h"
 
 // Runs on a thread of its own. Everything it reads from or writes to the window goes
@@ -72,7 +71,7 @@ private:
   int64_t FTotal = 0;              // entries found by the collect pass
   int64_t FCompleted = 0;          // result lines reported
   TRemoveHost::TRow FListItem = nullptr;
-  TDeletionList FDeletion;         // the current row's due entries
+  TReservation FDeletion;          // the current row's due entries
   std::string FResultMsg;          // the line being handed to the window
   std::string FErrorMessage;
   std::stop_token FStop;           // the worker's own copy, read on its thread only

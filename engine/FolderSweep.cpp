@@ -87,7 +87,7 @@ private:
 
 class TFolderSweep {
 public:
-  TFolderSweep(const TRunSettings& Settings, TDeletionList& List)
+  TFolderSweep(const TRunSettings& Settings, TReservation& List)
       : FSettings(Settings),
         FList(List),
         FFilter(Settings.FIncludes, Settings.FExcludes.empty() ? std::string(".;..") : ".;..;" + Settings.FExcludes),
@@ -105,7 +105,7 @@ public:
       const dirent* e = readdir(dir.get());
       if (!e) break;
       TEntry entry(fd, *e);
-      if (IsDue(entry)) FList.Add(JoinPath(FSettings.FLocation, entry.Name()));
+      if (IsDue(entry)) FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}});
     }
   }
 
@@ -160,7 +160,7 @@ private:
   }
 
   const TRunSettings& FSettings;
-  TDeletionList& FList;
+  TReservation& FList;
   const TMaskFilter FFilter;
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
@@ -177,6 +177,6 @@ std::string JoinPath(const std::string& Folder, std::string_view Name) {
   return path;
 }
 
-void SweepFolder(const TRunSettings& Settings, TDeletionList& List, const std::stop_token& Stop) {
+void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop) {
   TFolderSweep(Settings, List).Run(Stop);
 }

@@ -15,11 +15,11 @@ std::vector<std::string> Due(const std::string& Folder, const std::string& Inclu
                              const std::string& Attrib = "", const std::string& Options = "",
                              const std::string& Excludes = "") {
   const TRunSettings settings = ParseRunSettings({Folder, Includes, Excludes, Lapsed, Attrib, Options}, Now());
-  TDeletionList list;
+  TReservation list;
   SweepFolder(settings, list, std::stop_token());
   std::vector<std::string> names;
-  for (size_t i = 0; i < list.Count(); ++i) {
-    const std::string_view path = list.Path(i);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string& path = list[i].Path;
     EXPECT_EQ(path.substr(0, Folder.size() + 1), Folder + "/");
     names.emplace_back(path.substr(Folder.size() + 1));
   }
@@ -63,10 +63,10 @@ TEST(FolderSweep, AnEntryExactlyAtTheCutoffIsDue) {
   const struct timespec after[2] = {{cutoffUtc + 1, 0}, {cutoffUtc + 1, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, (dir / "at").c_str(), at, 0), 0);
   ASSERT_EQ(utimensat(AT_FDCWD, (dir / "after").c_str(), after, 0), 0);
-  TDeletionList list;
+  TReservation list;
   SweepFolder(settings, list, std::stop_token());
-  ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.Path(0), dir / "at");
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].Path, dir / "at");
 }
 
 TEST(FolderSweep, ListingRule) {
@@ -143,10 +143,10 @@ TEST(FolderSweep, NamesAreKeptAsBytes) {
   EXPECT_EQ(Due(dir.Path(), "bad??.tmp", "M+0"), (TNames{"bad\xc3\xbf\xc3\xbe.tmp", odd}));
   // A folder text ending in "/" gets no second one.
   const TRunSettings settings = ParseRunSettings({dir.Path() + "/", odd, "", "X+0", "", ""}, Now());
-  TDeletionList list;
+  TReservation list;
   SweepFolder(settings, list, std::stop_token());
-  ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.Path(0), dir / odd);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].Path, dir / odd);
 }
 
 TEST(FolderSweep, StopsBeforeTheNextEntry) {
@@ -154,9 +154,9 @@ TEST(FolderSweep, StopsBeforeTheNextEntry) {
   for (int i = 0; i < 20; ++i) MakeFile(dir / ("f" + std::to_string(i)), 10);
   std::stop_source stop;
   stop.request_stop();
-  TDeletionList list;
+  TReservation list;
   SweepFolder(ParseRunSettings({dir.Path(), "*", "", "X+0", "", ""}, Now()), list, stop.get_token());
-  EXPECT_EQ(list.Count(), 0u);
+  EXPECT_EQ(list.size(), 0u);
 }
 
 TEST(FolderSweep, MalformedMasksRaiseOnlyWhenReached) {
@@ -166,29 +166,4 @@ TEST(FolderSweep, MalformedMasksRaiseOnlyWhenReached) {
   EXPECT_NO_THROW(Due(dir.Path(), "*.tmp;[", "X+0"));
   EXPECT_NO_THROW(Due(dir.Path(), "*.txt", "X+0", "", "", "["));
   EXPECT_THROW(Due(dir.Path(), "*.tmp", "X+0", "", "", "["), EBriskoError);
-}
-
-TEST(DeletionList, KeepsBothNamesOfEachEntry) {
-  TDeletionList list;
-  list.Add("/a/b");
-  list.Add("/trash/files/x=y", "x=y");
-  list.Add("", "");
-  ASSERT_EQ(list.Count(), 3u);
-  EXPECT_EQ(list.Path(1), "/trash/files/x=y");
-  EXPECT_EQ(list.InFolderName(1), "x=y");
-  EXPECT_EQ(list.InFolderName(0), "");
-  const TReservation entries = list.ToReservation();
-  EXPECT_EQ(entries[1], (TReservationEntry{"/trash/files/x=y", "x=y"}));
-  TDeletionList back;
-  back.Assign(entries);
-  EXPECT_EQ(back.ToReservation(), entries);
-  back.Clear();
-  EXPECT_EQ(back.Count(), 0u);
-  // A NUL ends a text: it cannot shift the next text or entry.
-  back.Add(std::string_view("/a\0b", 4), std::string_view("n\0m", 3));
-  back.Add("/c", "d");
-  EXPECT_EQ(back.Path(0), "/a");
-  EXPECT_EQ(back.InFolderName(0), "n");
-  EXPECT_EQ(back.Path(1), "/c");
-  EXPECT_EQ(back.InFolderName(1), "d");
 }

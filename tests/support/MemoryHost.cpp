@@ -145,9 +145,9 @@ TReservation TMemoryHost::RowReservation(TRow Row) {
   return RowOf(Row)->Reservation;
 }
 
-void TMemoryHost::ReadRowReservation(TRow Row, const std::function<void(const TReservation&)>& Reader) {
-  Called("RowReservation", Row);
-  Reader(RowOf(Row)->Reservation);
+TReservation TMemoryHost::TakeRowReservation(TRow Row) {
+  Called("TakeRowReservation", Row);
+  return std::exchange(RowOf(Row)->Reservation, TReservation());
 }
 
 void TMemoryHost::SetRowReservation(TRow Row, TReservation Entries) {

@@ -69,7 +69,7 @@ public:
   TItemTexts RowTexts(TRow Row) override;
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
-  void ReadRowReservation(TRow Row, const std::function<void(const TReservation&)>& Reader) override;
+  TReservation TakeRowReservation(TRow Row) override;
   void AppendLog(const std::string& Line) override;
   bool HasProgress() override;
   void SetProgressState(TProgressState State) override;
