@@ -15,7 +15,6 @@
 namespace {
 
 constexpr uint32_t ListingBits = faHidden | faSysFile | faDirectory;
-constexpr unsigned StatxFields = STATX_TYPE | STATX_MODE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 struct TDirCloser {
   void operator()(DIR* Dir) const { closedir(Dir); }
@@ -55,7 +54,9 @@ TFolderState FolderState(int DirFd, const char* Name) {
 // One listed entry, examined (statx on the entry itself) at most once and only when asked.
 class TEntry {
 public:
-  TEntry(int DirFd, const dirent& Entry) : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type) {}
+  // TimeFields: the statx time fields the age test needs.
+  TEntry(int DirFd, const dirent& Entry, unsigned TimeFields)
+      : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type), FTimeFields(TimeFields) {}
   int DirFd() const { return FDirFd; }
   const char* Name() const { return FName; }
   bool TypeKnown() const { return FType != DT_UNKNOWN; }
@@ -64,7 +65,8 @@ public:
   // False when the entry cannot be examined (it vanished since the listing).
   bool Examine() {
     if (FExamined) return true;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, StatxFields, &FStat) != 0) return false;
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | FTimeFields, &FStat) != 0)
+      return false;
     FExamined = true;
     if (FStat.stx_mask & STATX_TYPE) FType = IFTODT(FStat.stx_mode);
     return true;
@@ -81,6 +83,7 @@ private:
   int FDirFd;
   const char* FName;
   unsigned char FType;
+  unsigned FTimeFields;
   bool FExamined = false;
   struct statx FStat {};
 };
@@ -91,7 +94,11 @@ public:
       : FSettings(Settings),
         FList(List),
         FFilter(Settings.FIncludes, Settings.FExcludes.empty() ? std::string(".;..") : ".;..;" + Settings.FExcludes),
-        FSearchAttr(static_cast<uint32_t>(Settings.FAttrib) | (Settings.HasOption('T') ? uint32_t{faDirectory} : 0u)) {}
+        FSearchAttr(static_cast<uint32_t>(Settings.FAttrib) | (Settings.HasOption('T') ? uint32_t{faDirectory} : 0u)),
+        FTimeFields(Settings.FBaseDate == u'A'   ? STATX_ATIME
+                    : Settings.FBaseDate == u'C' ? STATX_BTIME | STATX_CTIME
+                    : Settings.FBaseDate == u'M' ? STATX_MTIME
+                                                 : 0) {}
 
   void Run(const std::stop_token& Stop) {
     const int fd = open(FSettings.FLocation.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -104,7 +111,7 @@ public:
     while (!Stop.stop_requested()) {
       const dirent* e = readdir(dir.get());
       if (!e) break;
-      TEntry entry(fd, *e);
+      TEntry entry(fd, *e, FTimeFields);
       if (IsDue(entry)) FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}});
     }
   }
@@ -164,6 +171,7 @@ private:
   const TMaskFilter FFilter;
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
+  const unsigned FTimeFields;
 };
 
 }  // namespace
