@@ -283,8 +283,13 @@ void TEditDialogTest::EditItemModal() {
     Dialog.IncludeEdt->setText("changed");
     Dialog.CancelButton->click();
   });
-  QVERIFY(!Dialog.EditItem(nullptr, Texts));
+  auto* Window = new QWidget;
+  QVERIFY(!Dialog.EditItem(Window, Texts));
   QCOMPARE(Texts[itMask], std::string("*.log"));
+  // The window it was shown over does not take it along when it goes.
+  delete Window;
+  QCOMPARE(Dialog.parentWidget(), nullptr);
+  QVERIFY(Dialog.isWindow());
 }
 
 QTEST_MAIN(TEditDialogTest)
