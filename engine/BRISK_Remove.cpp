@@ -1,15 +1,184 @@
 #include "engine/BRISK_Remove.h"
 
-// Placeholder until the worker lands: ends at once without touching any row.
-TRemoveThread* TRemoveThread::Create(TRemoveHost& Host, bool TestRun) {
-  auto* thread = new TRemoveThread(Host, TestRun);
-  Host.Post([thread] {
-    if (thread->OnTerminate) thread->OnTerminate(*thread);
-    if (thread->FreeOnTerminate) delete thread;
-  });
-  return thread;
+#include <pthread.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <exception>
+
+#include "engine/FolderSweep.h"
+#include "platform/Removal.h"
+#include "shell/ShellTypes.h"
+
+TRemoveThread* TRemoveThread::Create(TRemoveHost& Host, bool TestRun) { return new TRemoveThread(Host, TestRun); }
+
+TRemoveThread::TRemoveThread(TRemoveHost& Host, bool TestRun) : FHost(Host), FTestRun(TestRun), FThread(Start()) {}
+
+// Clears the run settings, then starts the thread: the worker must find every other
+// field in place.
+std::jthread TRemoveThread::Start() {
+  ParseItem();
+  return std::jthread([this](std::stop_token Stop) { Run(std::move(Stop)); });
 }
-TRemoveThread::TRemoveThread(TRemoveHost& Host, bool TestRun) : FHost(Host), FTestRun(TestRun) {}
+
 TRemoveThread::~TRemoveThread() = default;
-void TRemoveThread::Terminate() {}
-bool TRemoveThread::Terminated() const { return false; }
+
+void TRemoveThread::Terminate() { FThread.request_stop(); }
+
+bool TRemoveThread::Terminated() const { return FThread.get_stop_token().stop_requested(); }
+
+void TRemoveThread::Run(std::stop_token Stop) {
+  FStop = std::move(Stop);
+  try {
+    Execute();
+  } catch (const std::exception& e) {
+    FErrorMessage = e.what();
+  } catch (...) {
+    FErrorMessage = "不明なエラーで処理を中断しました";
+  }
+  if (!FErrorMessage.empty()) {
+    // The run ended early; the taskbar should not go on showing progress.
+    FFlags = psNoProgress;
+    try {
+      Synchronize(&TRemoveThread::UpdateState);
+    } catch (...) {
+    }
+  }
+  // The last act of the worker: after this the end event may delete it at any moment.
+  FHost.Post([this] {
+    if (OnTerminate) OnTerminate(*this);
+    if (FreeOnTerminate) delete this;
+  });
+}
+
+void TRemoveThread::Execute() {
+  pthread_setname_np(pthread_self(), "RemoveThd");
+  const std::string bitbucket = GetSpecialFolderName(CSIDL_BITBUCKET);
+
+  FFlags = psIndeterminate;
+  Synchronize(&TRemoveThread::FirstItem);
+  while (!StopRequested() && FListItem) {
+    Synchronize(&TRemoveThread::ParseItem);
+    if (!FLocation.empty()) {
+      FDeletion.clear();
+      if (FLocation == bitbucket)
+        ScanBitbucket();
+      else
+        ScanFolder();
+      FTotal += static_cast<int64_t>(FDeletion.size());
+      Synchronize(&TRemoveThread::StoreReservation);
+    }
+    Synchronize(&TRemoveThread::NextItem);
+  }
+
+  if (!StopRequested()) {
+    FFlags = psNormal;
+    Synchronize(&TRemoveThread::FirstItem);
+  }
+  // The stop request is not polled while a row's entries are removed: a row is
+  // always removed and reported whole.
+  while (!StopRequested() && FListItem) {
+    Synchronize(&TRemoveThread::ParseItem);
+    if (!FLocation.empty()) {
+      Synchronize(&TRemoveThread::LoadReservation);
+      if (FLocation == bitbucket)
+        RemoveBitbucketFiles();
+      else
+        RemoveFolderFiles();
+      // The row keeps its list after the run, as if it had only been read.
+      Synchronize(&TRemoveThread::StoreReservation);
+      Synchronize(&TRemoveThread::UnselectItem);
+    }
+    Synchronize(&TRemoveThread::NextItem);
+  }
+
+  FFlags = psNoProgress;
+  Synchronize(&TRemoveThread::UpdateState);
+}
+
+void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
+
+// The trash sweep lands with the trash; until then a trash item finds nothing.
+void TRemoveThread::ScanBitbucket() {}
+
+void TRemoveThread::RemoveFolderFiles() {
+  const size_t count = FDeletion.size();
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& path = FDeletion[i].Path;
+    int code = 0;
+    if (!FTestRun) code = RemoveFile(path, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
+    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, path);
+    Synchronize(&TRemoveThread::ReportResult);
+  }
+}
+
+// The trash's own remove step lands with the trash; until then it removes nothing.
+void TRemoveThread::RemoveBitbucketFiles() {}
+
+int TRemoveThread::RemoveFile(const std::string& Path, unsigned Flags) { return ::RemoveFile(Path, Flags); }
+
+std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%.4" PRIX32, static_cast<uint32_t>(Code));
+  std::string line = FormatResultTime(Time);
+  line.reserve(line.size() + Mark.size() + Entry.size() + 16);
+  line += ' ';
+  line += Mark;
+  line += ' ';
+  line += code;
+  line += ' ';
+  line += Entry;
+  return line;
+}
+
+void TRemoveThread::Synchronize(void (TRemoveThread::*Step)()) {
+  std::exception_ptr error;
+  FHost.Synchronize([&] {
+    try {
+      (this->*Step)();
+    } catch (...) {
+      error = std::current_exception();
+    }
+  });
+  if (error) std::rethrow_exception(error);
+}
+
+void TRemoveThread::FirstItem() {
+  if (FHost.HasProgress()) FHost.SetProgressState(static_cast<TProgressState>(FFlags));
+  FListItem = FHost.FirstSelectedRow();
+}
+
+void TRemoveThread::NextItem() { FListItem = FHost.NextSelectedRow(FListItem); }
+
+// The cutoff is taken anew at each parse, from the moment of parsing.
+void TRemoveThread::ParseItem() {
+  TRunSettings& settings = *this;
+  if (!FListItem || !FHost.IsRowSelected(FListItem)) {
+    settings = TRunSettings();
+    return;
+  }
+  settings = ParseRunSettings(FHost.RowTexts(FListItem), Now());
+}
+
+// The list changes hands rather than being copied: the worker does not look at it
+// again until it has replaced it.
+void TRemoveThread::StoreReservation() {
+  FHost.SetRowReservation(FListItem, std::move(FDeletion));
+  FDeletion = TReservation();
+}
+
+void TRemoveThread::LoadReservation() { FDeletion = FHost.TakeRowReservation(FListItem); }
+
+void TRemoveThread::ReportResult() {
+  ++FCompleted;
+  if (FHost.HasProgress()) FHost.SetProgressValue(FCompleted, FTotal);
+  FHost.AppendLog(FResultMsg);
+}
+
+void TRemoveThread::UnselectItem() {
+  if (FListItem) FHost.UnselectRow(FListItem);
+}
+
+void TRemoveThread::UpdateState() {
+  if (FHost.HasProgress()) FHost.SetProgressState(static_cast<TProgressState>(FFlags));
+}

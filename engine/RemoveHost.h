@@ -38,6 +38,10 @@ public:
   virtual TItemTexts RowTexts(TRow Row) = 0;
   virtual TReservation RowReservation(TRow Row) = 0;
   virtual void SetRowReservation(TRow Row, TReservation Entries) = 0;
+  // The remove pass's working copy of a row's reservation list; the worker gives it
+  // back with SetRowReservation once the row is done. A host that holds the list
+  // itself may hand it over instead of copying it: a list can hold a million entries.
+  virtual TReservation TakeRowReservation(TRow Row) { return RowReservation(Row); }
 
   virtual void AppendLog(const std::string& Line) = 0;
 

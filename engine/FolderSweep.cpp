@@ -1,0 +1,182 @@
+#include "engine/FolderSweep.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "platform/TextCodec.h"
+#include "shell/FileUtils.h"
+#include "shell/ShellLink.h"
+
+namespace {
+
+constexpr uint32_t ListingBits = faHidden | faSysFile | faDirectory;
+constexpr unsigned StatxFields = STATX_TYPE | STATX_MODE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+
+struct TDirCloser {
+  void operator()(DIR* Dir) const { closedir(Dir); }
+};
+using TDirHandle = std::unique_ptr<DIR, TDirCloser>;
+
+bool IsDotOrDotDot(const char* Name) { return Name[0] == '.' && (Name[1] == 0 || (Name[1] == '.' && Name[2] == 0)); }
+
+// The attribute bits that decide the listing, from the entry's type and name.
+uint32_t ListingAttributes(unsigned char Type, const char* Name) {
+  uint32_t attr = 0;
+  if (Type == DT_DIR) attr |= faDirectory;
+  if (Type == DT_REG) attr |= faArchive;
+  if (Type != DT_DIR && Type != DT_REG && Type != DT_LNK) attr |= faSysFile;
+  if (Name[0] == '.' && !IsDotOrDotDot(Name)) attr |= faHidden;
+  return attr;
+}
+
+enum TFolderState { fsEmpty, fsNotEmpty, fsUnknown };
+
+// Whether the folder Name inside DirFd holds anything besides "." and "..". A link
+// is never followed; a folder that vanished or cannot be read is unknown.
+TFolderState FolderState(int DirFd, const char* Name) {
+  const int fd = openat(DirFd, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return fsUnknown;
+  const TDirHandle dir(fdopendir(fd));
+  if (!dir) {
+    close(fd);
+    return fsUnknown;
+  }
+  errno = 0;
+  while (const dirent* e = readdir(dir.get()))
+    if (!IsDotOrDotDot(e->d_name)) return fsNotEmpty;
+  return errno == 0 ? fsEmpty : fsUnknown;
+}
+
+// One listed entry, examined (statx on the entry itself) at most once and only when asked.
+class TEntry {
+public:
+  TEntry(int DirFd, const dirent& Entry) : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type) {}
+  int DirFd() const { return FDirFd; }
+  const char* Name() const { return FName; }
+  bool TypeKnown() const { return FType != DT_UNKNOWN; }
+  unsigned char Type() const { return FType; }
+
+  // False when the entry cannot be examined (it vanished since the listing).
+  bool Examine() {
+    if (FExamined) return true;
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, StatxFields, &FStat) != 0) return false;
+    FExamined = true;
+    if (FStat.stx_mask & STATX_TYPE) FType = IFTODT(FStat.stx_mode);
+    return true;
+  }
+  // The creation time where the file system records one, else the change time:
+  // never earlier than creation, so an entry never becomes due too early.
+  const statx_timestamp& CreationTime() const {
+    return (FStat.stx_mask & STATX_BTIME) ? FStat.stx_btime : FStat.stx_ctime;
+  }
+  const statx_timestamp& AccessTime() const { return FStat.stx_atime; }
+  const statx_timestamp& WriteTime() const { return FStat.stx_mtime; }
+
+private:
+  int FDirFd;
+  const char* FName;
+  unsigned char FType;
+  bool FExamined = false;
+  struct statx FStat {};
+};
+
+class TFolderSweep {
+public:
+  TFolderSweep(const TRunSettings& Settings, TReservation& List)
+      : FSettings(Settings),
+        FList(List),
+        FFilter(Settings.FIncludes, Settings.FExcludes.empty() ? std::string(".;..") : ".;..;" + Settings.FExcludes),
+        FSearchAttr(static_cast<uint32_t>(Settings.FAttrib) | (Settings.HasOption('T') ? uint32_t{faDirectory} : 0u)) {}
+
+  void Run(const std::stop_token& Stop) {
+    const int fd = open(FSettings.FLocation.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    const TDirHandle dir(fdopendir(fd));
+    if (!dir) {
+      close(fd);
+      return;
+    }
+    while (!Stop.stop_requested()) {
+      const dirent* e = readdir(dir.get());
+      if (!e) break;
+      TEntry entry(fd, *e);
+      if (IsDue(entry)) FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}});
+    }
+  }
+
+private:
+  bool Listed(const TEntry& Entry) const {
+    return (ListingAttributes(Entry.Type(), Entry.Name()) & ListingBits & ~FSearchAttr) == 0;
+  }
+
+  bool IsDue(TEntry& Entry) {
+    // The listing rule needs the entry's type; a file system that does not give it
+    // in the listing makes us examine the entry, but only once its name has passed.
+    if (Entry.TypeKnown() && !Listed(Entry)) return false;
+    const std::u16string name = Utf8ToUtf16Lossy(Entry.Name());
+    if (!FFilter.Matches(name)) return false;
+    if (!Entry.TypeKnown() && (!Entry.Examine() || !Listed(Entry))) return false;
+
+    TDateTime date = FSettings.FLapsedTime;
+    switch (FSettings.FBaseDate) {
+      case u'A':
+      case u'C':
+      case u'M':
+        if (!Entry.Examine()) return false;
+        date = FileTimeToLocalDateTime(FSettings.FBaseDate == u'A'   ? Entry.AccessTime()
+                                       : FSettings.FBaseDate == u'C' ? Entry.CreationTime()
+                                                                     : Entry.WriteTime());
+        break;
+      default:
+        break;
+    }
+    if (FSettings.HasOption('O') && Entry.Type() == DT_DIR) {
+      switch (FolderState(Entry.DirFd(), Entry.Name())) {
+        case fsEmpty:
+          break;
+        case fsNotEmpty:
+          date = Now();
+          break;
+        case fsUnknown:
+          return false;
+      }
+    }
+    if (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)) ApplyShortcutRule(Entry, date);
+    return FSettings.FLapsedTime >= date;
+  }
+
+  // A dead shortcut is due at once with "I"; with "U" too, not when its target lies
+  // on a removable medium or a CD-ROM, which may simply not be inserted.
+  void ApplyShortcutRule(const TEntry& Entry, TDateTime& Date) const {
+    const TShortcutTarget target = ReadShortcutTarget(JoinPath(FSettings.FLocation, Entry.Name()));
+    if (TargetExists(target) || !FSettings.HasOption('I')) return;
+    const TDriveClass drive = GetTargetDriveClass(target);
+    if ((drive != dcRemovable && drive != dcCdRom) || !FSettings.HasOption('U')) Date = FSettings.FLapsedTime;
+  }
+
+  const TRunSettings& FSettings;
+  TReservation& FList;
+  const TMaskFilter FFilter;
+  const TMask FShortcutMask{"*.lnk"};
+  const uint32_t FSearchAttr;
+};
+
+}  // namespace
+
+std::string JoinPath(const std::string& Folder, std::string_view Name) {
+  std::string path;
+  path.reserve(Folder.size() + 1 + Name.size());
+  path = Folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += Name;
+  return path;
+}
+
+void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop) {
+  TFolderSweep(Settings, List).Run(Stop);
+}

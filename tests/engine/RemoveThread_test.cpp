@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <regex>
+
+#include "engine/BRISK_Remove.h"
+#include "support/MemoryHost.h"
+#include "SweepHelpers.h"
+
+namespace {
+
+// A folder with three due "*.tmp" files, one fresh "*.tmp" and one due "*.txt".
+struct TDueFolder {
+  explicit TDueFolder(const std::string& Path) : Path(Path) {
+    MakeFolder(Path);
+    for (const char* name : {"a.tmp", "b.tmp", "c.tmp"}) MakeFile(Path + "/" + name, 10);
+    MakeFile(Path + "/fresh.tmp", 1);
+    MakeFile(Path + "/d.txt", 10);
+  }
+  TItemTexts Item(const std::string& Options = "") const { return {Path, "*.tmp", "", "M+7", "", Options}; }
+  std::string Path;
+};
+
+std::string PathOf(const std::string& Line) { return Line.substr(Line.find(' ', 23) + 1); }
+
+std::vector<std::string> Paths(const std::vector<std::string>& Lines) {
+  std::vector<std::string> paths;
+  for (const std::string& line : Lines) paths.push_back(PathOf(line));
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// The names of this process's threads.
+std::vector<std::string> ThreadNames() {
+  std::vector<std::string> names;
+  DIR* tasks = opendir("/proc/self/task");
+  while (const dirent* e = tasks ? readdir(tasks) : nullptr)
+    if (e->d_name[0] != '.') {
+      std::string name = ReadFile(std::string("/proc/self/task/") + e->d_name + "/comm");
+      if (!name.empty() && name.back() == '\n') name.pop_back();
+      names.push_back(name);
+    }
+  if (tasks) closedir(tasks);
+  return names;
+}
+
+}  // namespace
+
+TEST(RemoveThread, ResultLineForm) {
+  const TDateTime t = EncodeDateTime({2024, 5, 10, 15, 30, 0, 0});
+  EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 0, "/tmp/old.log"), "2024/05/10 15:30:00 RM 0x0000 /tmp/old.log");
+  EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 0xABCDE, "x"), "2024/05/10 15:30:00 RM 0xABCDE x");
+  EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 13, "x"), "2024/05/10 15:30:00 RM 0x000D x");
+  EXPECT_EQ(TRemoveThread::FormatResult(t, "TE", -2, "x"), "2024/05/10 15:30:00 TE 0xFFFFFFFE x");
+}
+
+TEST(RemoveThread, NoSelectedRowWritesNothing) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.AddRow(folder.Item(), false);
+  const auto outcome = host.RunWorker(false);
+  EXPECT_TRUE(host.Log.empty());
+  EXPECT_TRUE(host.Values.empty());
+  EXPECT_EQ(host.States, (std::vector<TProgressState>{psIndeterminate, psNormal, psNoProgress}));
+  EXPECT_TRUE(Exists(folder.Path + "/a.tmp"));
+  EXPECT_EQ(outcome.ErrorMessage, "");
+  EXPECT_FALSE(outcome.Terminated);
+  EXPECT_EQ(host.OffThreadCalls, 0);
+}
+
+TEST(RemoveThread, TheWorkerThreadIsNamed) {
+  TMemoryHost host;
+  std::vector<std::string> names;
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+    if (Call == "SetProgressState" && host.States.back() == psNormal) names = ThreadNames();
+  };
+  host.RunWorker(true);
+  EXPECT_NE(std::find(names.begin(), names.end(), "RemoveThd"), names.end());
+}
+
+TEST(RemoveThread, TestReportsDueEntriesAndRemovesNothing) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.AddRow(folder.Item());
+  host.AddRow({"", "*", "", "X+0", "", ""});  // no folder: skipped, stays selected
+  host.RunWorker(true);
+  ASSERT_EQ(host.Log.size(), 3u);
+  const std::regex form(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d TE 0x0000 .+)");
+  for (const std::string& line : host.Log) EXPECT_TRUE(std::regex_match(line, form)) << line;
+  EXPECT_EQ(Paths(host.Log), (std::vector<std::string>{folder.Path + "/a.tmp", folder.Path + "/b.tmp",
+                                                        folder.Path + "/c.tmp"}));
+  for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "fresh.tmp", "d.txt"}) EXPECT_TRUE(Exists(folder.Path + "/" + name));
+  EXPECT_FALSE(host.Row(0).Selected);
+  EXPECT_TRUE(host.Row(1).Selected);
+  EXPECT_EQ(host.Row(0).Reservation.size(), 3u);
+  EXPECT_EQ(host.States, (std::vector<TProgressState>{psIndeterminate, psNormal, psNoProgress}));
+  EXPECT_EQ(host.Values, (std::vector<std::pair<int64_t, int64_t>>{{1, 3}, {2, 3}, {3, 3}}));
+  EXPECT_EQ(host.OffThreadCalls, 0);
+}
+
+TEST(RemoveThread, RunRemovesExactlyTheDueEntries) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.Progress = false;
+  host.AddRow(folder.Item());
+  host.RunWorker(false);
+  ASSERT_EQ(host.Log.size(), 3u);
+  for (const std::string& line : host.Log) EXPECT_NE(line.find(" RM 0x0000 "), std::string::npos) << line;
+  for (const char* name : {"a.tmp", "b.tmp", "c.tmp"}) EXPECT_FALSE(Exists(folder.Path + "/" + name));
+  EXPECT_TRUE(Exists(folder.Path + "/fresh.tmp"));
+  EXPECT_TRUE(Exists(folder.Path + "/d.txt"));
+  // Without a progress object no progress call is made; the lines are the same.
+  EXPECT_TRUE(host.States.empty());
+  EXPECT_TRUE(host.Values.empty());
+}
+
+TEST(RemoveThread, StopDuringTheCollectPassRemovesNothing) {
+  TTempDir dir;
+  TDueFolder first(dir / "1"), second(dir / "2");
+  TMemoryHost host;
+  host.AddRow(first.Item());
+  host.AddRow(second.Item());
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow Row) {
+    if (Call == "SetRowReservation" && host.IndexOf(Row) == 0) host.Worker()->Terminate();
+  };
+  const auto outcome = host.RunWorker(false);
+  EXPECT_TRUE(outcome.Terminated);
+  EXPECT_EQ(outcome.ErrorMessage, "");
+  EXPECT_TRUE(host.Log.empty());
+  EXPECT_TRUE(Exists(first.Path + "/a.tmp"));
+  EXPECT_TRUE(host.Row(0).Selected);
+  EXPECT_TRUE(host.Row(1).Selected);
+  // The row being swept when the stop came keeps what it found; the next is not reached.
+  EXPECT_EQ(host.Row(0).Reservation.size(), 3u);
+  EXPECT_TRUE(host.Row(1).Reservation.empty());
+  EXPECT_EQ(host.States, (std::vector<TProgressState>{psIndeterminate, psNoProgress}));
+}
+
+TEST(RemoveThread, StopDuringTheRemovePassFinishesTheCurrentRow) {
+  TTempDir dir;
+  std::vector<TDueFolder> folders;
+  for (const char* name : {"1", "2", "3", "4"}) folders.emplace_back(dir / name);
+  TMemoryHost host;
+  for (const TDueFolder& f : folders) host.AddRow(f.Item());
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+    if (Call == "AppendLog" && host.Log.size() == 4) host.Worker()->Terminate();  // first line of row 2
+  };
+  const auto outcome = host.RunWorker(false);
+  EXPECT_TRUE(outcome.Terminated);
+  EXPECT_EQ(host.Log.size(), 6u);
+  for (size_t row : {0u, 1u}) {
+    EXPECT_FALSE(host.Row(row).Selected);
+    EXPECT_FALSE(Exists(folders[row].Path + "/c.tmp"));
+  }
+  for (size_t row : {2u, 3u}) {
+    EXPECT_TRUE(host.Row(row).Selected);
+    EXPECT_TRUE(Exists(folders[row].Path + "/a.tmp"));
+  }
+  EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{6, 12}));
+  EXPECT_EQ(host.States.back(), psNoProgress);
+}
+
+TEST(RemoveThread, SelectionIsReadAtEachRowStep) {
+  TTempDir dir;
+  TDueFolder first(dir / "1"), second(dir / "2"), third(dir / "3");
+  TMemoryHost host;
+  host.AddRow(first.Item(), false);  // selected only once the collect pass is past it
+  host.AddRow(second.Item());        // unselected between the passes
+  host.AddRow(third.Item());
+  host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}};  // from an earlier collect pass
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow Row) {
+    if (Call == "SetRowReservation" && host.IndexOf(Row) == 1) host.Row(0).Selected = true;
+    if (Call == "SetRowReservation" && host.IndexOf(Row) == 2) host.Row(1).Selected = false;
+  };
+  host.RunWorker(true);
+  // Row 1 is counted (total 6) but not processed; row 0 is processed with its old list.
+  EXPECT_EQ(Paths(host.Log), (std::vector<std::string>{first.Path + "/a.tmp", third.Path + "/a.tmp",
+                                                        third.Path + "/b.tmp", third.Path + "/c.tmp"}));
+  EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{4, 6}));
+  EXPECT_EQ(host.Row(1).Reservation.size(), 3u);
+  EXPECT_FALSE(host.Row(0).Selected);
+  EXPECT_FALSE(host.Row(2).Selected);
+}
+
+TEST(RemoveThread, CompletedCanExceedTotal) {
+  TTempDir dir;
+  TDueFolder first(dir / "1");
+  TMemoryHost host;
+  host.AddRow(first.Item(), false);
+  host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}, {first.Path + "/gone.tmp", ""}};
+  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+    if (Call == "SetProgressState" && host.States.back() == psNormal) host.Row(0).Selected = true;
+  };
+  host.RunWorker(false);
+  ASSERT_EQ(host.Log.size(), 2u);
+  EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{2, 0}));
+  EXPECT_NE(host.Log[0].find(" RM 0x0000 "), std::string::npos);
+  EXPECT_NE(host.Log[1].find(" RM 0x0002 "), std::string::npos);  // no such entry
+}
+
+TEST(RemoveThread, SecondRowOnTheSameFolderReportsWhatIsGone) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.AddRow(folder.Item());
+  host.AddRow(folder.Item());
+  host.RunWorker(false);
+  ASSERT_EQ(host.Log.size(), 6u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_NE(host.Log[i].find(" RM 0x0000 "), std::string::npos);
+  for (size_t i = 3; i < 6; ++i) EXPECT_NE(host.Log[i].find(" RM 0x0002 "), std::string::npos);
+}
+
+TEST(RemoveThread, AnErrorEndsTheRunAndKeepsItsMessage) {
+  TTempDir dir;
+  TDueFolder first(dir / "1"), third(dir / "3");
+  TMemoryHost host;
+  host.AddRow(first.Item());
+  host.AddRow({first.Path, "*", "", "A+x", "", ""});
+  host.AddRow(third.Item());
+  const auto outcome = host.RunWorker(false);
+  EXPECT_EQ(outcome.ErrorMessage, "'A+x' は正しい経過日数ではありません");
+  EXPECT_FALSE(outcome.Terminated);
+  EXPECT_TRUE(host.Log.empty());
+  EXPECT_TRUE(Exists(first.Path + "/a.tmp"));
+  EXPECT_TRUE(host.Row(2).Reservation.empty());
+  for (size_t row = 0; row < 3; ++row) EXPECT_TRUE(host.Row(row).Selected);
+  // The taskbar does not go on showing progress for a run that has ended.
+  EXPECT_EQ(host.States.back(), psNoProgress);
+
+  TMemoryHost masks;
+  masks.AddRow({first.Path, "*.tmp", "[", "M+7", "", ""});
+  EXPECT_EQ(masks.RunWorker(true).ErrorMessage, "2 番目の文字（'['）は正しくないマスク文字です");
+  EXPECT_TRUE(masks.Log.empty());
+}
+
+TEST(RemoveThread, AMissingFolderGivesNoLine) {
+  TTempDir dir;
+  TMemoryHost host;
+  host.AddRow({dir / "missing", "*", "", "X+0", "", ""});
+  const auto outcome = host.RunWorker(false);
+  EXPECT_EQ(outcome.ErrorMessage, "");
+  EXPECT_TRUE(host.Log.empty());
+  EXPECT_FALSE(host.Row(0).Selected);
+}
+
+TEST(RemoveThread, TheCreatorMayKeepTheWorkerPastItsEnd) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.AddRow(folder.Item());
+  bool ended = false;
+  TRemoveThread* worker = TRemoveThread::Create(host, true);
+  worker->FreeOnTerminate = false;
+  worker->OnTerminate = [&](TRemoveThread&) { ended = true; };
+  host.Pump([&] { return ended; });
+  EXPECT_EQ(worker->ErrorMessage(), "");
+  EXPECT_FALSE(worker->Terminated());
+  delete worker;
+  EXPECT_EQ(host.Log.size(), 3u);
+}
