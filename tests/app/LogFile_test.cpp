@@ -160,6 +160,17 @@ TEST(LogFile, ExistingEncodingsAreKept) {
   EXPECT_EQ(ReadFile(dir / "sjis.log"), "\x83\x65\x83\x58\x83\x67\xFF\r\n\x83\x8D\x83\x4F\r\n");
 }
 
+TEST(LogFile, LinesAndCharactersAcrossReadChunksStayWhole) {
+  TTempDir dir;
+  // The file is read in pieces of 64 KiB: a CR LF and a UTF-8 character straddle the first border.
+  const std::string first = std::string(65535, 'x') + "\r\n";
+  const std::string second = std::string(65534, 'y') + "あ\n" + std::string(100000, 'z') + "\n";
+  WriteFile(dir / "big.log", first + second + "end");
+  SaveLogFile(dir / "big.log", {"ログ"}, 5);
+  EXPECT_EQ(ReadFile(dir / "big.log"), std::string(65535, 'x') + "\r\n" + std::string(65534, 'y') + "あ\r\n" +
+                                           std::string(100000, 'z') + "\r\nend\r\nログ\r\n");
+}
+
 TEST(LogFile, ErrorsNameTheFileAndTheReason) {
   TTempDir dir;
   fs::create_directory(dir / "folder.log");
