@@ -187,7 +187,7 @@ TEST(AppIniFile, TextTheCodePageCannotHoldMovesTheFileToUtf16) {
   EXPECT_EQ(again.ReadString("テスト", "Mask", ""), "*.ログ");
 }
 
-TEST(AppIniFile, FailedWritesRaiseAndLeaveNoFile) {
+TEST(AppIniFile, FailedWritesRaiseAndChangeNothing) {
   TTempDir dir;
   const std::string noFolder = dir / "absent/x.ini";
   EXPECT_EQ(ErrorOf([&] { TAppIniFile(noFolder).WriteString("S", "K", "v"); }), WriteError(noFolder));
@@ -204,6 +204,11 @@ TEST(AppIniFile, FailedWritesRaiseAndLeaveNoFile) {
   EXPECT_EQ(ErrorOf([&] { TAppIniFile(dir / "folder.ini").Clear(), TAppIniFile(dir / "folder.ini").WriteString("S", "K", "v"); }),
             WriteError(dir / "folder.ini"));
   EXPECT_EQ(ReadFile(dir / "folder.ini/inside"), "kept");
+
+  WriteFile(dir / "ro.ini", "[S]\r\nK=old\r\n");
+  fs::permissions(dir / "ro.ini", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(ErrorOf([&] { TAppIniFile(dir / "ro.ini").WriteString("S", "K", "new"); }), WriteError(dir / "ro.ini"));
+  EXPECT_EQ(ReadFile(dir / "ro.ini"), "[S]\r\nK=old\r\n");
 }
 
 TEST(AppIniFile, ReadOnlyFolderKeepsTheOldFile) {

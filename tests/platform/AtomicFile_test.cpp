@@ -60,6 +60,13 @@ TEST(AtomicFile, FailureLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 
+  // A read-only file is protected, even from root.
+  WriteFile(dir / "ro", "kept");
+  fs::permissions(dir / "ro", fs::perms::owner_read);
+  EXPECT_EQ(ReplaceFileContent(dir / "ro", "x"), EACCES);
+  EXPECT_EQ(ReadFile(dir / "ro"), "kept");
+  fs::remove(dir / "ro");
+
   // Abandoned without a commit.
   WriteFile(dir / "f", "old");
   {
