@@ -179,12 +179,15 @@ TEST(AppIniFile, EncodingsStayAsFound) {
 TEST(AppIniFile, TextTheCodePageCannotHoldMovesTheFileToUtf16) {
   TTempDir dir;
   WriteFile(dir / "sjis.ini", "[\x83\x65\x83\x58\x83\x67]\r\nMask=*.\x83\x8D\x83\x4F\r\n");
-  TAppIniFile(dir / "sjis.ini").WriteString("テスト", "Except", "café*.txt");
+  TAppIniFile sjis(dir / "sjis.ini");
+  sjis.WriteString("テスト", "Except", "café*.txt");
+  sjis.WriteString("テスト", "Option", "T");  // written again, after the move
   const std::string bytes = ReadFile(dir / "sjis.ini");
   ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
   TAppIniFile again(dir / "sjis.ini");
   EXPECT_EQ(again.ReadString("テスト", "Except", ""), "café*.txt");
   EXPECT_EQ(again.ReadString("テスト", "Mask", ""), "*.ログ");
+  EXPECT_EQ(again.ReadString("テスト", "Option", ""), "T");
 }
 
 TEST(AppIniFile, FailedWritesRaiseAndChangeNothing) {
