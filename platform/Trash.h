@@ -73,6 +73,24 @@ private:
 int MoveToTrash(const std::string& Path);
 
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
-// stored entry first, then its record, and the directorysizes line. A path that is
-// not the stored entry of an existing record answers ENOENT and removes nothing.
+// stored entry first (folders that the user owns are made writable so that they can
+// be emptied), then its record, then its directorysizes line. A path that is not the
+// stored entry of an existing record answers ENOENT and removes nothing. Answers 0
+// or the errno that stopped it; when the stored entry cannot be removed completely,
+// its record stays.
 int PurgeTrashEntry(const std::string& StoredPath);
+
+// Purges several entries, keeping the last trash folder open between them: one
+// purger serves one pass over a list of entries.
+class TTrashPurger {
+public:
+  TTrashPurger();
+  ~TTrashPurger();
+  TTrashPurger(const TTrashPurger&) = delete;
+  TTrashPurger& operator=(const TTrashPurger&) = delete;
+  int Purge(const std::string& StoredPath);
+
+private:
+  struct TState;
+  std::unique_ptr<TState> FState;
+};
