@@ -164,10 +164,13 @@ bool WriteAll(int Fd, std::string_view Data) {
 }
 
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
-bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content) {
+// Regular, when given, tells the two apart: false when the entry is something else.
+bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content, bool* Regular = nullptr) {
   TFd fd(openat(FolderFd, Name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
-  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const bool isRegular = fd.Valid() ? fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) : errno != ELOOP && errno != ENOENT;
+  if (Regular) *Regular = isRegular;
+  if (!fd.Valid() || !isRegular) return false;
   Content.clear();
   char buffer[16 * 1024];
   const size_t expected = static_cast<size_t>(st.st_size);
@@ -487,10 +490,10 @@ std::optional<TTrashInfo> ParseTrashInfo(std::string_view Content) {
     if (key == "Path" && !path) path = DecodeTrashPath(value);
     else if (key == "DeletionDate" && !date) date = value;
   }
-  // A name holds no NUL byte; an empty path names nothing.
-  if (!path || path->empty() || path->find('\0') != std::string::npos) return std::nullopt;
+  if (!seenGroup) return std::nullopt;
   TTrashInfo info;
-  info.Path = std::move(*path);
+  // A name holds no NUL byte: such a path is unusable.
+  if (path && path->find('\0') == std::string::npos) info.Path = std::move(*path);
   if (date) info.DeletionDate = ParseTrashDate(*date);
   return info;
 }
@@ -537,6 +540,7 @@ struct TTrashEnumerator::TState {
   TFd Files;
   std::string TopDir;
   std::string FilesPrefix;  // ".../files/"
+  std::string InfoPrefix;   // ".../info/"
   std::unordered_set<std::string> Stored;  // names in files/, read in one pass
 
   ~TState() { CloseFolder(); }
@@ -570,6 +574,7 @@ struct TTrashEnumerator::TState {
       ReadStoredNames();
       TopDir = TopDirOfTrashFolder(folder);
       FilesPrefix = JoinPath(folder, "files/");
+      InfoPrefix = JoinPath(folder, "info/");
       return true;
     }
     return false;
@@ -593,17 +598,18 @@ struct TTrashEnumerator::TState {
     if (name.size() <= InfoSuffix.size() || name.substr(name.size() - InfoSuffix.size()) != InfoSuffix) return false;
     const std::string stored(name.substr(0, name.size() - InfoSuffix.size()));
     if (!Stored.count(stored)) return false;
+    Record.InfoPath = InfoPrefix + InfoName;
+    Record.StoredPath = FilesPrefix + stored;
+    Record.OriginalPath.clear();
+    Record.DeletionDate.reset();
     std::string content;
-    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content)) return false;
+    bool regular = true;
+    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content, &regular)) return regular;
     std::optional<TTrashInfo> info = ParseTrashInfo(content);
     if (!info) return false;
-    std::string original = info->Path;
-    while (original.size() > 1 && original.back() == '/') original.pop_back();
-    const std::string inFolder = BaseNameOf(original);
-    if (inFolder.empty() || original == "/") return false;
-    Record.StoredPath = FilesPrefix + stored;
-    Record.InFolderName = inFolder;
-    Record.OriginalPath = original.front() == '/' || TopDir.empty() ? original : JoinPath(TopDir, original);
+    std::string& original = info->Path;
+    if (!original.empty() && original.front() != '/' && !TopDir.empty()) original = JoinPath(TopDir, original);
+    Record.OriginalPath = std::move(original);
     Record.DeletionDate = info->DeletionDate;
     return true;
   }
