@@ -1,0 +1,731 @@
+#include "app/BRISK_Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <cstdio>
+#include <exception>
+
+#include "app/EditorInterfaces.h"
+#include "app/PatternFile.h"
+#include "app/PatternModel.h"
+#include "app/Prompter.h"
+#include "app/TaskbarProgress.h"
+#include "engine/BRISK_Remove.h"
+#include "platform/BriskoError.h"
+
+namespace {
+
+const QString AppTitle = u"Brisko"_qs;
+const QString Untitled = u"無題"_qs;
+
+// The images of the commands, by index: a theme icon and the style's own as fallback.
+struct TMenuImage {
+  const char* ThemeName;
+  QStyle::StandardPixmap Fallback;
+};
+const TMenuImage MenuImages[11] = {
+    {"document-new", QStyle::SP_FileIcon},            // 0 New
+    {"document-open", QStyle::SP_DialogOpenButton},   // 1 Open
+    {"document-save", QStyle::SP_DialogSaveButton},   // 2 Save
+    {"media-playback-start", QStyle::SP_MediaPlay},   // 3 Test
+    {"edit-delete", QStyle::SP_TrashIcon},            // 4 Run
+    {"process-stop", QStyle::SP_BrowserStop},         // 5 Stop
+    {"list-add", QStyle::SP_FileDialogNewFolder},     // 6 Add
+    {"list-remove", QStyle::SP_DialogDiscardButton},  // 7 Delete
+    {"document-properties", QStyle::SP_FileDialogDetailedView},  // 8 Modify
+    {"go-up", QStyle::SP_ArrowUp},                    // 9 Up
+    {"go-down", QStyle::SP_ArrowDown},                // 10 Down
+};
+
+QString FileNamePart(const std::string& Path) {
+  std::string::size_type slash = Path.rfind('/');
+  return FileNameToQString(slash == std::string::npos ? Path : Path.substr(slash + 1));
+}
+
+// The engine's worker behind the window's view of a worker; it lives exactly as
+// long as the thread object, which frees itself after its end handler.
+class TRemoveThreadWorker : public TWorker {
+public:
+  explicit TRemoveThreadWorker(TRemoveThread* Thread) : FThread(Thread) {}
+  void Terminate() override { FThread->Terminate(); }
+  std::string ErrorMessage() const override { return FThread->ErrorMessage(); }
+
+private:
+  TRemoveThread* FThread;
+};
+
+}  // namespace
+
+TWorker* CreateRemoveThread(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
+  TRemoveThread* thread = TRemoveThread::Create(Host, TestRun);
+  auto* worker = new TRemoveThreadWorker(thread);
+  // The worker's first step waits for the user-interface thread, so the handler is
+  // in place before it can end.
+  thread->OnTerminate = [worker, OnEnd = std::move(OnEnd)](TRemoveThread&) {
+    std::unique_ptr<TRemoveThreadWorker> owned(worker);
+    OnEnd(*owned);
+  };
+  return worker;
+}
+
+// ---------------------------------------------------------------------------
+// Building the window
+
+TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormServices Services, QWidget* Parent)
+    : QMainWindow(Parent), FServices(std::move(Services)) {
+  if (!FServices.Prompter) {
+    FOwnPrompter = std::make_unique<TQtPrompter>();
+    FServices.Prompter = FOwnPrompter.get();
+  }
+  if (!FServices.WorkerFactory) FServices.WorkerFactory = CreateRemoveThread;
+  setWindowTitle(AppTitle);
+  FModel = new TPatternModel(this);
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateViews();
+  CreateStatusBar();
+  resize(Scaled(584), Scaled(390) + menuBar()->sizeHint().height());
+  Splitter->setSizes({Scaled(390 - 24 - 3 - 150 - 19), Scaled(150)});
+  FormCreate(Arguments);
+}
+
+TMainForm::~TMainForm() {
+  // A worker still running would reach rows that are about to go.
+  if (FRemoveThread) {
+    FRemoveThread->Terminate();
+    WaitForWorker();
+  }
+}
+
+int TMainForm::Scaled(int DesignPixels) const {
+  // The design font was 11 pixels high with 13 pixels of line height.
+  double factor = std::max(1.0, fontMetrics().height() / 13.0);
+  return int(DesignPixels * factor + 0.5);
+}
+
+QAction* TMainForm::MakeAction(const char* Caption, const char* Hint, int Image, void (TMainForm::*Handler)()) {
+  auto* action = new QAction(QString::fromUtf8(Caption), this);
+  QString hint = QString::fromUtf8(Hint);
+  action->setToolTip(hint.section(u'|', 0, 0));
+  action->setStatusTip(hint.section(u'|', 1));
+  if (Image >= 0)
+    action->setIcon(QIcon::fromTheme(QString::fromLatin1(MenuImages[Image].ThemeName),
+                                     style()->standardIcon(MenuImages[Image].Fallback)));
+  action->setShortcutContext(Qt::WindowShortcut);
+  connect(action, &QAction::triggered, this, [this, Handler] { RunCommand(Handler); });
+  return action;
+}
+
+void TMainForm::CreateActions() {
+  FileNewMnu = MakeAction("新規(&N)", "新規|パターンを新規に作成します", 0, &TMainForm::FileNewMnuClick);
+  FileNewMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  FileOpenMnu = MakeAction("開く(&O)...", "開く|既存のパターンを開きます", 1, &TMainForm::FileOpenMnuClick);
+  FileOpenMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileSaveMnu = MakeAction("上書き保存(&S)", "上書き保存|既存のパターンに上書き保存します", 2,
+                           &TMainForm::FileSaveMnuClick);
+  FileSaveMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  FileSaveAsMnu = MakeAction("名前を付けて保存(&A)...", "名前を付けて保存|パターンに名前を付けて保存します", -1,
+                             &TMainForm::FileSaveAsMnuClick);
+  FileExitMnu = MakeAction("終了(&X)", "終了|アプリケーションを終了します", -1, &TMainForm::FileExitMnuClick);
+
+  ItemAddMnu = MakeAction("追加(&A)...", "追加|パターンにアイテムを追加します", 6, &TMainForm::ItemAddMnuClick);
+  ItemAddMnu->setShortcut(QKeySequence(Qt::Key_Insert));
+  ItemDeleteMnu = MakeAction("削除(&D)", "削除|パターンからアイテムを削除します", 7, &TMainForm::ItemDeleteMnuClick);
+  ItemDeleteMnu->setShortcut(QKeySequence(Qt::Key_Delete));
+  ItemModifyMnu = MakeAction("変更(&M)...", "変更|アイテムを編集します", 8, &TMainForm::ItemModifyMnuClick);
+  ItemModifyMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  ItemUpMnu = MakeAction("上へ(&U)", "上へ|アイテムを上に移動します", 9, &TMainForm::ItemUpMnuClick);
+  ItemDownMnu = MakeAction("下へ(&N)", "下へ|アイテムを下に移動します", 10, &TMainForm::ItemDownMnuClick);
+
+  DeleteTestMnu = MakeAction("テスト(&T)", "テスト|選択アイテムを実行テストします", 3, &TMainForm::DeleteTestMnuClick);
+  DeleteRunMnu = MakeAction("実行(&R)", "実行|選択アイテムを実行します", 4, &TMainForm::DeleteRunMnuClick);
+  DeleteStopMnu = MakeAction("中止(&S)", "中止|選択アイテムの実行を中止します", 5, &TMainForm::DeleteStopMnuClick);
+  DeleteStopMnu->setShortcut(QKeySequence(Qt::Key_Escape));
+
+  ViewClearMnu = MakeAction("ログをクリア(&C)", "ログをクリア|実行ログをクリアします", -1,
+                            &TMainForm::ViewClearMnuClick);
+  ViewClearMnu->setShortcut(QKeySequence(Qt::Key_F5));
+  OptionConfigMnu = MakeAction("設定(&C)...", "設定|動作環境を設定します", -1, &TMainForm::OptionConfigMnuClick);
+}
+
+void TMainForm::CreateMenus() {
+  FileMnu = menuBar()->addMenu(u"ファイル(&F)"_qs);
+  FileMnu->addActions({FileNewMnu, FileOpenMnu, FileSaveMnu, FileSaveAsMnu});
+  FileMnu->addSeparator();
+  FileMnu->addAction(FileExitMnu);
+  ItemMnu = menuBar()->addMenu(u"アイテム(&I)"_qs);
+  ItemMnu->addActions({ItemAddMnu, ItemDeleteMnu, ItemModifyMnu});
+  ItemMnu->addSeparator();
+  ItemMnu->addActions({ItemUpMnu, ItemDownMnu});
+  DeleteMnu = menuBar()->addMenu(u"削除(&D)"_qs);
+  DeleteMnu->addActions({DeleteTestMnu, DeleteRunMnu});
+  DeleteMnu->addSeparator();
+  DeleteMnu->addAction(DeleteStopMnu);
+  ViewMnu = menuBar()->addMenu(u"表示(&V)"_qs);
+  ViewMnu->addAction(ViewClearMnu);
+  OptionMnu = menuBar()->addMenu(u"オプション(&O)"_qs);
+  OptionMnu->addAction(OptionConfigMnu);
+  for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu}) menu->setToolTipsVisible(false);
+}
+
+void TMainForm::CreateToolBar() {
+  ToolBar = addToolBar(u"ToolBar"_qs);
+  ToolBar->setObjectName(u"ToolBar"_qs);
+  ToolBar->setMovable(false);
+  ToolBar->setFloatable(false);
+  ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar->toggleViewAction()->setVisible(false);
+  ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+  int icon = style()->pixelMetric(QStyle::PM_SmallIconSize);
+  ToolBar->setIconSize(QSize(icon, icon));
+  ToolBar->addActions({FileNewMnu, FileOpenMnu, FileSaveMnu});
+  ToolBar->addSeparator();
+  ToolBar->addActions({ItemAddMnu, ItemDeleteMnu, ItemModifyMnu});
+  ToolBar->addSeparator();
+  ToolBar->addActions({ItemUpMnu, ItemDownMnu});
+  ToolBar->addSeparator();
+  ToolBar->addActions({DeleteTestMnu, DeleteRunMnu});
+  ToolBar->addSeparator();
+  ToolBar->addAction(DeleteStopMnu);
+}
+
+void TMainForm::CreateViews() {
+  PatternView = new QTreeView;
+  PatternView->setObjectName(u"PatternView"_qs);
+  PatternView->setModel(FModel);
+  PatternView->setRootIsDecorated(false);
+  PatternView->setItemsExpandable(false);
+  PatternView->setUniformRowHeights(true);
+  PatternView->setAllColumnsShowFocus(true);
+  PatternView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  PatternView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  PatternView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  PatternView->setContextMenuPolicy(Qt::CustomContextMenu);
+  PatternView->header()->setStretchLastSection(false);
+  PatternView->header()->setSectionsMovable(false);
+  for (int column = 0; column < 6; ++column) PatternView->setColumnWidth(column, Scaled(PatternColumnWidths[column]));
+  // The selection stays as visible when the list loses the focus.
+  QPalette palette = PatternView->palette();
+  for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  PatternView->setPalette(palette);
+  PatternView->installEventFilter(this);
+  PatternView->viewport()->installEventFilter(this);
+  connect(PatternView, &QWidget::customContextMenuRequested, this, [this] { PatternViewContextPopup(); });
+  connect(PatternView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateCommands(); });
+  connect(PatternView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateCommands(); });
+  connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateCommands(); });
+  connect(FModel, &QAbstractItemModel::rowsInserted, this, [this] { UpdateCommands(); });
+  connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateCommands(); });
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateCommands(); });
+
+  LogView = new QPlainTextEdit;
+  LogView->setObjectName(u"LogView"_qs);
+  LogView->setReadOnly(true);
+  LogView->setLineWrapMode(QPlainTextEdit::NoWrap);
+  LogView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  LogView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+  Splitter = new QSplitter(Qt::Vertical);
+  Splitter->setObjectName(u"Splitter"_qs);
+  Splitter->setChildrenCollapsible(false);
+  Splitter->setHandleWidth(Scaled(3) + 1);
+  Splitter->addWidget(PatternView);
+  Splitter->addWidget(LogView);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setStretchFactor(1, 0);
+  setCentralWidget(Splitter);
+}
+
+void TMainForm::CreateStatusBar() {
+  const int widths[3] = {75, 50, 50};
+  for (int i = 0; i < 3; ++i) {
+    StatusPanels[i] = new QLabel;
+    StatusPanels[i]->setMinimumWidth(Scaled(widths[i]));
+    StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(StatusPanels[i]);
+  }
+  StatusPanels[1]->setAlignment(Qt::AlignCenter);
+  StatusPanels[0]->setText(u"0/0 選択"_qs);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, settings, command line
+
+void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
+  LoadSettings();
+  FRun = false;
+  FPatternFile.clear();
+  FModified = false;
+  FProgress = FServices.ProgressFactory ? FServices.ProgressFactory() : TTaskbarProgress::Create();
+  ProcessCommandLine(Arguments);
+}
+
+void TMainForm::ProcessCommandLine(const std::vector<std::string>& Arguments) {
+  TCommandLine line = ParseCommandLine(Arguments);
+  if (Arguments.empty()) NewPattern();
+  for (const std::string& file : line.Files) LoadPattern(ResolvePatternArgument(file));
+  FRun = line.Run;
+  FStartState = line.WindowState;
+  UpdateCommands();
+}
+
+void TMainForm::ShowInitial() {
+  if (FStartState == swsMaximized)
+    showMaximized();
+  else if (FStartState == swsMinimized)
+    showMinimized();
+  else
+    show();
+}
+
+void TMainForm::LoadSettings() {
+  TLogSettings settings = ::LoadSettings();
+  SaveLog = settings.SaveLog;
+  LogFile = settings.LogFile;
+  LogLinage = settings.LogLinage;
+}
+
+void TMainForm::SaveSettings() { ::SaveSettings(TLogSettings{SaveLog, LogFile, LogLinage}); }
+
+void TMainForm::showEvent(QShowEvent* Event) {
+  QMainWindow::showEvent(Event);
+  if (!FRun || FIdleHandlerSet) return;
+  FIdleHandlerSet = true;
+  // A zero timer fires once the queue of pending events has been worked off.
+  QTimer::singleShot(0, this, [this] { RunCommand(&TMainForm::ApplicationIdleAtOnce); });
+}
+
+void TMainForm::ApplicationIdleAtOnce() {
+  if (FModel->Count() == 0) {
+    if (FServices.Headless) {
+      // Nobody could close a window that nobody sees: the scheduled job would never end.
+      ReportError(u"no item to run in \"%1\""_qs.arg(FileNameToQString(FPatternFile)));
+      close();
+    }
+    return;
+  }
+  PatternView->selectAll();
+  RemoveThreadExecute(false);
+}
+
+// ---------------------------------------------------------------------------
+// Document state
+
+void TMainForm::SetPatternFile(const std::string& Value) {
+  if (Value == FPatternFile) return;
+  FPatternFile = Value;
+  setWindowTitle(u"%1 - %2"_qs.arg(Value.empty() ? Untitled : FileNamePart(Value), AppTitle));
+}
+
+void TMainForm::SetModified(bool Value) {
+  if (Value == FModified) return;
+  FModified = Value;
+  StatusPanels[1]->setText(Value ? u"変更"_qs : QString());
+}
+
+int TMainForm::FocusedRow() const {
+  QModelIndex current = PatternView->selectionModel()->currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void TMainForm::FocusRow(int Position) {
+  PatternView->selectionModel()->setCurrentIndex(FModel->index(Position, 0), QItemSelectionModel::NoUpdate);
+}
+
+bool TMainForm::RowSelected(int Position) const {
+  return PatternView->selectionModel()->isRowSelected(Position, QModelIndex());
+}
+
+int TMainForm::SelectedCount() const {
+  int count = 0;
+  for (int i = 0; i < FModel->Count(); ++i) count += RowSelected(i) ? 1 : 0;
+  return count;
+}
+
+void TMainForm::UpdateCommands() {
+  if (!PatternView || !StatusPanels[0]) return;  // still being built
+  bool rowRule = FocusedRow() >= 0 && !FRemoveThread;
+  int selected = SelectedCount();
+  for (QAction* action : {ItemDeleteMnu, ItemModifyMnu, ItemUpMnu, ItemDownMnu}) action->setEnabled(rowRule);
+  for (QAction* action : {DeleteTestMnu, DeleteRunMnu}) action->setEnabled(selected > 0);
+  DeleteStopMnu->setEnabled(FRemoveThread != nullptr);
+  StatusPanels[0]->setText(u"%1/%2 選択"_qs.arg(selected).arg(FModel->Count()));
+}
+
+void TMainForm::NewPattern() {
+  SetPatternFile({});
+  FModel->Reset({});
+  UpdateCommands();
+  SetModified(false);
+}
+
+void TMainForm::LoadPattern(const std::string& FileName) {
+  std::vector<TItemTexts> items = ::LoadPattern(FileName);
+  FModel->Reset(items);
+  UpdateCommands();
+  SetPatternFile(FileName);
+  SetModified(false);
+}
+
+bool TMainForm::SavePattern(const std::string& FileName) {
+  std::string name = FileName;
+  if (name.empty()) {
+    std::optional<std::string> chosen = FServices.Prompter->SaveFileName(this, FSaveDlgFileName);
+    if (!chosen) return false;
+    name = *chosen;
+    FSaveDlgFileName = name;
+  }
+  ::SavePattern(name, FModel->Items());
+  SetPatternFile(name);
+  SetModified(false);
+  return true;
+}
+
+int TMainForm::ConfirmSave() {
+  if (!FModified) return 0;
+  QString name = FPatternFile.empty() ? Untitled : FileNamePart(FPatternFile);
+  if (FServices.Headless) return mrNo;  // nobody can have changed it, nobody can answer
+  return FServices.Prompter->MessageBox(this, u"%1 の変更を保存しますか？"_qs.arg(name), u"情報"_qs, mkInformation,
+                                        mbYesNoCancel);
+}
+
+// The save-changes question with its answer carried out. False ends the command:
+// Cancel, and also a save that did not happen (its dialog cancelled, or it failed
+// with an error, which propagates), since going on would throw the changes away.
+bool TMainForm::SaveChangesFirst() {
+  int answer = ConfirmSave();
+  if (answer == mrCancel) return false;
+  if (answer == mrYes) return SavePattern(FPatternFile);
+  return true;
+}
+
+void TMainForm::SaveLogFile() { ::SaveLogFile(LogFile, FLogLines, LogLinage); }
+
+void TMainForm::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  if (!SaveLog) return;
+  try {
+    SaveLogFile();
+  } catch (const std::exception& error) {
+    ReportError(QString::fromUtf8(error.what()));
+  }
+}
+
+void TMainForm::ReportError(const QString& Message) {
+  if (Unattended()) {
+    std::fprintf(stderr, "brisko: %s\n", Message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    FExitCode = 1;
+    return;
+  }
+  FServices.Prompter->MessageBox(this, Message, AppTitle, mkError, mbOK);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TMainForm::RunCommand(void (TMainForm::*Handler)()) {
+  try {
+    (this->*Handler)();
+  } catch (const std::exception& error) {
+    ReportError(QString::fromUtf8(error.what()));
+  }
+}
+
+void TMainForm::Issue(QAction* Command) {
+  if (Command->isEnabled()) Command->trigger();
+}
+
+void TMainForm::FileNewMnuClick() {
+  Issue(DeleteStopMnu);
+  if (!SaveChangesFirst()) return;
+  WaitForWorker();
+  NewPattern();
+}
+
+void TMainForm::FileOpenMnuClick() {
+  Issue(DeleteStopMnu);
+  if (!SaveChangesFirst()) return;
+  std::optional<std::string> name = FServices.Prompter->OpenFileName(this, FPatternFile);
+  if (!name) return;
+  WaitForWorker();
+  LoadPattern(*name);
+}
+
+void TMainForm::FileSaveMnuClick() { SavePattern(FPatternFile); }
+
+void TMainForm::FileSaveAsMnuClick() {
+  std::optional<std::string> name = FServices.Prompter->SaveFileName(this, FPatternFile);
+  if (!name) return;
+  FSaveDlgFileName = *name;
+  SavePattern(*name);
+}
+
+void TMainForm::FileExitMnuClick() { close(); }
+
+void TMainForm::ItemAddMnuClick() {
+  int position = FModel->AppendRow({});
+  FocusRow(position);
+  const TPatternRow* row = &FModel->Row(position);
+  TItemTexts texts{};
+  bool accepted = FServices.ItemEditor && FServices.ItemEditor->EditItem(this, texts);
+  // The list may have changed while the dialog ran; find the new row by its address.
+  position = FModel->IndexOf(row);
+  if (position < 0) return;
+  if (accepted) {
+    FModel->SetTexts(position, texts);
+    SetModified(true);
+  } else {
+    FModel->RemoveRow(position);
+  }
+  UpdateCommands();
+}
+
+void TMainForm::ItemDeleteMnuClick() {
+  int position = FocusedRow();
+  if (position < 0) return;
+  FModel->RemoveRow(position);
+  UpdateCommands();
+  SetModified(true);
+}
+
+void TMainForm::ItemModifyMnuClick() {
+  int position = FocusedRow();
+  if (position < 0) return;
+  TItemTexts texts = FModel->Row(position).Texts;
+  if (!FServices.ItemEditor || !FServices.ItemEditor->EditItem(this, texts)) return;
+  FModel->SetTexts(position, texts);
+  SetModified(true);
+}
+
+void TMainForm::ItemUpMnuClick() {
+  int position = FocusedRow();
+  if (position < 0) return;
+  FocusRow(FModel->MoveUp(position));
+  SetModified(true);
+}
+
+void TMainForm::ItemDownMnuClick() {
+  int position = FocusedRow();
+  if (position < 0) return;
+  FocusRow(FModel->MoveDown(position));
+  SetModified(true);
+}
+
+void TMainForm::DeleteTestMnuClick() {
+  Issue(DeleteStopMnu);
+  StartWhenIdle(true);
+}
+
+void TMainForm::DeleteRunMnuClick() {
+  Issue(DeleteStopMnu);
+  if (FServices.Prompter->MessageBox(this, u"ファイル削除を実行しますか？"_qs, u"確認"_qs, mkConfirmation, mbYesNo) !=
+      mrYes)
+    return;
+  StartWhenIdle(false);
+}
+
+void TMainForm::DeleteStopMnuClick() {
+  if (FRemoveThread) FRemoveThread->Terminate();
+}
+
+void TMainForm::ViewClearMnuClick() {
+  if (SaveLog) SaveLogFile();
+  FLogLines.clear();
+  LogView->clear();
+}
+
+void TMainForm::OptionConfigMnuClick() {
+  TLogSettings settings{SaveLog, LogFile, LogLinage};
+  if (!FServices.OptionsEditor || !FServices.OptionsEditor->EditOptions(this, settings)) return;
+  SaveLog = settings.SaveLog;
+  LogFile = settings.LogFile;
+  LogLinage = settings.LogLinage;
+  SaveSettings();
+}
+
+void TMainForm::PatternViewContextPopup() { ItemMnu->popup(QCursor::pos()); }
+
+bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == PatternView && Event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(Event);
+    if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) PatternView->selectAll();
+  } else if (Watched == PatternView->viewport() && Event->type() == QEvent::MouseButtonDblClick) {
+    Issue(ItemModifyMnu);
+    return true;
+  }
+  return QMainWindow::eventFilter(Watched, Event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+  try {
+    Issue(DeleteStopMnu);
+    if (!SaveChangesFirst()) {
+      Event->ignore();
+      return;
+    }
+  } catch (const std::exception& error) {
+    Event->ignore();
+    ReportError(QString::fromUtf8(error.what()));
+    return;
+  }
+  WaitForWorker();
+  FormDestroy();
+  Event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Worker
+
+void TMainForm::RemoveThreadExecute(bool TestRun) {
+  FRemoveThread = FServices.WorkerFactory(*this, TestRun, [this](TWorker& Sender) { RemoveThreadTerminate(Sender); });
+  UpdateCommands();
+}
+
+// One worker at a time: a second one would walk the same rows and reservation
+// lists. A command that finds one still ending starts its own when it is gone.
+void TMainForm::StartWhenIdle(bool TestRun) {
+  if (FRemoveThread)
+    FPendingRun = TestRun;
+  else
+    RemoveThreadExecute(TestRun);
+}
+
+// Waits with the event loop running: the worker's last steps run on this thread.
+void TMainForm::WaitForWorker() {
+  FPendingRun.reset();
+  while (FRemoveThread) {
+    QEventLoop loop;
+    connect(this, &TMainForm::WorkerEnded, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+}
+
+void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
+  if (&Sender != FRemoveThread) return;
+  FRemoveThread = nullptr;
+  // An error leaves the last progress on the launcher; nothing is running any more.
+  if (FProgress) FProgress->SetProgressState(psNoProgress);
+  std::string error = Sender.ErrorMessage();
+  emit WorkerEnded();
+  UpdateCommands();
+  if (!error.empty()) ReportError(Utf8ToQString(error));
+  if (FRun) {
+    close();
+  } else if (FPendingRun) {
+    bool testRun = *FPendingRun;
+    FPendingRun.reset();
+    RemoveThreadExecute(testRun);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The worker's host
+
+int TMainForm::RowPosition(TRow Row) const { return FModel->IndexOf(static_cast<const TPatternRow*>(Row)); }
+
+TRemoveHost::TRow TMainForm::FirstSelectedRow() {
+  for (int i = 0; i < FModel->Count(); ++i)
+    if (RowSelected(i)) return &FModel->Row(i);
+  return nullptr;
+}
+
+TRemoveHost::TRow TMainForm::NextSelectedRow(TRow After) {
+  int position = RowPosition(After);
+  if (position < 0) return nullptr;
+  for (int i = position + 1; i < FModel->Count(); ++i)
+    if (RowSelected(i)) return &FModel->Row(i);
+  return nullptr;
+}
+
+bool TMainForm::IsRowSelected(TRow Row) {
+  int position = RowPosition(Row);
+  return position >= 0 && RowSelected(position);
+}
+
+void TMainForm::UnselectRow(TRow Row) {
+  int position = RowPosition(Row);
+  if (position < 0) return;
+  PatternView->selectionModel()->select(FModel->index(position, 0),
+                                        QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+TItemTexts TMainForm::RowTexts(TRow Row) {
+  int position = RowPosition(Row);
+  return position >= 0 ? FModel->Row(position).Texts : TItemTexts{};
+}
+
+TReservation TMainForm::RowReservation(TRow Row) {
+  int position = RowPosition(Row);
+  return position >= 0 ? FModel->Row(position).Reservation : TReservation{};
+}
+
+void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
+  int position = RowPosition(Row);
+  if (position >= 0) FModel->Row(position).Reservation = std::move(Entries);
+}
+
+void TMainForm::AppendLog(const std::string& Line) {
+  FLogLines.push_back(Line);
+  LogView->appendPlainText(Utf8ToQString(Line));
+}
+
+bool TMainForm::HasProgress() { return FProgress != nullptr; }
+
+void TMainForm::SetProgressState(TProgressState State) {
+  if (FProgress) FProgress->SetProgressState(State);
+}
+
+void TMainForm::SetProgressValue(int64_t Completed, int64_t Total) {
+  if (FProgress) FProgress->SetProgressValue(Completed, Total);
+}
+
+void TMainForm::Synchronize(const std::function<void()>& Step) {
+  if (QThread::currentThread() == thread()) {
+    Step();
+    return;
+  }
+  // An error of the step belongs to the worker, not to the event loop.
+  std::exception_ptr error;
+  QMetaObject::invokeMethod(
+      this,
+      [&] {
+        try {
+          Step();
+        } catch (...) {
+          error = std::current_exception();
+        }
+      },
+      Qt::BlockingQueuedConnection);
+  if (error) std::rethrow_exception(error);
+}
+
+void TMainForm::Post(std::function<void()> Step) {
+  QMetaObject::invokeMethod(this, [this, Step = std::move(Step)] {
+    try {
+      Step();
+    } catch (const std::exception& error) {
+      ReportError(QString::fromUtf8(error.what()));
+    }
+  }, Qt::QueuedConnection);
+}

@@ -1,0 +1,77 @@
+#include "app/PatternModel.h"
+
+#include "app/Prompter.h"
+
+const char* const PatternColumnCaptions[6] = {"対象フォルダ", "削除ファイル", "除外ファイル",
+                                              "経過日数",     "属性",         "オプション"};
+const int PatternColumnWidths[6] = {150, 100, 100, 60, 60, 60};
+
+TPatternModel::TPatternModel(QObject* Parent) : QAbstractTableModel(Parent) {}
+
+int TPatternModel::rowCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : Count(); }
+
+int TPatternModel::columnCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : 6; }
+
+QVariant TPatternModel::data(const QModelIndex& Index, int Role) const {
+  if (!Index.isValid() || Index.row() >= Count() || Role != Qt::DisplayRole) return {};
+  return Utf8ToQString(Row(Index.row()).Texts[size_t(Index.column())]);
+}
+
+QVariant TPatternModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {
+  if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 || Section >= 6) return {};
+  return QString::fromUtf8(PatternColumnCaptions[Section]);
+}
+
+int TPatternModel::IndexOf(const TPatternRow* Row) const {
+  for (size_t i = 0; i < FRows.size(); ++i)
+    if (FRows[i].get() == Row) return int(i);
+  return -1;
+}
+
+int TPatternModel::AppendRow(const TItemTexts& Texts) {
+  InsertRow(Count(), Texts);
+  return Count() - 1;
+}
+
+void TPatternModel::InsertRow(int Position, const TItemTexts& Texts) {
+  beginInsertRows({}, Position, Position);
+  FRows.insert(FRows.begin() + Position, std::make_unique<TPatternRow>(TPatternRow{Texts, {}}));
+  endInsertRows();
+}
+
+void TPatternModel::RemoveRow(int Position) {
+  beginRemoveRows({}, Position, Position);
+  FRows.erase(FRows.begin() + Position);
+  endRemoveRows();
+}
+
+void TPatternModel::SetTexts(int Position, const TItemTexts& Texts) {
+  Row(Position).Texts = Texts;
+  emit dataChanged(index(Position, 0), index(Position, 5));
+}
+
+void TPatternModel::Reset(const std::vector<TItemTexts>& Items) {
+  beginResetModel();
+  FRows.clear();
+  for (const TItemTexts& texts : Items) FRows.push_back(std::make_unique<TPatternRow>(TPatternRow{texts, {}}));
+  endResetModel();
+}
+
+std::vector<TItemTexts> TPatternModel::Items() const {
+  std::vector<TItemTexts> items;
+  items.reserve(FRows.size());
+  for (const auto& row : FRows) items.push_back(row->Texts);
+  return items;
+}
+
+int TPatternModel::MoveTo(int From, int Target) {
+  TItemTexts texts = Row(From).Texts;
+  InsertRow(Target, texts);
+  int old = Target <= From ? From + 1 : From;
+  RemoveRow(old);
+  return Target > old ? Target - 1 : Target;
+}
+
+int TPatternModel::MoveUp(int From) { return MoveTo(From, From >= 1 ? From - 1 : Count()); }
+
+int TPatternModel::MoveDown(int From) { return MoveTo(From, From < Count() - 1 ? From + 2 : 0); }

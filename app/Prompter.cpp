@@ -1,0 +1,143 @@
+#include "app/Prompter.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <unistd.h>
+
+#include "platform/TextCodec.h"
+
+const char* const PatternFileFilter = "削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*";
+
+QString Utf8ToQString(const std::string& Text) {
+  std::u16string wide = Utf8ToUtf16Lossy(Text);
+  return QString(reinterpret_cast<const QChar*>(wide.data()), qsizetype(wide.size()));
+}
+
+std::string QStringToUtf8(const QString& Text) {
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), size_t(Text.size())));
+}
+
+QString FileNameToQString(const std::string& Name) { return QFile::decodeName(QByteArray::fromStdString(Name)); }
+std::string QStringToFileName(const QString& Name) { return QFile::encodeName(Name).toStdString(); }
+
+QStringList ToQtNameFilters(const QString& Filter) {
+  QStringList parts = Filter.split(u'|');
+  QStringList result;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+    for (QString& pattern : patterns)
+      if (pattern == u"*.*") pattern = u"*"_qs;
+    result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(u' '));
+  }
+  return result;
+}
+
+namespace {
+
+QMessageBox::Icon IconOf(TMessageKind Kind) {
+  switch (Kind) {
+    case mkInformation: return QMessageBox::Information;
+    case mkConfirmation: return QMessageBox::Question;
+    case mkError: return QMessageBox::Critical;
+  }
+  return QMessageBox::NoIcon;
+}
+
+// The two checks the platform's file dialogs make before they accept a name:
+// a read-only file (or a new name in a write-protected folder) is refused, and
+// opening a name that does not exist offers to create it.
+class TPatternFileDialog : public QFileDialog {
+public:
+  TPatternFileDialog(QWidget* Parent, bool Save, const std::string& Initial) : QFileDialog(Parent) {
+    setAcceptMode(Save ? AcceptSave : AcceptOpen);
+    setFileMode(AnyFile);
+    setNameFilters(ToQtNameFilters(QString::fromUtf8(PatternFileFilter)));
+    setDefaultSuffix(u"rmp"_qs);
+    setOption(HideNameFilterDetails);
+    setOption(DontUseNativeDialog);  // the checks below need our accept()
+    FSave = Save;
+    if (!Initial.empty()) selectFile(FileNameToQString(Initial));
+  }
+
+  void accept() override {
+    QStringList files = selectedFiles();
+    if (files.size() == 1 && !Acceptable(files.front())) return;
+    QFileDialog::accept();
+  }
+
+private:
+  bool FSave = false;
+
+  bool Acceptable(const QString& Name) {
+    QFileInfo info(Name);
+    if (info.isDir()) return true;  // QFileDialog enters the folder
+    QByteArray bytes = QFile::encodeName(Name);
+    if (info.exists()) {
+      if (access(bytes.constData(), W_OK) == 0) return true;
+      Warn(Name + u"\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"_qs);
+      return false;
+    }
+    QByteArray folder = QFile::encodeName(info.absolutePath());
+    if (access(folder.constData(), W_OK) != 0) {
+      Warn(Name + u"\nこのフォルダーは書き込み禁止です。\n別のフォルダーを指定してください。"_qs);
+      return false;
+    }
+    if (FSave) return true;
+    TQtPrompter prompter;
+    return prompter.MessageBox(this, Name + u"\nこのファイルは存在しません。\nファイルを作成しますか？"_qs,
+                               windowTitle(), mkConfirmation, mbYesNo) == mrYes;
+  }
+
+  void Warn(const QString& Text) {
+    TQtPrompter prompter;
+    prompter.MessageBox(this, Text, windowTitle(), mkError, mbOK);
+  }
+};
+
+std::optional<std::string> RunFileDialog(QWidget* Parent, bool Save, const std::string& Initial) {
+  TPatternFileDialog dialog(Parent, Save, Initial);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QStringToFileName(dialog.selectedFiles().front());
+}
+
+}  // namespace
+
+int TQtPrompter::MessageBox(QWidget* Parent, const QString& Text, const QString& Caption, TMessageKind Kind,
+                            TMessageButtons Buttons) {
+  QMessageBox box(IconOf(Kind), Caption, Text, QMessageBox::NoButton, Parent);
+  QPushButton* firstButton = nullptr;
+  auto add = [&](QMessageBox::StandardButton Button, const QString& Label) {
+    QPushButton* button = box.addButton(Button);
+    button->setText(Label);
+    if (!firstButton) firstButton = button;
+  };
+  if (Buttons == mbOK) {
+    add(QMessageBox::Ok, u"OK"_qs);
+  } else {
+    add(QMessageBox::Yes, u"はい(&Y)"_qs);
+    add(QMessageBox::No, u"いいえ(&N)"_qs);
+    if (Buttons == mbYesNoCancel) add(QMessageBox::Cancel, u"キャンセル"_qs);
+  }
+  box.setDefaultButton(firstButton);
+  box.setEscapeButton(box.button(Buttons == mbYesNoCancel ? QMessageBox::Cancel
+                                 : Buttons == mbYesNo     ? QMessageBox::No
+                                                          : QMessageBox::Ok));
+  box.exec();
+  switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok: return mrOK;
+    case QMessageBox::Yes: return mrYes;
+    case QMessageBox::No: return mrNo;
+    default: return Buttons == mbYesNo ? mrNo : mrCancel;
+  }
+}
+
+std::optional<std::string> TQtPrompter::OpenFileName(QWidget* Parent, const std::string& Initial) {
+  return RunFileDialog(Parent, false, Initial);
+}
+
+std::optional<std::string> TQtPrompter::SaveFileName(QWidget* Parent, const std::string& Initial) {
+  return RunFileDialog(Parent, true, Initial);
+}

@@ -1,0 +1,685 @@
+// The main window on Qt's offscreen platform: message boxes and dialogs are
+// answered by the test, the deletion worker is a stand-in that really runs on a
+// thread of its own and reaches the window only through the host.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "app/BRISK_Main.h"
+#include "app/EditorInterfaces.h"
+#include "app/PatternFile.h"
+#include "app/PatternModel.h"
+#include "app/Prompter.h"
+#include "app/TaskbarProgress.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct TShownBox {
+  QString Text, Caption;
+  TMessageKind Kind;
+  TMessageButtons Buttons;
+  bool WorkerRunning;
+};
+
+class TScriptedPrompter : public TPrompter {
+public:
+  TMainForm* Form = nullptr;
+  std::deque<int> Answers;
+  std::vector<TShownBox> Shown;
+  std::deque<std::optional<std::string>> OpenNames, SaveNames;
+  int OpenDialogs = 0, SaveDialogs = 0;
+
+  int MessageBox(QWidget*, const QString& Text, const QString& Caption, TMessageKind Kind,
+                 TMessageButtons Buttons) override {
+    Shown.push_back({Text, Caption, Kind, Buttons, Form && Form->WorkerRunning()});
+    if (Answers.empty()) return Buttons == mbOK ? mrOK : mrCancel;
+    int answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  std::optional<std::string> OpenFileName(QWidget*, const std::string&) override {
+    ++OpenDialogs;
+    if (OpenNames.empty()) return std::nullopt;
+    auto name = OpenNames.front();
+    OpenNames.pop_front();
+    return name;
+  }
+  std::optional<std::string> SaveFileName(QWidget*, const std::string&) override {
+    ++SaveDialogs;
+    if (SaveNames.empty()) return std::nullopt;
+    auto name = SaveNames.front();
+    SaveNames.pop_front();
+    return name;
+  }
+};
+
+class TStubEditor : public TItemEditor, public TOptionsEditor {
+public:
+  bool Accept = false;
+  TItemTexts Result{};
+  TLogSettings Options;
+  int Calls = 0;
+  bool EditItem(QWidget*, TItemTexts& Texts) override {
+    ++Calls;
+    if (Accept) Texts = Result;
+    return Accept;
+  }
+  bool EditOptions(QWidget*, TLogSettings& Settings) override {
+    ++Calls;
+    if (Accept) Settings = Options;
+    return Accept;
+  }
+};
+
+class TRecordingProgress : public TTaskbarProgress {
+public:
+  TRecordingProgress() : TTaskbarProgress(QDBusConnection(u"none"_qs)) {}
+  std::vector<int> States;
+  void SetProgressState(TProgressState State) override {
+    States.push_back(State);
+    TTaskbarProgress::SetProgressState(State);
+  }
+};
+
+class TFakeWorker;
+
+// What the stand-in workers do, and which of them exist.
+struct TWorkerLab {
+  bool AutoFinish = true;  // end right after writing the lines; else wait for Stop or Finish
+  std::string Error;       // the error the next worker ends with
+  std::vector<TFakeWorker*> Live;
+  std::vector<bool> TestRuns;
+};
+
+// Walks the selected rows through the host from its own thread, as the engine's
+// worker does: one line per row, a run unselects the row.
+class TFakeWorker : public TWorker {
+public:
+  TFakeWorker(TWorkerLab& Lab, TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)
+      : FLab(Lab), FHost(Host), FTestRun(TestRun), FOnEnd(std::move(OnEnd)), FAutoFinish(Lab.AutoFinish),
+        FError(Lab.Error) {
+    Lab.Live.push_back(this);
+    Lab.TestRuns.push_back(TestRun);
+    FThread = std::thread([this] { Execute(); });
+  }
+  ~TFakeWorker() override {
+    FThread.join();
+    std::erase(FLab.Live, this);
+  }
+  void Terminate() override {
+    std::lock_guard lock(FMutex);
+    FStopped = true;
+    FWake.notify_all();
+  }
+  std::string ErrorMessage() const override { return FError; }
+  void Finish() {
+    std::lock_guard lock(FMutex);
+    FReleased = true;
+    FWake.notify_all();
+  }
+  bool Stopped() {
+    std::lock_guard lock(FMutex);
+    return FStopped;
+  }
+
+private:
+  TWorkerLab& FLab;
+  TRemoveHost& FHost;
+  bool FTestRun;
+  TWorkerEnd FOnEnd;
+  bool FAutoFinish;
+  std::string FError;
+  std::thread FThread;
+  std::mutex FMutex;
+  std::condition_variable FWake;
+  bool FStopped = false, FReleased = false;
+
+  void Execute() {
+    std::vector<TRemoveHost::TRow> rows;
+    FHost.Synchronize([&] {
+      for (auto row = FHost.FirstSelectedRow(); row; row = FHost.NextSelectedRow(row)) rows.push_back(row);
+    });
+    for (auto row : rows) {
+      FHost.Synchronize([&] {
+        TItemTexts texts = FHost.RowTexts(row);
+        FHost.SetRowReservation(row, {{texts[itLocation] + "/x", ""}});
+        FHost.AppendLog(std::string(FTestRun ? "TE" : "RM") + " 0x0000 " + texts[itLocation]);
+        if (!FTestRun) FHost.UnselectRow(row);
+      });
+    }
+    {
+      std::unique_lock lock(FMutex);
+      FWake.wait(lock, [this] { return FAutoFinish || FStopped || FReleased; });
+    }
+    FHost.Post([this] {
+      FOnEnd(*this);
+      delete this;
+    });
+  }
+};
+
+TItemTexts Item(const std::string& Location) { return {Location, "*.tmp", "", "M+7", "", ""}; }
+
+}  // namespace
+
+class TMainFormTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TTempDir> FHome;
+  TScriptedPrompter FPrompter;
+  TStubEditor FEditor;
+  TWorkerLab FLab;
+  TRecordingProgress* FProgress = nullptr;
+
+  std::unique_ptr<TMainForm> MakeForm(const std::vector<std::string>& Arguments = {}) {
+    TMainFormServices services;
+    services.Prompter = &FPrompter;
+    services.ItemEditor = &FEditor;
+    services.OptionsEditor = &FEditor;
+    services.WorkerFactory = [this](TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) -> TWorker* {
+      return new TFakeWorker(FLab, Host, TestRun, std::move(OnEnd));
+    };
+    services.ProgressFactory = [this] {
+      auto progress = std::make_unique<TRecordingProgress>();
+      FProgress = progress.get();
+      return std::unique_ptr<TTaskbarProgress>(std::move(progress));
+    };
+    auto form = std::make_unique<TMainForm>(Arguments, std::move(services));
+    FPrompter.Form = form.get();
+    return form;
+  }
+
+  // A pattern file of N items named row0..rowN-1, loaded from the command line.
+  std::unique_ptr<TMainForm> FormWithRows(int Count, const std::string& Name = "three.rmp") {
+    std::vector<TItemTexts> items;
+    for (int i = 0; i < Count; ++i) items.push_back(Item("row" + std::to_string(i)));
+    SavePattern(*FHome / Name, items);
+    return MakeForm({*FHome / Name});
+  }
+
+  static QString Panel(TMainForm& Form, int Index) { return Form.StatusPanels[Index]->text(); }
+  static std::string Location(TMainForm& Form, int Row) { return Form.Model()->Row(Row).Texts[itLocation]; }
+  static bool Selected(TMainForm& Form, int Row) {
+    return Form.PatternView->selectionModel()->isRowSelected(Row, QModelIndex());
+  }
+  static void Focus(TMainForm& Form, int Row) {
+    Form.PatternView->selectionModel()->setCurrentIndex(Form.Model()->index(Row, 0), QItemSelectionModel::NoUpdate);
+  }
+  static bool RowCommandsEnabled(TMainForm& Form) {
+    return Form.ItemDeleteMnu->isEnabled() && Form.ItemModifyMnu->isEnabled() && Form.ItemUpMnu->isEnabled() &&
+           Form.ItemDownMnu->isEnabled();
+  }
+  static void ShowActive(TMainForm& Form) {
+    Form.show();
+    Form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Form));
+  }
+
+private slots:
+  void initTestCase() {
+    FHome = std::make_unique<TTempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(*FHome / "config"));
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(*FHome / "state"));
+  }
+
+  void init() {
+    FPrompter = TScriptedPrompter();
+    FEditor = TStubEditor();
+    FLab.AutoFinish = true;
+    FLab.Error.clear();
+    FLab.TestRuns.clear();
+  }
+
+  void cleanup() { QTRY_VERIFY(FLab.Live.empty()); }
+
+  void startUpState() {
+    auto form = MakeForm();
+    QCOMPARE(form->windowTitle(), u"Brisko"_qs);
+    QCOMPARE(form->Model()->Count(), 0);
+    QCOMPARE(Panel(*form, 0), u"0/0 選択"_qs);
+    QCOMPARE(Panel(*form, 1), QString());
+    QCOMPARE(Panel(*form, 2), QString());
+    for (QAction* command : {form->ItemDeleteMnu, form->ItemModifyMnu, form->ItemUpMnu, form->ItemDownMnu,
+                             form->DeleteTestMnu, form->DeleteRunMnu, form->DeleteStopMnu})
+      QVERIFY2(!command->isEnabled(), qPrintable(command->text()));
+    QVERIFY(form->ItemAddMnu->isEnabled());
+    QVERIFY(!form->AutomaticRun());
+    QCOMPARE(form->PatternView->model()->headerData(0, Qt::Horizontal).toString(), u"対象フォルダ"_qs);
+    QCOMPARE(form->PatternView->model()->headerData(5, Qt::Horizontal).toString(), u"オプション"_qs);
+  }
+
+  void menusCarryCaptionsShortcutsAndHints() {
+    auto form = MakeForm();
+    QCOMPARE(form->FileOpenMnu->text(), u"開く(&O)..."_qs);
+    QCOMPARE(form->FileOpenMnu->shortcut(), QKeySequence(u"Ctrl+O"_qs));
+    QCOMPARE(form->ItemAddMnu->shortcut(), QKeySequence(Qt::Key_Insert));
+    QCOMPARE(form->DeleteStopMnu->shortcut(), QKeySequence(Qt::Key_Escape));
+    QCOMPARE(form->ViewClearMnu->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(form->DeleteTestMnu->toolTip(), u"テスト"_qs);
+    QCOMPARE(form->DeleteTestMnu->statusTip(), u"選択アイテムを実行テストします"_qs);
+    QVERIFY(!form->ItemUpMnu->icon().isNull());
+    QVERIFY(form->FileSaveAsMnu->icon().isNull());
+  }
+
+  void captionFollowsTheDocument() {
+    auto form = FormWithRows(1, "a.rmp");
+    QCOMPARE(form->windowTitle(), u"a.rmp - Brisko"_qs);
+    form->FileNewMnu->trigger();
+    QCOMPARE(form->windowTitle(), u"無題 - Brisko"_qs);
+    QCOMPARE(form->Model()->Count(), 0);
+    SavePattern(*FHome / "daily.rmp", {Item("d")});
+    FPrompter.OpenNames.push_back(*FHome / "daily.rmp");
+    form->FileOpenMnu->trigger();
+    QCOMPARE(form->windowTitle(), u"daily.rmp - Brisko"_qs);
+    QCOMPARE(form->PatternFile(), *FHome / "daily.rmp");
+    QCOMPARE(Location(*form, 0), std::string("d"));
+    QVERIFY(!form->Modified());
+    // Cancelling the open dialog keeps the list.
+    form->FileOpenMnu->trigger();
+    QCOMPARE(form->Model()->Count(), 1);
+  }
+
+  void ctrlASelectsEveryRow() {
+    auto form = FormWithRows(3);
+    QCOMPARE(Panel(*form, 0), u"0/3 選択"_qs);
+    QTest::keyClick(form->PatternView, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Panel(*form, 0), u"3/3 選択"_qs);
+    QVERIFY(form->DeleteTestMnu->isEnabled() && form->DeleteRunMnu->isEnabled());
+    form->PatternView->clearSelection();
+    QTest::keyClick(form->PatternView, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(Panel(*form, 0), u"3/3 選択"_qs);
+  }
+
+  void upAndDownWrapAround() {
+    auto form = FormWithRows(3);
+    Focus(*form, 0);
+    form->PatternView->selectionModel()->select(form->Model()->index(1, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form->ItemUpMnu->trigger();
+    QCOMPARE(Location(*form, 2), std::string("row0"));
+    QCOMPARE(Location(*form, 0), std::string("row1"));
+    QCOMPARE(form->PatternView->currentIndex().row(), 2);
+    QVERIFY(!Selected(*form, 2));
+    QVERIFY(Selected(*form, 0));  // the other row keeps its selection
+    QCOMPARE(form->Model()->Row(2).Texts, Item("row0"));
+    QVERIFY(form->Modified());
+    QCOMPARE(Panel(*form, 1), u"変更"_qs);
+
+    form->ItemDownMnu->trigger();  // the last row goes to the top
+    QCOMPARE(Location(*form, 0), std::string("row0"));
+    QCOMPARE(Location(*form, 1), std::string("row1"));
+    QCOMPARE(form->PatternView->currentIndex().row(), 0);
+    form->ItemDownMnu->trigger();
+    QCOMPARE(Location(*form, 1), std::string("row0"));
+    QCOMPARE(form->PatternView->currentIndex().row(), 1);
+    form->ItemUpMnu->trigger();
+    QCOMPARE(Location(*form, 0), std::string("row0"));
+  }
+
+  void deleteRemovesTheFocusedRowOnly() {
+    auto form = FormWithRows(3);
+    ShowActive(*form);
+    form->PatternView->setFocus();
+    form->PatternView->selectAll();
+    Focus(*form, 1);
+    QTest::keyClick(form->PatternView, Qt::Key_Delete);
+    QCOMPARE(form->Model()->Count(), 2);
+    QCOMPARE(Location(*form, 0), std::string("row0"));
+    QCOMPARE(Location(*form, 1), std::string("row2"));
+    QVERIFY(form->Modified());
+    // The shortcut acts whichever control has the focus.
+    Focus(*form, 0);
+    form->LogView->setFocus();
+    QTest::keyClick(form->LogView, Qt::Key_Delete);
+    QCOMPARE(form->Model()->Count(), 1);
+  }
+
+  void addAskTheEditor() {
+    auto form = FormWithRows(2);
+    form->ItemAddMnu->trigger();  // cancelled
+    QCOMPARE(FEditor.Calls, 1);
+    QCOMPARE(form->Model()->Count(), 2);
+    QVERIFY(!form->Modified());
+    QCOMPARE(Panel(*form, 0), u"0/2 選択"_qs);
+
+    FEditor.Accept = true;
+    FEditor.Result = Item("added");
+    form->ItemAddMnu->trigger();
+    QCOMPARE(form->Model()->Count(), 3);
+    QCOMPARE(Location(*form, 2), std::string("added"));
+    QCOMPARE(form->PatternView->currentIndex().row(), 2);
+    QVERIFY(!Selected(*form, 2));
+    QVERIFY(form->Modified());
+  }
+
+  void modifyByDoubleClickOnlyWhileIdle() {
+    auto form = FormWithRows(2);
+    ShowActive(*form);
+    FEditor.Accept = true;
+    FEditor.Result = Item("changed");
+    QRect rect = form->PatternView->visualRect(form->Model()->index(1, 0));
+    QTest::mouseClick(form->PatternView->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(form->PatternView->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(Location(*form, 1), std::string("changed"));
+    QVERIFY(form->Modified());
+
+    FLab.AutoFinish = false;
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(FLab.Live.size(), size_t(1));
+    int calls = FEditor.Calls;
+    QTest::mouseDClick(form->PatternView->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(FEditor.Calls, calls);
+    FLab.Live.front()->Finish();
+  }
+
+  void newWithUnsavedChanges() {
+    auto form = MakeForm();
+    FEditor.Accept = true;
+    FEditor.Result = Item("x");
+    form->ItemAddMnu->trigger();
+    QVERIFY(form->Modified());
+
+    FPrompter.Answers = {mrCancel};
+    form->FileNewMnu->trigger();
+    QCOMPARE(form->Model()->Count(), 1);
+    QCOMPARE(FPrompter.Shown.back().Text, u"無題 の変更を保存しますか？"_qs);
+    QCOMPARE(FPrompter.Shown.back().Caption, u"情報"_qs);
+    QCOMPARE(FPrompter.Shown.back().Buttons, mbYesNoCancel);
+
+    // Yes on an untitled document with the save dialog cancelled keeps the changes.
+    FPrompter.Answers = {mrYes};
+    form->FileNewMnu->trigger();
+    QCOMPARE(FPrompter.SaveDialogs, 1);
+    QCOMPARE(form->Model()->Count(), 1);
+    QVERIFY(form->Modified());
+
+    // Yes with a name saves, then empties.
+    FPrompter.Answers = {mrYes};
+    FPrompter.SaveNames.push_back(*FHome / "saved.rmp");
+    form->FileNewMnu->trigger();
+    QCOMPARE(form->Model()->Count(), 0);
+    QVERIFY(!form->Modified());
+    QCOMPARE(LoadPattern(*FHome / "saved.rmp").size(), size_t(1));
+
+    // No empties without saving.
+    form->ItemAddMnu->trigger();
+    FPrompter.Answers = {mrNo};
+    size_t saveDialogs = FPrompter.SaveDialogs;
+    form->FileNewMnu->trigger();
+    QCOMPARE(form->Model()->Count(), 0);
+    QCOMPARE(size_t(FPrompter.SaveDialogs), saveDialogs);
+    QCOMPARE(LoadPattern(*FHome / "saved.rmp").size(), size_t(1));
+  }
+
+  void closeWithUnsavedChanges() {
+    auto form = FormWithRows(2, "close.rmp");
+    form->show();
+    Focus(*form, 0);
+    form->ItemDeleteMnu->trigger();
+    FPrompter.Answers = {mrCancel};
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
+    QCOMPARE(FPrompter.Shown.back().Text, u"close.rmp の変更を保存しますか？"_qs);
+
+    FPrompter.Answers = {mrYes};
+    QVERIFY(form->close());
+    QCOMPARE(LoadPattern(*FHome / "close.rmp").size(), size_t(1));
+  }
+
+  void closeKeepsAnUntitledDocumentWhenItsSaveIsCancelled() {
+    auto form = MakeForm();
+    form->show();
+    FEditor.Accept = true;
+    form->ItemAddMnu->trigger();
+    FPrompter.Answers = {mrYes};
+    QVERIFY(!form->close());
+    QCOMPARE(FPrompter.SaveDialogs, 1);
+    QVERIFY(form->isVisible());
+    FPrompter.Answers = {mrNo};
+    QVERIFY(form->close());
+  }
+
+  void failedSaveKeepsTheDocumentAndShowsTheError() {
+    auto form = FormWithRows(1, "keep.rmp");
+    Focus(*form, 0);
+    form->ItemUpMnu->trigger();
+    FPrompter.SaveNames.push_back(*FHome / "no-such-folder/x.rmp");
+    form->FileSaveAsMnu->trigger();
+    QCOMPARE(FPrompter.Shown.size(), size_t(1));
+    QCOMPARE(FPrompter.Shown.back().Kind, mkError);
+    QVERIFY(FPrompter.Shown.back().Text.contains(u"x.rmp"_qs));
+    QCOMPARE(form->PatternFile(), *FHome / "keep.rmp");
+    QVERIFY(form->Modified());
+  }
+
+  void failedSaveInTheSaveQuestionEndsTheCommand() {
+    auto form = MakeForm({*FHome / "gone/p.rmp"});  // a name whose folder does not exist
+    FEditor.Accept = true;
+    form->ItemAddMnu->trigger();
+    FPrompter.Answers = {mrYes};
+    form->FileNewMnu->trigger();
+    QCOMPARE(FPrompter.Shown.size(), size_t(2));
+    QCOMPARE(FPrompter.Shown.back().Kind, mkError);
+    QCOMPARE(form->Model()->Count(), 1);
+    QVERIFY(form->Modified());
+    QCOMPARE(form->windowTitle(), u"p.rmp - Brisko"_qs);
+  }
+
+  void runAsksAndTestDoesNot() {
+    auto form = FormWithRows(2);
+    form->PatternView->selectAll();
+    FPrompter.Answers = {mrNo};
+    form->DeleteRunMnu->trigger();
+    QCOMPARE(FPrompter.Shown.back().Text, u"ファイル削除を実行しますか？"_qs);
+    QCOMPARE(FPrompter.Shown.back().Caption, u"確認"_qs);
+    QCOMPARE(FPrompter.Shown.back().Buttons, mbYesNo);
+    QVERIFY(FLab.TestRuns.empty());
+
+    size_t boxes = FPrompter.Shown.size();
+    form->DeleteTestMnu->trigger();
+    QCOMPARE(FPrompter.Shown.size(), boxes);
+    QCOMPARE(FLab.TestRuns, std::vector<bool>{true});
+    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    QCOMPARE(form->LogLines()[0], std::string("TE 0x0000 row0"));
+    QTRY_VERIFY(!form->WorkerRunning());
+    QCOMPARE(form->LogView->toPlainText(), u"TE 0x0000 row0\nTE 0x0000 row1"_qs);
+    QVERIFY(Selected(*form, 0) && Selected(*form, 1));
+
+    FPrompter.Answers = {mrYes};
+    form->DeleteRunMnu->trigger();
+    QCOMPARE((FLab.TestRuns), (std::vector<bool>{true, false}));
+    QTRY_VERIFY(!form->WorkerRunning());
+    // The run went through the host: lines, reservation lists, unselected rows.
+    QCOMPARE(form->LogLines().back(), std::string("RM 0x0000 row1"));
+    QCOMPARE(form->Model()->Row(1).Reservation.front().Path, std::string("row1/x"));
+    QCOMPARE(Panel(*form, 0), u"0/2 選択"_qs);
+    QVERIFY(!form->Modified());
+  }
+
+  void stopDuringARunAndTheEndReenablesTheRowCommands() {
+    auto form = FormWithRows(3);
+    ShowActive(*form);
+    form->PatternView->selectAll();
+    Focus(*form, 0);
+    QVERIFY(RowCommandsEnabled(*form));
+    FLab.AutoFinish = false;
+    FPrompter.Answers = {mrYes};
+    form->DeleteRunMnu->trigger();
+    QVERIFY(form->WorkerRunning());
+    QVERIFY(form->DeleteStopMnu->isEnabled());
+    QVERIFY(!form->ItemDeleteMnu->isEnabled() && !form->ItemModifyMnu->isEnabled() && !form->ItemUpMnu->isEnabled() &&
+            !form->ItemDownMnu->isEnabled());
+    QVERIFY(form->ItemAddMnu->isEnabled());
+    QTRY_COMPARE(form->LogLines().size(), size_t(3));
+    TFakeWorker* worker = FLab.Live.front();
+    QTest::keyClick(form->LogView, Qt::Key_Escape);
+    QVERIFY(worker->Stopped());
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY(!form->DeleteStopMnu->isEnabled());
+    QVERIFY(RowCommandsEnabled(*form));
+    QVERIFY(FPrompter.Shown.size() == 1);  // the run question only, no error
+  }
+
+  void oneWorkerAtATime() {
+    auto form = FormWithRows(2);
+    form->PatternView->selectAll();
+    FLab.AutoFinish = false;
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    FLab.AutoFinish = true;
+    // Test again: the running worker is asked to stop, the new one waits for its end.
+    form->DeleteTestMnu->trigger();
+    QCOMPARE(FLab.TestRuns.size(), size_t(1));
+    QTRY_COMPARE(FLab.TestRuns.size(), size_t(2));
+    QTRY_VERIFY(!form->WorkerRunning());
+    QCOMPARE(form->LogLines().size(), size_t(4));
+  }
+
+  void newOpenAndCloseWaitForTheWorker() {
+    auto form = FormWithRows(2);
+    form->show();
+    form->PatternView->selectAll();
+    FLab.AutoFinish = false;
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    form->FileNewMnu->trigger();
+    QVERIFY(FLab.Live.empty());
+    QVERIFY(!form->WorkerRunning());
+    QCOMPARE(form->Model()->Count(), 0);
+
+    SavePattern(*FHome / "two.rmp", {Item("a"), Item("b")});
+    FPrompter.OpenNames.push_back(*FHome / "two.rmp");
+    form->FileOpenMnu->trigger();
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QVERIFY(form->WorkerRunning());
+    QVERIFY(form->close());
+    QVERIFY(FLab.Live.empty());
+  }
+
+  void workerErrorIsShownAfterTheWorkerEnded() {
+    auto form = FormWithRows(1);
+    form->PatternView->selectAll();
+    FLab.Error = "経過日数 X は整数ではありません";
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    QTRY_COMPARE(FPrompter.Shown.size(), size_t(1));
+    QCOMPARE(FPrompter.Shown[0].Text, u"経過日数 X は整数ではありません"_qs);
+    QCOMPARE(FPrompter.Shown[0].Kind, mkError);
+    QVERIFY(!FPrompter.Shown[0].WorkerRunning);
+    QCOMPARE(form->ExitCode(), 0);
+    QVERIFY(FProgress && FProgress->States.back() == psNoProgress);
+  }
+
+  void clearLogSavesItFirstWhenAsked() {
+    auto form = FormWithRows(2);
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->ViewClearMnu->trigger();  // saving off: the view is only emptied
+    QCOMPARE(form->LogView->toPlainText(), QString());
+    std::string log = *FHome / "clear.log";
+    QVERIFY(ReadFile(log).empty());
+
+    FEditor.Accept = true;
+    FEditor.Options = {true, log, 256};
+    form->OptionConfigMnu->trigger();
+    QVERIFY(form->SaveLog);
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->ViewClearMnu->trigger();
+    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    QVERIFY(form->LogLines().empty());
+    // The settings were stored: a new window reads them.
+    auto second = MakeForm();
+    QVERIFY(second->SaveLog);
+    QCOMPARE(second->LogFile, log);
+
+    // A log that cannot be written keeps the view's lines.
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->LogFile = *FHome / "no-such-folder/x.log";
+    form->ViewClearMnu->trigger();
+    QCOMPARE(FPrompter.Shown.back().Kind, mkError);
+    QCOMPARE(form->LogLines().size(), size_t(2));
+    form->SaveLog = false;
+    TLogSettings off{false, log, 256};
+    SaveSettings(off);
+  }
+
+  void automaticRunSelectsRunsAndCloses() {
+    std::vector<TItemTexts> items{Item("r0"), Item("r1"), Item("r2")};
+    SavePattern(*FHome / "auto.rmp", items);
+    std::string log = *FHome / "auto.log";
+    SaveSettings({true, log, 256});
+    auto form = MakeForm({"-r", *FHome / "auto.rmp"});
+    QVERIFY(form->AutomaticRun());
+    QSignalSpy ended(form.get(), &TMainForm::WorkerEnded);
+    form->ShowInitial();
+    QTRY_VERIFY(!form->isVisible());
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(FLab.TestRuns, std::vector<bool>{false});
+    QVERIFY(FPrompter.Shown.empty());  // no question before the run, none after
+    QCOMPARE(ReadFile(log), std::string("RM 0x0000 r0\r\nRM 0x0000 r1\r\nRM 0x0000 r2\r\n"));
+    QCOMPARE(form->ExitCode(), 0);
+    SaveSettings({false, log, 256});
+  }
+
+  void automaticRunWithoutRowsStaysOpen() {
+    auto form = MakeForm({"-R", *FHome / "missing.rmp"});
+    form->ShowInitial();
+    QTest::qWait(100);
+    QVERIFY(form->isVisible());
+    QVERIFY(FLab.TestRuns.empty());
+    QCOMPARE(form->windowTitle(), u"missing.rmp - Brisko"_qs);
+  }
+
+  void automaticRunReportsAWorkerErrorOnStandardError() {
+    SavePattern(*FHome / "err.rmp", {Item("e")});
+    FLab.Error = "壊れた";
+    auto form = MakeForm({"-R", *FHome / "err.rmp"});
+    form->ShowInitial();
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(FPrompter.Shown.empty());
+    QCOMPARE(form->ExitCode(), 1);
+  }
+
+  void commandLineSwitchesAndFiles() {
+    SavePattern(*FHome / "one.rmp", {Item("1")});
+    SavePattern(*FHome / "two.rmp", {Item("2a"), Item("2b")});
+    auto form = MakeForm({"-W+", "-X", "-", *FHome / "one.rmp", *FHome / "two.rmp"});
+    QVERIFY(!form->AutomaticRun());
+    QCOMPARE(form->windowTitle(), u"two.rmp - Brisko"_qs);
+    QCOMPARE(form->Model()->Count(), 2);
+    form->ShowInitial();
+    QVERIFY(form->windowState() & Qt::WindowMaximized);
+
+    auto onlySwitches = MakeForm({"-w-"});
+    QCOMPARE(onlySwitches->windowTitle(), u"Brisko"_qs);
+    QVERIFY(!onlySwitches->DeleteStopMnu->isEnabled() && !onlySwitches->DeleteTestMnu->isEnabled());
+    onlySwitches->ShowInitial();
+    QVERIFY(onlySwitches->windowState() & Qt::WindowMinimized);
+  }
+
+  void contextMenuOffersTheItemCommands() {
+    auto form = FormWithRows(2);
+    ShowActive(*form);
+    emit form->PatternView->customContextMenuRequested(QPoint(5, 5));
+    QTRY_VERIFY(form->ItemMnu->isVisible());
+    QVERIFY(form->ItemMnu->actions().contains(form->ItemAddMnu));
+    form->ItemMnu->hide();
+  }
+};
+
+QTEST_MAIN(TMainFormTest)
+#include "tst_mainform.moc"
