@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/AtomicFile.h"
 #include "platform/Mounts.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
@@ -363,7 +364,7 @@ bool LineNamesEntry(std::string_view Line, const std::string& Name) {
 }
 
 // Drops the line of Name; the file is replaced as a whole so that a reader sees the
-// old content or the new, never a mix.
+// old content or the new, never a mix. A directorysizes that is a link is left alone.
 void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
   const std::string path = JoinPath(TrashFolder, "directorysizes");
   std::string content;
@@ -384,14 +385,8 @@ void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) 
     pos = end + 1;
   }
   if (!dropped) return;
-  struct stat st;
-  const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-  std::string temp = path + ".XXXXXX";
-  TFd fd(mkstemp(temp.data()));
-  if (!fd.Valid()) return;
-  fchmod(fd.Get(), mode);
-  if (WriteAll(fd.Get(), kept) && fsync(fd.Get()) == 0 && rename(temp.c_str(), path.c_str()) == 0) return;
-  unlink(temp.c_str());
+  // A failure leaves the old cache: a stale line only makes a size look larger.
+  ReplaceFileContent(path, kept);
 }
 
 }  // namespace
