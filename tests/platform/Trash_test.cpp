@@ -307,8 +307,18 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   ASSERT_EQ(RemoveFile(sharedTop / "g", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(sharedTop / (".Trash/" + Uid() + "/files/g")));
 
+  // A shared trash whose user folder is a link is passed over for the user's own one.
+  TTempDir linkedTop, outside;
+  AddMount(linkedTop.Path());
+  MakeFolder(linkedTop / ".Trash", 01777);
+  ASSERT_EQ(symlink(outside.Path().c_str(), (linkedTop / (".Trash/" + Uid())).c_str()), 0);
+  WriteFile(linkedTop / "h", "1");
+  ASSERT_EQ(RemoveFile(linkedTop / "h", FOF_TO_TRASH), 0);
+  EXPECT_TRUE(Exists(linkedTop / (".Trash-" + Uid() + "/files/h")));
+  EXPECT_FALSE(Exists(outside / "files"));
+
   const auto found = EnumerateUser();
-  ASSERT_EQ(found.size(), 2u);
+  ASSERT_EQ(found.size(), 3u);
   EXPECT_FALSE(Exists(HomeTrash() + "/files"));
 }
 
