@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/TextCodec.h"
@@ -75,8 +76,10 @@ private:
     QFileInfo info(Name);
     if (info.isDir()) return true;  // QFileDialog enters the folder
     QByteArray bytes = QFile::encodeName(Name);
-    if (info.exists()) {
-      if (access(bytes.constData(), W_OK) == 0) return true;
+    struct stat status;
+    if (stat(bytes.constData(), &status) == 0) {
+      // Read-only as the file's attribute says: its owner may not write it.
+      if ((status.st_mode & S_IWUSR) && access(bytes.constData(), W_OK) == 0) return true;
       Warn(Name + u"\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"_qs);
       return false;
     }
