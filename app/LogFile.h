@@ -5,7 +5,7 @@
 
 struct TLogSettings {
   bool SaveLog = false;
-  std::string LogFile;   // the default log file name when empty in the settings file
+  std::string LogFile;   // DefaultLogFileName() when the settings file has no such key
   int LogLinage = 256;
 };
 

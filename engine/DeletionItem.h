@@ -2,7 +2,11 @@
 // A deletion item is nothing but six texts; the same six stand in a row of the
 // pattern list, in a section of a pattern file and in the item editor.
 #include <array>
+#include <bitset>
+#include <cstdint>
 #include <string>
+
+#include "platform/DateTime.h"
 
 enum TItemText : int {
   itLocation = 0,    // target folder, or the trash location text
@@ -14,3 +18,23 @@ enum TItemText : int {
 };
 
 using TItemTexts = std::array<std::string, 6>;
+
+// Option flags indexed by the low 8 bits of a character's code point.
+using TOptionSet = std::bitset<256>;
+
+// The run settings that a row's texts parse into.
+struct TRunSettings {
+  std::string FLocation;
+  std::string FIncludes;
+  std::string FExcludes;
+  char16_t FBaseDate = 0;     // "C", "M", "A" or "D"; any other means no age limit
+  TDateTime FLapsedTime{};    // cutoff: an entry whose time is not later is due
+  int32_t FAttrib = 0;        // R 1, H 2, S 4, D 16, A 32, summed per letter
+  TOptionSet FOption;
+
+  bool HasOption(char Letter) const { return FOption.test(static_cast<unsigned char>(Letter)); }
+};
+
+// The run settings of a row's texts, the cutoff counted back from Moment (the local
+// date-time of parsing). Raises EBriskoError when the day count is not a whole number.
+TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment);

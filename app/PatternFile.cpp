@@ -1,0 +1,32 @@
+#include "app/PatternFile.h"
+
+#include "app/AppData.h"
+
+namespace {
+
+// The keys of a pattern section, in the order of the item's texts and of writing.
+constexpr const char* ItemKeys[6] = {"Location", "Mask", "Except", "LapsedDays", "Attribute", "Option"};
+
+}  // namespace
+
+void SavePattern(const std::string& FileName, const std::vector<TItemTexts>& Items) {
+  TAppIniFile ini(FileName);
+  // One atomic replacement for the whole pattern: a failure leaves the old file whole.
+  ini.BeginUpdate();
+  ini.Clear();
+  for (size_t position = 0; position < Items.size(); ++position) {
+    const std::string section = "Schedule" + std::to_string(position);
+    for (int text = itLocation; text <= itOption; ++text) ini.WriteString(section, ItemKeys[text], Items[position][text]);
+  }
+  ini.UpdateFile();
+}
+
+std::vector<TItemTexts> LoadPattern(const std::string& FileName) {
+  TAppIniFile ini(FileName);
+  std::vector<TItemTexts> items;
+  for (const std::string& section : ini.ReadSections()) {
+    TItemTexts& item = items.emplace_back();
+    for (int text = itLocation; text <= itOption; ++text) item[text] = ini.ReadString(section, ItemKeys[text], "");
+  }
+  return items;
+}

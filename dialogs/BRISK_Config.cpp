@@ -1,0 +1,142 @@
+#include "dialogs/BRISK_Config.h"
+
+#include "controls/NumEdits.h"
+#include "controls/RefCtrls.h"
+#include "dialogs/BRISK_Edit.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+TConfigDialog::TConfigDialog(QWidget* Parent) : QDialog(Parent) {
+  setObjectName(QStringLiteral("ConfigDialog"));
+  setWindowTitle(QString::fromUtf8("オプション"));
+
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  OKButton->setDefault(true);
+  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
+  CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  CancelButton->setAutoDefault(false);
+  SaveLogChk = new QCheckBox(QString::fromUtf8("実行ログを保存する(&S)"), this);
+  SaveLogChk->setObjectName(QStringLiteral("SaveLogChk"));
+
+  FilenameEdt = new TRefFileEdit(this);
+  FilenameEdt->setObjectName(QStringLiteral("FilenameEdt"));
+  FilenameEdt->SetTextTip(true);
+  TSelectFile& LogDialog = FilenameEdt->Dialog();
+  LogDialog.Filter = QString::fromUtf8("ログファイル(*.log)|*.log|すべてのファイル(*.*)|*.*");
+  LogDialog.FilterIndex = 1;
+  LogDialog.DefaultExt = QStringLiteral("log");
+  LogDialog.Style = dsOpen;
+  LogDialog.Options = TOpenOptions(ofHideReadOnly) | ofCreatePrompt | ofEnableSizing | ofDontAddToRecent;
+
+  LinageEdt = new TUpDownEdit(this);
+  LinageEdt->setObjectName(QStringLiteral("LinageEdt"));
+  LinageEdt->UpDown()->SetMin(0);
+  LinageEdt->UpDown()->SetMax(32767);
+
+  FilenameLbl = new QLabel(QString::fromUtf8("ファイル名(&N): "), this);
+  FilenameLbl->setObjectName(QStringLiteral("FilenameLbl"));
+  FilenameLbl->setBuddy(FilenameEdt);
+  LinageLbl = new QLabel(QString::fromUtf8("最大行数(&L): "), this);
+  LinageLbl->setObjectName(QStringLiteral("LinageLbl"));
+  LinageLbl->setBuddy(LinageEdt);
+
+  ArrangeControls();
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  // toggled, not clicked: a state set by the program runs the rule as well.
+  connect(SaveLogChk, &QCheckBox::toggled, this, &TConfigDialog::SaveLogChkClick);
+  connect(FilenameEdt, &TCustomRefEdit::Change, this, &TConfigDialog::FileEdtsChange);
+}
+
+// The design at 96 dpi: the check box on top; below it, indented, the file name and
+// the line count with their labels in one column; OK and Cancel at the bottom right.
+void TConfigDialog::ArrangeControls() {
+  FilenameEdt->setMinimumWidth(242);
+  LinageEdt->setFixedWidth(60);
+
+  auto* Fields = new QGridLayout;
+  Fields->setContentsMargins(16, 0, 0, 0);
+  Fields->setHorizontalSpacing(0);
+  Fields->setVerticalSpacing(8);
+  Fields->addWidget(FilenameLbl, 0, 0);
+  Fields->addItem(FilenameEdt->NewLayoutItem(), 0, 1);
+  Fields->addWidget(LinageLbl, 1, 0);
+  auto* Linage = new QHBoxLayout;
+  Linage->addItem(LinageEdt->NewLayoutItem());
+  Linage->addStretch(1);
+  Fields->addLayout(Linage, 1, 1);
+  Fields->setColumnStretch(1, 1);
+
+  auto* Bottom = new QHBoxLayout;
+  Bottom->addStretch(1);
+  Bottom->addWidget(OKButton);
+  Bottom->addWidget(CancelButton);
+
+  auto* Form = new QVBoxLayout(this);
+  Form->setContentsMargins(8, 8, 8, 8);
+  Form->addWidget(SaveLogChk);
+  Form->addLayout(Fields);
+  Form->addLayout(Bottom);
+  Form->setSizeConstraint(QLayout::SetFixedSize);
+
+  setTabOrder(OKButton, CancelButton);
+  setTabOrder(CancelButton, SaveLogChk);
+  setTabOrder(SaveLogChk, FilenameEdt);
+  setTabOrder(FilenameEdt, FilenameEdt->Button());
+  setTabOrder(FilenameEdt->Button(), LinageEdt);
+}
+
+bool TConfigDialog::EditOptions(QWidget* Parent, TLogSettings& Settings) {
+  if (Parent && Parent != parentWidget()) setParent(Parent, windowFlags());
+  FSettings = &Settings;
+  const bool Confirmed = exec() == QDialog::Accepted;
+  FSettings = nullptr;
+  return Confirmed;
+}
+
+void TConfigDialog::showEvent(QShowEvent* Event) {
+  if (!Event->spontaneous()) FormShow();
+  QDialog::showEvent(Event);
+}
+
+void TConfigDialog::done(int Result) {
+  setResult(Result);
+  FormClose();
+  QDialog::done(Result);
+}
+
+// The file dialog opens in the log file's folder with its name preset. The folder
+// part ends at the last "/", the one separator of this system's paths.
+void TConfigDialog::FormShow() {
+  if (!FSettings) return;
+  SaveLogChk->setChecked(FSettings->SaveLog);
+  FilenameEdt->setText(BytesToText(FSettings->LogFile));
+  FilenameEdt->setCursorPosition(0);  // a long path shows its beginning
+  LinageEdt->SetValue(FSettings->LogLinage);
+  const QString Name = FilenameEdt->text();
+  FilenameEdt->Dialog().FileName = Name;
+  FilenameEdt->Dialog().InitialDir = Name.left(Name.lastIndexOf(u'/') + 1);
+}
+
+void TConfigDialog::FormClose() {
+  if (result() != QDialog::Accepted || !FSettings) return;
+  FSettings->SaveLog = SaveLogChk->isChecked();
+  FSettings->LogFile = TextToBytes(FilenameEdt->text());
+  FSettings->LogLinage = LinageEdt->Value();
+}
+
+void TConfigDialog::SaveLogChkClick() { UpdateOKButton(); }
+
+void TConfigDialog::FileEdtsChange() { UpdateOKButton(); }
+
+void TConfigDialog::UpdateOKButton() {
+  OKButton->setEnabled(!SaveLogChk->isChecked() ||
+                       (!FilenameEdt->text().isEmpty() && LinageEdt->Relation() == nrAccord));
+}

@@ -1,0 +1,319 @@
+#include "dialogs/BRISK_Edit.h"
+
+#include "controls/NumEdits.h"
+#include "controls/RefCtrls.h"
+#include "platform/TextCodec.h"
+#include "shell/ShellTypes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+QString BytesToText(const std::string& Bytes) { return QString::fromStdU16String(Utf8ToUtf16Lossy(Bytes)); }
+
+std::string TextToBytes(const QString& Text) { return Utf16ToUtf8(Text.toStdU16String()); }
+
+namespace {
+
+const char* const BaseDatePrefixes[] = {"C+", "M+", "A+", "D+"};
+constexpr int AccessIndex = 2;
+constexpr int DeletionIndex = 3;
+
+QString TrashLocation() { return BytesToText(GetSpecialFolderName(CSIDL_BITBUCKET)); }
+
+QCheckBox* NewCheckBox(const char* Caption, const char* Name, QWidget* Parent) {
+  auto* Box = new QCheckBox(QString::fromUtf8(Caption), Parent);
+  Box->setObjectName(QString::fromLatin1(Name));
+  return Box;
+}
+
+QLabel* NewLabel(const char* Caption, const char* Name, QWidget* Buddy, QWidget* Parent) {
+  auto* Label = new QLabel(QString::fromUtf8(Caption), Parent);
+  Label->setObjectName(QString::fromLatin1(Name));
+  Label->setBuddy(Buddy);
+  return Label;
+}
+
+}  // namespace
+
+TEditDialog::TEditDialog(QWidget* Parent) : QDialog(Parent) {
+  setObjectName(QStringLiteral("EditDialog"));
+  setWindowTitle(QString::fromUtf8("アイテム設定"));
+  CreateControls();
+  ArrangeControls();
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  connect(LocationEdt, &TCustomRefEdit::Change, this, &TEditDialog::LocationEdtChange);
+  connect(BitbucketBtn, &QPushButton::clicked, this, &TEditDialog::BitbucketBtnClick);
+  connect(IncludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
+  connect(ExcludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
+  connect(LapsedTimeEdt, &TUpDownEdit::Change, this, &TEditDialog::FileEdtsChange);
+}
+
+void TEditDialog::CreateControls() {
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  OKButton->setDefault(true);
+  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
+  CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  CancelButton->setAutoDefault(false);
+
+  LocationEdt = new TRefDirectoryEdit(this);
+  LocationEdt->setObjectName(QStringLiteral("LocationEdt"));
+  LocationEdt->SetTextTip(true);
+  BitbucketBtn = new QPushButton(QString::fromUtf8("ゴミ箱"), this);
+  BitbucketBtn->setObjectName(QStringLiteral("BitbucketBtn"));
+  BitbucketBtn->setAutoDefault(false);
+  IncludeEdt = new QLineEdit(this);
+  IncludeEdt->setObjectName(QStringLiteral("IncludeEdt"));
+  ExcludeEdt = new QLineEdit(this);
+  ExcludeEdt->setObjectName(QStringLiteral("ExcludeEdt"));
+  BaseDateCbx = new QComboBox(this);
+  BaseDateCbx->setObjectName(QStringLiteral("BaseDateCbx"));
+  BaseDateCbx->addItems({QString::fromUtf8("作成日時"), QString::fromUtf8("更新日時"), QString::fromUtf8("アクセス日時")});
+  BaseDateCbx->setCurrentIndex(AccessIndex);
+  LapsedTimeEdt = new TUpDownEdit(this);
+  LapsedTimeEdt->setObjectName(QStringLiteral("LapsedTimeEdt"));
+  LapsedTimeEdt->UpDown()->SetMin(0);
+  LapsedTimeEdt->UpDown()->SetMax(32767);
+  LapsedTimeEdt->SetValue(7);
+
+  LocationLbl = NewLabel("対象フォルダ(&L): ", "LocationLbl", LocationEdt, this);
+  IncludeLbl = NewLabel("削除ファイル(&I): ", "IncludeLbl", IncludeEdt, this);
+  ExcludeLbl = NewLabel("除外ファイル(&E): ", "ExcludeLbl", ExcludeEdt, this);
+  LapsedDaysLbl = NewLabel("経過日数(&D): ", "LapsedDaysLbl", BaseDateCbx, this);
+
+  AttributeGroup = new QGroupBox(QString::fromUtf8("属性(&A)"), this);
+  AttributeGroup->setObjectName(QStringLiteral("AttributeGroup"));
+  ReadOnlyChk = NewCheckBox("読み出し専用", "ReadOnlyChk", AttributeGroup);
+  HiddenChk = NewCheckBox("非表示ファイル", "HiddenChk", AttributeGroup);
+  SysFileChk = NewCheckBox("システムファイル", "SysFileChk", AttributeGroup);
+  DirectoryChk = NewCheckBox("ディレクトリ", "DirectoryChk", AttributeGroup);
+  ArchiveChk = NewCheckBox("アーカイブ", "ArchiveChk", AttributeGroup);
+
+  OptionGroup = new QGroupBox(QString::fromUtf8("オプション(&O)"), this);
+  OptionGroup->setObjectName(QStringLiteral("OptionGroup"));
+  SubdirTooChk = NewCheckBox("サブディレクトリ内のファイルも削除", "SubdirTooChk", OptionGroup);
+  EmptydirOnlyChk = NewCheckBox("空のディレクトリのみ削除", "EmptydirOnlyChk", OptionGroup);
+  DeadlnkNowChk = NewCheckBox("リンクの切れたショートカットは即時削除", "DeadlnkNowChk", OptionGroup);
+  IgnoreUninsChk = NewCheckBox("未挿入のリムーバブルドライブは除く", "IgnoreUninsChk", OptionGroup);
+  ToBitbucketChk = NewCheckBox("ごみ箱に入れる", "ToBitbucketChk", OptionGroup);
+}
+
+// The arrangement of the design at 96 dpi: labels in the first column; the edits in
+// the second, all ending at the same right edge; the browse button and "ゴミ箱" right
+// of the folder edit. The browse button and the up-down are siblings that their edits
+// place themselves: the third column keeps room for the browse button, and the
+// up-down of the day count hangs into that column's free space below it, as designed.
+void TEditDialog::ArrangeControls() {
+  constexpr int EditWidth = 165;
+  LocationEdt->setMinimumWidth(EditWidth);
+  IncludeEdt->setMinimumWidth(EditWidth);
+  ExcludeEdt->setMinimumWidth(EditWidth);
+  LapsedTimeEdt->setFixedWidth(60);
+
+  auto* Fields = new QGridLayout;
+  Fields->setHorizontalSpacing(0);
+  Fields->setVerticalSpacing(8);
+  Fields->addWidget(LocationLbl, 0, 0);
+  Fields->addWidget(LocationEdt, 0, 1);
+  auto* Buttons = new QHBoxLayout;
+  Buttons->setSpacing(4);
+  Buttons->addSpacing(LocationEdt->Margin() + LocationEdt->sizeHint().height());
+  Buttons->addWidget(BitbucketBtn);
+  Fields->addLayout(Buttons, 0, 2);
+  Fields->addWidget(IncludeLbl, 1, 0);
+  Fields->addWidget(IncludeEdt, 1, 1);
+  Fields->addWidget(ExcludeLbl, 2, 0);
+  Fields->addWidget(ExcludeEdt, 2, 1);
+  Fields->addWidget(LapsedDaysLbl, 3, 0);
+  auto* Days = new QHBoxLayout;
+  Days->setSpacing(4);
+  Days->addWidget(BaseDateCbx, 1);
+  Days->addWidget(LapsedTimeEdt);
+  Fields->addLayout(Days, 3, 1);
+  Fields->setColumnStretch(1, 1);
+
+  auto* Attributes = new QGridLayout(AttributeGroup);
+  Attributes->addWidget(ReadOnlyChk, 0, 0);
+  Attributes->addWidget(HiddenChk, 0, 1);
+  Attributes->addWidget(SysFileChk, 0, 2);
+  Attributes->addWidget(DirectoryChk, 1, 0);
+  Attributes->addWidget(ArchiveChk, 1, 1);
+
+  auto* Options = new QVBoxLayout(OptionGroup);
+  Options->addWidget(SubdirTooChk);
+  Options->addWidget(EmptydirOnlyChk);
+  Options->addWidget(DeadlnkNowChk);
+  auto* Indented = new QHBoxLayout;
+  Indented->addSpacing(16);
+  Indented->addWidget(IgnoreUninsChk);
+  Options->addLayout(Indented);
+  Options->addWidget(ToBitbucketChk);
+
+  auto* Bottom = new QHBoxLayout;
+  Bottom->addStretch(1);
+  Bottom->addWidget(OKButton);
+  Bottom->addWidget(CancelButton);
+
+  auto* Form = new QVBoxLayout(this);
+  Form->setContentsMargins(8, 8, 8, 8);
+  Form->addLayout(Fields);
+  Form->addWidget(AttributeGroup);
+  Form->addWidget(OptionGroup);
+  Form->addLayout(Bottom);
+  Form->setSizeConstraint(QLayout::SetFixedSize);
+
+  setTabOrder(OKButton, CancelButton);
+  setTabOrder(CancelButton, LocationEdt);
+  setTabOrder(LocationEdt, LocationEdt->Button());
+  setTabOrder(LocationEdt->Button(), BitbucketBtn);
+  setTabOrder(BitbucketBtn, IncludeEdt);
+  setTabOrder(IncludeEdt, ExcludeEdt);
+  setTabOrder(ExcludeEdt, BaseDateCbx);
+  setTabOrder(BaseDateCbx, LapsedTimeEdt);
+  QWidget* Previous = LapsedTimeEdt;
+  for (QWidget* Box : {ReadOnlyChk, HiddenChk, SysFileChk, DirectoryChk, ArchiveChk, SubdirTooChk, EmptydirOnlyChk,
+                       DeadlnkNowChk, IgnoreUninsChk, ToBitbucketChk}) {
+    setTabOrder(Previous, Box);
+    Previous = Box;
+  }
+}
+
+bool TEditDialog::EditItem(QWidget* Parent, TItemTexts& Texts) {
+  if (Parent && Parent != parentWidget()) setParent(Parent, windowFlags());
+  FTexts = &Texts;
+  const bool Confirmed = exec() == QDialog::Accepted;
+  FTexts = nullptr;
+  return Confirmed;
+}
+
+void TEditDialog::showEvent(QShowEvent* Event) {
+  if (!Event->spontaneous()) FormShow();
+  QDialog::showEvent(Event);
+}
+
+void TEditDialog::done(int Result) {
+  setResult(Result);
+  FormClose();
+  QDialog::done(Result);
+}
+
+void TEditDialog::FormShow() {
+  if (!FTexts) return;
+  const TItemTexts& Texts = *FTexts;
+  LocationEdt->setText(BytesToText(Texts[itLocation]));
+  LocationEdt->setCursorPosition(0);  // a long path shows its beginning
+  IncludeEdt->setText(BytesToText(Texts[itMask]));
+  ExcludeEdt->setText(BytesToText(Texts[itExcept]));
+  FillLapsedDays(BytesToText(Texts[itLapsedDays]));
+
+  const QString Attributes = BytesToText(Texts[itAttribute]);
+  for (QCheckBox* Box : {ReadOnlyChk, HiddenChk, SysFileChk, DirectoryChk, ArchiveChk}) Box->setChecked(false);
+  for (QChar Letter : Attributes) {
+    if (Letter == u'R') ReadOnlyChk->setChecked(true);
+    else if (Letter == u'H') HiddenChk->setChecked(true);
+    else if (Letter == u'S') SysFileChk->setChecked(true);
+    else if (Letter == u'D') DirectoryChk->setChecked(true);
+    else if (Letter == u'A') ArchiveChk->setChecked(true);
+  }
+  const QString Options = BytesToText(Texts[itOption]);
+  for (QCheckBox* Box : {SubdirTooChk, EmptydirOnlyChk, DeadlnkNowChk, IgnoreUninsChk, ToBitbucketChk})
+    Box->setChecked(false);
+  for (QChar Letter : Options) {
+    if (Letter == u'T') SubdirTooChk->setChecked(true);
+    else if (Letter == u'O') EmptydirOnlyChk->setChecked(true);
+    else if (Letter == u'I') DeadlnkNowChk->setChecked(true);
+    else if (Letter == u'U') IgnoreUninsChk->setChecked(true);
+    else if (Letter == u'B') ToBitbucketChk->setChecked(true);
+  }
+  UpdateOKButton();
+}
+
+// A days text is a base-date letter, one more character and the day count. A count
+// that is no number (a hand-edited pattern file) is shown as it stands: the OK rule
+// keeps OK disabled until it is corrected, and the rest of the row is filled anyway.
+void TEditDialog::FillLapsedDays(const QString& DaysText) {
+  if (DaysText.isEmpty()) {
+    BaseDateCbx->setCurrentIndex(AccessIndex);
+    LapsedTimeEdt->SetValue(7);
+    return;
+  }
+  switch (DaysText[0].unicode()) {
+    case u'A': BaseDateCbx->setCurrentIndex(AccessIndex); break;
+    case u'C': BaseDateCbx->setCurrentIndex(0); break;
+    case u'D': BaseDateCbx->setCurrentIndex(DeletionIndex); break;  // none when the list has three entries
+    case u'M': BaseDateCbx->setCurrentIndex(1); break;
+    default: break;
+  }
+  const QString Count = DaysText.mid(2);
+  int Days = 0;
+  if (TextToInt32(Count, Days))
+    LapsedTimeEdt->SetValue(Days);
+  else
+    LapsedTimeEdt->setText(Count);
+}
+
+void TEditDialog::FormClose() {
+  if (result() != QDialog::Accepted || !FTexts) return;
+  TItemTexts& Texts = *FTexts;
+  Texts[itLocation] = TextToBytes(LocationEdt->text());
+  Texts[itMask] = TextToBytes(IncludeEdt->text());
+  Texts[itExcept] = TextToBytes(ExcludeEdt->text());
+  const int Index = BaseDateCbx->currentIndex();
+  const std::string Prefix = Index >= 0 && Index <= DeletionIndex ? BaseDatePrefixes[Index] : "";
+  Texts[itLapsedDays] = Prefix + std::to_string(LapsedTimeEdt->Value());
+
+  std::string Attributes;
+  if (ReadOnlyChk->isChecked()) Attributes += 'R';
+  if (HiddenChk->isChecked()) Attributes += 'H';
+  if (SysFileChk->isChecked()) Attributes += 'S';
+  if (DirectoryChk->isChecked()) Attributes += 'D';
+  if (ArchiveChk->isChecked()) Attributes += 'A';
+  Texts[itAttribute] = Attributes;
+
+  std::string Options;
+  if (SubdirTooChk->isChecked()) Options += 'T';
+  if (EmptydirOnlyChk->isChecked() && DirectoryChk->isChecked()) Options += 'O';
+  if (DeadlnkNowChk->isChecked()) Options += 'I';
+  if (IgnoreUninsChk->isChecked() && DeadlnkNowChk->isChecked()) Options += 'U';
+  if (ToBitbucketChk->isChecked()) Options += 'B';
+  Texts[itOption] = Options;
+}
+
+void TEditDialog::SetCheckBoxesEnabled(bool Enabled) {
+  for (QCheckBox* Box : {ReadOnlyChk, HiddenChk, SysFileChk, DirectoryChk, ArchiveChk, SubdirTooChk, EmptydirOnlyChk,
+                         DeadlnkNowChk, IgnoreUninsChk, ToBitbucketChk})
+    Box->setEnabled(Enabled);
+}
+
+void TEditDialog::LocationEdtChange() {
+  if (LocationEdt->text() == TrashLocation()) {
+    if (BaseDateCbx->count() == 3) BaseDateCbx->addItem(QString::fromUtf8("削除日時"));
+    BaseDateCbx->setCurrentIndex(DeletionIndex);
+    BaseDateCbx->setEnabled(false);
+    SetCheckBoxesEnabled(false);
+  } else {
+    if (BaseDateCbx->count() == 4) BaseDateCbx->removeItem(DeletionIndex);
+    BaseDateCbx->setCurrentIndex(AccessIndex);
+    BaseDateCbx->setEnabled(true);
+    SetCheckBoxesEnabled(true);
+  }
+  UpdateOKButton();
+}
+
+void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
+
+void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
+
+void TEditDialog::UpdateOKButton() {
+  OKButton->setEnabled(!LocationEdt->text().isEmpty() && !IncludeEdt->text().isEmpty() &&
+                       LapsedTimeEdt->Relation() == nrAccord);
+}

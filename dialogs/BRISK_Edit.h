@@ -1,0 +1,73 @@
+#pragma once
+// The item editor "アイテム設定": edits the six texts of one deletion item.
+#include "app/EditorInterfaces.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TRefDirectoryEdit;
+class TUpDownEdit;
+
+// Texts of the core are UTF-8 bytes; a name that is not valid UTF-8 must come back
+// from an edit byte for byte, so every byte outside UTF-8 travels as U+DC80 plus the byte.
+QString BytesToText(const std::string& Bytes);
+std::string TextToBytes(const QString& Text);
+
+class TEditDialog : public QDialog, public TItemEditor {
+  Q_OBJECT
+public:
+  explicit TEditDialog(QWidget* Parent = nullptr);
+
+  bool EditItem(QWidget* Parent, TItemTexts& Texts) override;
+  // The row the next showing fills from and an OK writes to (EditItem sets it).
+  void SetItem(TItemTexts* Texts) { FTexts = Texts; }
+
+  QPushButton* OKButton;
+  QPushButton* CancelButton;
+  QLabel* LocationLbl;
+  TRefDirectoryEdit* LocationEdt;
+  QPushButton* BitbucketBtn;
+  QLabel* IncludeLbl;
+  QLineEdit* IncludeEdt;
+  QLabel* ExcludeLbl;
+  QLineEdit* ExcludeEdt;
+  QLabel* LapsedDaysLbl;
+  QComboBox* BaseDateCbx;
+  TUpDownEdit* LapsedTimeEdt;
+  QGroupBox* AttributeGroup;
+  QCheckBox* ReadOnlyChk;
+  QCheckBox* HiddenChk;
+  QCheckBox* SysFileChk;
+  QCheckBox* DirectoryChk;
+  QCheckBox* ArchiveChk;
+  QGroupBox* OptionGroup;
+  QCheckBox* SubdirTooChk;
+  QCheckBox* EmptydirOnlyChk;
+  QCheckBox* DeadlnkNowChk;
+  QCheckBox* IgnoreUninsChk;
+  QCheckBox* ToBitbucketChk;
+
+  void done(int Result) override;
+
+protected:
+  void showEvent(QShowEvent* Event) override;
+
+private:
+  TItemTexts* FTexts = nullptr;
+
+  void CreateControls();
+  void ArrangeControls();
+  void FormShow();
+  void FormClose();
+  void LocationEdtChange();
+  void BitbucketBtnClick();
+  void FileEdtsChange();
+  void UpdateOKButton();
+  void FillLapsedDays(const QString& DaysText);
+  void SetCheckBoxesEnabled(bool Enabled);
+};

@@ -1,0 +1,82 @@
+#include "engine/DeletionItem.h"
+
+#include <charconv>
+
+#include "platform/BriskoError.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+// The code points of a text; a byte that is not valid UTF-8 counts as one character.
+std::u32string CodePoints(const std::string& Text) {
+  const std::u16string units = Utf8ToUtf16Lossy(Text);
+  std::u32string points;
+  points.reserve(units.size());
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      points += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      points += u;
+    }
+  }
+  return points;
+}
+
+// The day count: the text from its third character on, a signed decimal whole number.
+int32_t ParseLapsedDays(const std::string& Text) {
+  const std::u32string points = CodePoints(Text);
+  std::string digits;
+  bool plain = points.size() >= 3;
+  for (size_t i = 2; plain && i < points.size(); ++i) {
+    if (points[i] > 0x7F) plain = false;
+    else digits += static_cast<char>(points[i]);
+  }
+  const size_t sign = !digits.empty() && (digits[0] == '+' || digits[0] == '-') ? 1 : 0;
+  plain = plain && digits.size() > sign &&
+          digits.find_first_not_of("0123456789", sign) == std::string::npos;
+  int32_t days = 0;
+  if (plain) {
+    const char* first = digits.data() + (digits[0] == '+' ? 1 : 0);
+    const auto [end, ec] = std::from_chars(first, digits.data() + digits.size(), days);
+    if (ec == std::errc()) return days;
+  }
+  throw EBriskoError("'" + Text + "' は正しい経過日数ではありません");
+}
+
+int32_t ParseAttributes(const std::string& Text) {
+  int32_t mask = 0;
+  for (const char c : Text) {
+    switch (c) {
+      case 'R': mask += 1; break;
+      case 'H': mask += 2; break;
+      case 'S': mask += 4; break;
+      case 'D': mask += 16; break;
+      case 'A': mask += 32; break;
+      default: break;
+    }
+  }
+  return mask;
+}
+
+TOptionSet ParseOptions(const std::string& Text) {
+  TOptionSet options;
+  for (const char32_t c : CodePoints(Text)) options.set(c & 0xFF);
+  return options;
+}
+
+}  // namespace
+
+TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment) {
+  TRunSettings s;
+  s.FLocation = Texts[itLocation];
+  s.FIncludes = Texts[itMask];
+  s.FExcludes = Texts[itExcept];
+  const std::u16string lapsed = Utf8ToUtf16Lossy(Texts[itLapsedDays]);
+  s.FBaseDate = lapsed.empty() ? u'\0' : lapsed[0];
+  s.FLapsedTime = IncDays(Moment, -static_cast<int64_t>(ParseLapsedDays(Texts[itLapsedDays])));
+  s.FAttrib = ParseAttributes(Texts[itAttribute]);
+  s.FOption = ParseOptions(Texts[itOption]);
+  return s;
+}

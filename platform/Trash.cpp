@@ -1,0 +1,671 @@
+#include "platform/Trash.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <utility>
+
+#include "platform/Mounts.h"
+#include "platform/Removal.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+constexpr std::string_view InfoSuffix = ".trashinfo";
+// A record is a few lines; a path of PATH_MAX bytes, all encoded, is 12 KiB. What
+// lies beyond this is not read.
+constexpr size_t MaxRecordBytes = 64 * 1024;
+// How many stored names are tried when the wanted one is taken.
+constexpr int MaxNameAttempts = 1000;
+// Room for ".trashinfo" and a ".NNNN" counter within NAME_MAX.
+constexpr size_t MaxStoredBaseBytes = 255 - InfoSuffix.size() - 5;
+
+// ---------------------------------------------------------------------------
+// Texts of a record
+
+std::string_view Trim(std::string_view Text) {
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!Text.empty() && isSpace(Text.front())) Text.remove_prefix(1);
+  while (!Text.empty() && isSpace(Text.back())) Text.remove_suffix(1);
+  return Text;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+// Reads exactly Count digits at Pos; false when they are not all there.
+bool ReadDigits(std::string_view Text, size_t& Pos, size_t Count, int& Value) {
+  if (Pos + Count > Text.size()) return false;
+  Value = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    const char c = Text[Pos + i];
+    if (c < '0' || c > '9') return false;
+    Value = Value * 10 + (c - '0');
+  }
+  Pos += Count;
+  return true;
+}
+
+bool Skip(std::string_view Text, size_t& Pos, char c) {
+  if (Pos < Text.size() && Text[Pos] == c) {
+    ++Pos;
+    return true;
+  }
+  return false;
+}
+
+int DaysInMonth(int Year, int Month) {
+  static constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0;
+  return Month == 2 && leap ? 29 : days[Month - 1];
+}
+
+bool FieldsInRange(const TDateFields& f) {
+  return f.Month >= 1 && f.Month <= 12 && f.Day >= 1 && f.Day <= DaysInMonth(f.Year, f.Month) && f.Hour <= 23 &&
+         f.Minute <= 59 && f.Second <= 60;
+}
+
+// "Z", "+hh:mm", "+hhmm" or "+hh" (or "-"); false on anything else.
+bool ReadZone(std::string_view Text, size_t& Pos, int64_t& OffsetSeconds) {
+  if (Skip(Text, Pos, 'Z') || Skip(Text, Pos, 'z')) {
+    OffsetSeconds = 0;
+    return true;
+  }
+  if (Pos >= Text.size() || (Text[Pos] != '+' && Text[Pos] != '-')) return false;
+  const int sign = Text[Pos++] == '-' ? -1 : 1;
+  int hours = 0, minutes = 0;
+  if (!ReadDigits(Text, Pos, 2, hours)) return false;
+  if (Pos < Text.size()) {
+    Skip(Text, Pos, ':');
+    if (!ReadDigits(Text, Pos, 2, minutes)) return false;
+  }
+  if (hours > 23 || minutes > 59) return false;
+  OffsetSeconds = sign * (hours * 3600 + minutes * 60);
+  return true;
+}
+
+std::string FormatTrashDate(TDateTime Value) {
+  const TDateFields f = DecodeDateTime(Value);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,
+                f.Second);
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Files and folders
+
+std::string JoinPath(const std::string& Folder, std::string_view Name) {
+  std::string path = Folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += Name;
+  return path;
+}
+
+std::string ParentOf(const std::string& Path) {
+  const size_t slash = Path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : Path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& Path) {
+  const size_t slash = Path.rfind('/');
+  return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+class TFd {
+public:
+  explicit TFd(int Fd = -1) : FFd(Fd) {}
+  ~TFd() {
+    if (FFd >= 0) close(FFd);
+  }
+  TFd(TFd&& Other) noexcept : FFd(std::exchange(Other.FFd, -1)) {}
+  TFd& operator=(TFd&& Other) noexcept {
+    std::swap(FFd, Other.FFd);
+    return *this;
+  }
+  int Get() const { return FFd; }
+  bool Valid() const { return FFd >= 0; }
+
+private:
+  int FFd;
+};
+
+bool WriteAll(int Fd, std::string_view Data) {
+  while (!Data.empty()) {
+    const ssize_t n = write(Fd, Data.data(), Data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    Data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// Up to Limit bytes of a regular file; false when it is not one or cannot be read.
+bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content) {
+  TFd fd(openat(FolderFd, Name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Content.clear();
+  char buffer[16 * 1024];
+  while (Content.size() < Limit) {
+    const ssize_t n = read(fd.Get(), buffer, std::min(sizeof buffer, Limit - Content.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    Content.append(buffer, static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// A real folder (not a link) owned by the user.
+bool IsOwnFolder(const struct stat& St) { return S_ISDIR(St.st_mode) && St.st_uid == geteuid(); }
+
+// Makes Name a folder of Parent (mode 0700) unless it is there; then checks that it
+// is a real folder owned by the user and opens it. Answers the errno on failure.
+int OpenOrMakeOwnFolder(int ParentFd, const char* Name, TFd& Folder) {
+  if (mkdirat(ParentFd, Name, 0700) != 0 && errno != EEXIST) return errno;
+  Folder = TFd(openat(ParentFd, Name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!Folder.Valid()) return errno == ELOOP ? ENOTDIR : errno;
+  struct stat st;
+  if (fstat(Folder.Get(), &st) != 0) return errno;
+  return IsOwnFolder(st) ? 0 : EACCES;
+}
+
+// Creates the missing folders of an absolute path with mode 0700, as the XDG base
+// directories are created.
+int MakeFoldersFor(const std::string& Path) {
+  for (size_t slash = Path.find('/', 1);; slash = Path.find('/', slash + 1)) {
+    const std::string prefix = slash == std::string::npos ? Path : Path.substr(0, slash);
+    if (!prefix.empty() && mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    if (slash == std::string::npos) return 0;
+  }
+}
+
+std::string RealPathOf(const std::string& Path) {
+  char* real = realpath(Path.c_str(), nullptr);
+  if (!real) return {};
+  std::string result = real;
+  std::free(real);
+  return result;
+}
+
+// The real path of the nearest existing ancestor of Path (or of Path itself).
+std::string RealPathOfNearestExisting(std::string Path) {
+  while (true) {
+    std::string real = RealPathOf(Path);
+    if (!real.empty() || Path == "/" || Path == ".") return real;
+    Path = ParentOf(Path);
+  }
+}
+
+std::string UserIdText() { return std::to_string(geteuid()); }
+
+// ---------------------------------------------------------------------------
+// Mounts
+
+bool StartsWithFolder(const std::string& Path, std::string_view Folder) {
+  return Path.compare(0, Folder.size(), Folder) == 0 && (Path.size() == Folder.size() || Path[Folder.size()] == '/');
+}
+
+// Kernel and runtime file systems never hold a user's trash.
+bool IsPseudoMount(const TMountEntry& Mount) {
+  static const std::set<std::string, std::less<>> pseudoTypes{
+      "proc",     "sysfs",  "cgroup",    "cgroup2",     "devpts",     "devtmpfs", "securityfs", "debugfs",
+      "tracefs",  "pstore", "bpf",       "mqueue",      "hugetlbfs",  "configfs", "fusectl",    "binfmt_misc",
+      "autofs",   "nsfs",   "efivarfs",  "rpc_pipefs",  "selinuxfs",  "ramfs",    "fuse.portal", "fuse.gvfsd-fuse"};
+  if (pseudoTypes.count(Mount.FsType)) return true;
+  const std::string& point = Mount.MountPoint;
+  if (StartsWithFolder(point, "/run/media")) return false;
+  return StartsWithFolder(point, "/proc") || StartsWithFolder(point, "/sys") || StartsWithFolder(point, "/dev") ||
+         StartsWithFolder(point, "/run");
+}
+
+std::string TopTrashFolderShared(const std::string& Top) { return JoinPath(Top, ".Trash"); }
+std::string TopTrashFolderOwn(const std::string& Top) { return JoinPath(Top, ".Trash-" + UserIdText()); }
+
+// $topdir/.Trash is only used when it is a real folder with the sticky bit: others
+// could otherwise read or replace what the user trashes there.
+bool IsUsableSharedTrash(const std::string& Folder) {
+  struct stat st;
+  return lstat(Folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX);
+}
+
+// The folder a relative Path of a record is taken from: the top directory of a
+// top-directory trash, nothing for the home trash.
+std::string TopDirOfTrashFolder(const std::string& Folder) {
+  const std::string base = BaseNameOf(Folder);
+  if (base.rfind(".Trash-", 0) == 0) return ParentOf(Folder);
+  const std::string parent = ParentOf(Folder);
+  if (BaseNameOf(parent) == ".Trash") return ParentOf(parent);
+  return {};
+}
+
+// ---------------------------------------------------------------------------
+// Trashing
+
+struct TTrashTarget {
+  TFd Files;
+  TFd Info;
+  std::string TopDir;  // empty for the home trash: its Path values are absolute
+};
+
+int OpenTrashFolders(int TrashFd, TTrashTarget& Target) {
+  if (int error = OpenOrMakeOwnFolder(TrashFd, "files", Target.Files)) return error;
+  return OpenOrMakeOwnFolder(TrashFd, "info", Target.Info);
+}
+
+int PrepareHomeTrash(TTrashTarget& Target) {
+  const std::string folder = HomeTrashFolder();
+  if (int error = MakeFoldersFor(folder)) return error;
+  // The home trash may be a link the user made; what is inside is checked.
+  TFd trash(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!trash.Valid()) return errno;
+  return OpenTrashFolders(trash.Get(), Target);
+}
+
+int PrepareTopDirTrash(const std::string& Top, TTrashTarget& Target) {
+  Target.TopDir = Top;
+  TFd top(open(Top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!top.Valid()) return errno;
+  if (IsUsableSharedTrash(TopTrashFolderShared(Top))) {
+    TFd shared(openat(top.Get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    TFd own;
+    if (shared.Valid() && OpenOrMakeOwnFolder(shared.Get(), UserIdText().c_str(), own) == 0 &&
+        OpenTrashFolders(own.Get(), Target) == 0)
+      return 0;
+  }
+  TFd own;
+  if (int error = OpenOrMakeOwnFolder(top.Get(), (".Trash-" + UserIdText()).c_str(), own)) return error;
+  return OpenTrashFolders(own.Get(), Target);
+}
+
+// The stored name for Name: cut to fit with the record's suffix and a counter,
+// at a character boundary when the name is valid UTF-8.
+std::string StoredBaseName(const std::string& Name) {
+  if (Name.size() <= MaxStoredBaseBytes) return Name;
+  std::string base = Name.substr(0, MaxStoredBaseBytes);
+  if (IsValidUtf8(Name))
+    while (!base.empty() && !IsValidUtf8(base)) base.pop_back();
+  return base;
+}
+
+int RenameNoReplace(int FromFd, const char* From, int ToFd, const char* To) {
+  if (renameat2(FromFd, From, ToFd, To, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // File systems without RENAME_NOREPLACE: the record's exclusive creation already
+  // reserved the name, so only a stray stored entry can be in the way.
+  struct stat st;
+  if (fstatat(ToFd, To, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return renameat(FromFd, From, ToFd, To) == 0 ? 0 : errno;
+}
+
+int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& Name, const std::string& PathValue) {
+  const std::string record =
+      "[Trash Info]\nPath=" + EncodeTrashPath(PathValue) + "\nDeletionDate=" + FormatTrashDate(Now()) + "\n";
+  const std::string base = StoredBaseName(Name);
+  for (int attempt = 1; attempt <= MaxNameAttempts; ++attempt) {
+    const std::string stored = attempt == 1 ? base : base + "." + std::to_string(attempt);
+    const std::string info = stored + std::string(InfoSuffix);
+    const int fd = openat(Target.Info.Get(), info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return errno;
+    }
+    const bool written = WriteAll(fd, record);
+    int error = written ? 0 : errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
+    if (error == 0) return 0;
+    unlinkat(Target.Info.Get(), info.c_str(), 0);
+    if (error != EEXIST) return error;
+  }
+  return EEXIST;
+}
+
+// ---------------------------------------------------------------------------
+// directorysizes: "size mtime percent-encoded-name" a line
+
+bool LineNamesEntry(std::string_view Line, const std::string& Name) {
+  const size_t first = Line.find(' ');
+  if (first == std::string_view::npos) return false;
+  const size_t second = Line.find(' ', first + 1);
+  if (second == std::string_view::npos) return false;
+  return DecodeTrashPath(Line.substr(second + 1)) == Name;
+}
+
+// Drops the line of Name; the file is replaced as a whole so that a reader sees the
+// old content or the new, never a mix.
+void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
+  const std::string path = JoinPath(TrashFolder, "directorysizes");
+  std::string content;
+  TFd folder(open(TrashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", SIZE_MAX, content)) return;
+  std::string kept;
+  bool dropped = false;
+  for (size_t pos = 0; pos < content.size();) {
+    size_t end = content.find('\n', pos);
+    if (end == std::string::npos) end = content.size();
+    const std::string_view line(content.data() + pos, end - pos);
+    if (LineNamesEntry(line, Name)) {
+      dropped = true;
+    } else {
+      kept.append(line);
+      kept += '\n';
+    }
+    pos = end + 1;
+  }
+  if (!dropped) return;
+  struct stat st;
+  const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+  std::string temp = path + ".XXXXXX";
+  TFd fd(mkstemp(temp.data()));
+  if (!fd.Valid()) return;
+  fchmod(fd.Get(), mode);
+  if (WriteAll(fd.Get(), kept) && fsync(fd.Get()) == 0 && rename(temp.c_str(), path.c_str()) == 0) return;
+  unlink(temp.c_str());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::optional<TDateTime> ParseTrashDate(std::string_view Text) {
+  Text = Trim(Text);
+  TDateFields f;
+  size_t pos = 0;
+  if (!ReadDigits(Text, pos, 4, f.Year)) return std::nullopt;
+  const bool dashes = Skip(Text, pos, '-');
+  if (!ReadDigits(Text, pos, 2, f.Month)) return std::nullopt;
+  if (dashes && !Skip(Text, pos, '-')) return std::nullopt;
+  if (!ReadDigits(Text, pos, 2, f.Day)) return std::nullopt;
+  if (!Skip(Text, pos, 'T') && !Skip(Text, pos, ' ')) return std::nullopt;
+  if (!ReadDigits(Text, pos, 2, f.Hour)) return std::nullopt;
+  const bool colons = Skip(Text, pos, ':');
+  if (!ReadDigits(Text, pos, 2, f.Minute)) return std::nullopt;
+  if (colons && !Skip(Text, pos, ':')) return std::nullopt;
+  if (!ReadDigits(Text, pos, 2, f.Second)) return std::nullopt;
+  if (Skip(Text, pos, '.') || Skip(Text, pos, ',')) {
+    int digits = 0;
+    f.Millisecond = 0;
+    while (pos < Text.size() && Text[pos] >= '0' && Text[pos] <= '9') {
+      if (digits++ < 3) f.Millisecond = f.Millisecond * 10 + (Text[pos] - '0');
+      ++pos;
+    }
+    if (digits == 0) return std::nullopt;
+    for (; digits < 3; ++digits) f.Millisecond *= 10;
+  }
+  if (!FieldsInRange(f)) return std::nullopt;
+  if (f.Second == 60) f.Second = 59;  // a leap second counts as the second before
+  if (pos == Text.size()) return EncodeDateTime(f);
+  int64_t offset = 0;
+  if (!ReadZone(Text, pos, offset) || pos != Text.size()) return std::nullopt;
+  // The fields are a moment at the given offset: take it to UTC, then to local.
+  TDateFields wall = f;
+  wall.Millisecond = 0;
+  const int64_t utcSeconds = EncodeDateTime(wall).Ms / 1000 - offset;
+  return UtcToLocalDateTime(utcSeconds, int64_t{f.Millisecond} * 1'000'000);
+}
+
+std::string EncodeTrashPath(std::string_view Bytes) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(Bytes.size());
+  for (const unsigned char c : Bytes) {
+    if (IsUnreserved(c) || c == '/') {
+      text += static_cast<char>(c);
+    } else {
+      text += '%';
+      text += hex[c >> 4];
+      text += hex[c & 15];
+    }
+  }
+  return text;
+}
+
+std::string DecodeTrashPath(std::string_view Text) {
+  std::string bytes;
+  bytes.reserve(Text.size());
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '%' && i + 2 < Text.size() && HexValue(Text[i + 1]) >= 0 && HexValue(Text[i + 2]) >= 0) {
+      bytes += static_cast<char>(HexValue(Text[i + 1]) * 16 + HexValue(Text[i + 2]));
+      i += 2;
+    } else {
+      bytes += Text[i];
+    }
+  }
+  return bytes;
+}
+
+std::optional<TTrashInfo> ParseTrashInfo(std::string_view Content) {
+  bool inGroup = false, seenGroup = false;
+  std::optional<std::string> path;
+  std::optional<std::string_view> date;
+  for (size_t pos = 0; pos < Content.size();) {
+    size_t end = Content.find('\n', pos);
+    if (end == std::string_view::npos) end = Content.size();
+    const std::string_view line = Trim(Content.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty() || line.front() == '#') continue;
+    if (line.front() == '[') {
+      // Only the first group counts; a later one ends it.
+      if (seenGroup) break;
+      if (line != "[Trash Info]") return std::nullopt;
+      inGroup = seenGroup = true;
+      continue;
+    }
+    if (!inGroup) return std::nullopt;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = Trim(line.substr(0, equals));
+    const std::string_view value = Trim(line.substr(equals + 1));
+    if (key == "Path" && !path) path = DecodeTrashPath(value);
+    else if (key == "DeletionDate" && !date) date = value;
+  }
+  // A name holds no NUL byte; an empty path names nothing.
+  if (!path || path->empty() || path->find('\0') != std::string::npos) return std::nullopt;
+  TTrashInfo info;
+  info.Path = std::move(*path);
+  if (date) info.DeletionDate = ParseTrashDate(*date);
+  return info;
+}
+
+std::string HomeTrashFolder() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && dataHome[0] == '/') return JoinPath(dataHome, "Trash");
+  const char* home = std::getenv("HOME");
+  std::string homeFolder = home && home[0] == '/' ? home : "";
+  if (homeFolder.empty())
+    if (const passwd* pw = getpwuid(geteuid())) homeFolder = pw->pw_dir;
+  return JoinPath(homeFolder.empty() ? "/" : homeFolder, ".local/share/Trash");
+}
+
+std::vector<std::string> UserTrashFolders() {
+  std::vector<std::string> candidates{HomeTrashFolder()};
+  const std::vector<TMountEntry> mounts = ReadMountTable();
+  const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(candidates.front()));
+  for (const TMountEntry& mount : mounts) {
+    if (&mount == homeMount || IsPseudoMount(mount)) continue;
+    const std::string shared = TopTrashFolderShared(mount.MountPoint);
+    if (IsUsableSharedTrash(shared)) candidates.push_back(JoinPath(shared, UserIdText()));
+    candidates.push_back(TopTrashFolderOwn(mount.MountPoint));
+  }
+  std::vector<std::string> folders;
+  std::set<std::pair<dev_t, ino_t>> seen;
+  for (const std::string& folder : candidates) {
+    struct stat st;
+    // The home trash may be a link; top-directory trashes must be real folders.
+    const bool home = &folder == &candidates.front();
+    if ((home ? stat(folder.c_str(), &st) : lstat(folder.c_str(), &st)) != 0) continue;
+    if (!S_ISDIR(st.st_mode) || (!home && st.st_uid != geteuid())) continue;
+    if (seen.insert({st.st_dev, st.st_ino}).second) folders.push_back(folder);
+  }
+  return folders;
+}
+
+// ---------------------------------------------------------------------------
+
+struct TTrashEnumerator::TState {
+  std::vector<std::string> Folders;
+  size_t Index = 0;
+  DIR* Info = nullptr;
+  TFd Files;
+  std::string TopDir;
+  std::string FilesPrefix;  // ".../files/"
+
+  ~TState() { CloseFolder(); }
+
+  void CloseFolder() {
+    if (Info) closedir(Info);
+    Info = nullptr;
+    Files = TFd();
+  }
+
+  // Opens the next trash folder that has both of its subfolders.
+  bool OpenNextFolder() {
+    CloseFolder();
+    while (Index < Folders.size()) {
+      const std::string& folder = Folders[Index++];
+      TFd trash(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      if (!trash.Valid()) continue;
+      TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      const int info = openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (!files.Valid() || info < 0) {
+        if (info >= 0) close(info);
+        continue;
+      }
+      Info = fdopendir(info);
+      if (!Info) {
+        close(info);
+        continue;
+      }
+      Files = std::move(files);
+      TopDir = TopDirOfTrashFolder(folder);
+      FilesPrefix = JoinPath(folder, "files/");
+      return true;
+    }
+    return false;
+  }
+
+  bool ReadRecord(const char* InfoName, TTrashRecord& Record) {
+    const std::string_view name(InfoName);
+    if (name.size() <= InfoSuffix.size() || name.substr(name.size() - InfoSuffix.size()) != InfoSuffix) return false;
+    const std::string stored(name.substr(0, name.size() - InfoSuffix.size()));
+    struct stat st;
+    if (fstatat(Files.Get(), stored.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    std::string content;
+    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content)) return false;
+    std::optional<TTrashInfo> info = ParseTrashInfo(content);
+    if (!info) return false;
+    std::string original = info->Path;
+    while (original.size() > 1 && original.back() == '/') original.pop_back();
+    const std::string inFolder = BaseNameOf(original);
+    if (inFolder.empty() || original == "/") return false;
+    Record.StoredPath = FilesPrefix + stored;
+    Record.InFolderName = inFolder;
+    Record.OriginalPath = original.front() == '/' || TopDir.empty() ? original : JoinPath(TopDir, original);
+    Record.DeletionDate = info->DeletionDate;
+    return true;
+  }
+};
+
+TTrashEnumerator::TTrashEnumerator() : TTrashEnumerator(UserTrashFolders()) {}
+
+TTrashEnumerator::TTrashEnumerator(std::vector<std::string> TrashFolders) : FState(std::make_unique<TState>()) {
+  FState->Folders = std::move(TrashFolders);
+}
+
+TTrashEnumerator::~TTrashEnumerator() = default;
+
+bool TTrashEnumerator::Next(TTrashRecord& Record) {
+  TState& s = *FState;
+  while (true) {
+    if (!s.Info && !s.OpenNextFolder()) return false;
+    const dirent* entry = readdir(s.Info);
+    if (!entry) {
+      s.CloseFolder();
+      continue;
+    }
+    if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
+    if (s.ReadRecord(entry->d_name, Record)) return true;
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+int MoveToTrash(const std::string& Path) {
+  if (Path.empty()) return ENOENT;
+  std::string folder, name;
+  int error = 0;
+  if (!SplitEntryPath(Path, folder, name, error)) return error;
+  errno = 0;
+  const std::string realFolder = RealPathOf(folder);
+  if (realFolder.empty()) return errno ? errno : ENOENT;
+  TFd parent(open(realFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat st;
+  if (!parent.Valid()) return errno;
+  if (fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  const std::string original = JoinPath(realFolder, name);
+
+  const std::vector<TMountEntry> mounts = ReadMountTable();
+  const TMountEntry* entryMount = FindMountFor(mounts, realFolder);
+  const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(HomeTrashFolder()));
+  TTrashTarget target;
+  if (entryMount == homeMount) {
+    error = PrepareHomeTrash(target);
+  } else if (!entryMount || IsPseudoMount(*entryMount)) {
+    return EXDEV;
+  } else {
+    error = PrepareTopDirTrash(entryMount->MountPoint, target);
+  }
+  if (error) return error;
+  std::string pathValue = original;
+  if (!target.TopDir.empty()) {
+    const std::string& top = target.TopDir;
+    pathValue = top == "/" ? original.substr(1) : original.substr(top.size() + 1);
+  }
+  return MoveIntoTrash(target, parent.Get(), name, pathValue);
+}
+
+int PurgeTrashEntry(const std::string& StoredPath) {
+  std::string filesFolder, name;
+  int error = 0;
+  if (!SplitEntryPath(StoredPath, filesFolder, name, error)) return error;
+  if (BaseNameOf(filesFolder) != "files") return ENOENT;
+  const std::string trashFolder = ParentOf(filesFolder);
+  TFd trash(open(trashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!trash.Valid()) return errno;
+  TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  TFd info(openat(trash.Get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!files.Valid() || !info.Valid()) return ENOENT;
+  // Only an entry that has its record is purged: stored files without one are not ours
+  // to judge.
+  const std::string infoName = name + std::string(InfoSuffix);
+  struct stat st;
+  if (fstatat(info.Get(), infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return ENOENT;
+  if (int removed = RemoveEntryForGood(files.Get(), name, true)) return removed;
+  if (unlinkat(info.Get(), infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
+  DropDirectorySize(trashFolder, name);
+  return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// File-name and link helpers of the shortcut routines.
+#include <string>
+
+// Whether FileName names a shortcut file by its extension: the text from its last "."
+// on is ".lnk" in any letter case, with no "\", "/" or ":" after that ".".
+bool IsShortcutFileName(const std::string& FileName);
+
+// True when Path is a symbolic link itself (not followed); Target is then what it
+// points to, made absolute against the link's folder: a relative target is joined to
+// the folder as the kernel would, without folding "..". Bytes are kept as they are.
+// Target is "" for a link that cannot be read (it vanished meanwhile).
+bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target);
+
+// Whether Path can name something on this system: an absolute path ("/..."). Paths
+// recorded by Windows ("E:\docs", "\\server\share") cannot.
+bool IsPathOfThisSystem(const std::string& Path);
+
+// Whether Path names an existing file or folder, links followed. False for any path
+// that is not of this system, so that "E:\x" never matches a file so named in the
+// current folder.
+bool PathExists(const std::string& Path);
+
+// The folder part of a path: everything before its last "/" ("/" for a name in the
+// root, "." for a bare name).
+std::string FolderOf(const std::string& Path);

@@ -1,0 +1,81 @@
+#include "engine/DeletionItem.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/BriskoError.h"
+
+namespace {
+
+const TDateTime Moment = EncodeDateTime({2024, 5, 10, 15, 30, 0, 0});
+
+TRunSettings Parse(const std::string& Lapsed, const std::string& Attrib = "", const std::string& Option = "") {
+  return ParseRunSettings({"/data/tmp", "*.tmp", "keep*", Lapsed, Attrib, Option}, Moment);
+}
+
+std::string ParseError(const std::string& Lapsed) {
+  try {
+    Parse(Lapsed);
+  } catch (const EBriskoError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(DeletionItem, TextsAndCutoff) {
+  const TRunSettings s = Parse("A+7");
+  EXPECT_EQ(s.FLocation, "/data/tmp");
+  EXPECT_EQ(s.FIncludes, "*.tmp");
+  EXPECT_EQ(s.FExcludes, "keep*");
+  EXPECT_EQ(s.FBaseDate, u'A');
+  EXPECT_EQ(FormatResultTime(s.FLapsedTime), "2024/05/03 15:30:00");
+  EXPECT_EQ(s.FLapsedTime, IncDays(Moment, -7));
+  EXPECT_EQ(Parse("M+0").FLapsedTime, Moment);
+  EXPECT_EQ(Parse("C+-1").FLapsedTime, IncDays(Moment, 1));
+  EXPECT_EQ(Parse("C+30").FBaseDate, u'C');
+  // The separator is not looked at, and may be any character, even a multi-byte one.
+  EXPECT_EQ(Parse("Dx12").FLapsedTime, IncDays(Moment, -12));
+  EXPECT_EQ(Parse("M\xE3\x80\x80" "3").FLapsedTime, IncDays(Moment, -3));
+  EXPECT_EQ(Parse("\xE3\x81\x82+3").FBaseDate, u'\u3042');
+  EXPECT_EQ(Parse("A+-0").FLapsedTime, Moment);
+  EXPECT_EQ(Parse("A++5").FLapsedTime, IncDays(Moment, -5));
+}
+
+TEST(DeletionItem, DayCountThatIsNoWholeNumberRaises) {
+  for (const char* text : {"", "A", "A+", "A+x", "A+7d", "A+ 7", "A+7 ", "A+1.5", "A+--1", "A+-", "A+++1",
+                           "A+99999999999", "A+\xEF\xBC\x97"})
+    EXPECT_THROW(Parse(text), EBriskoError) << text;
+  EXPECT_EQ(ParseError("A+x"), "'A+x' は正しい経過日数ではありません");
+  EXPECT_EQ(Parse("A+2147483647").FLapsedTime, IncDays(Moment, -2147483647LL));
+}
+
+TEST(DeletionItem, AttributeLettersAddTheirValuesPerOccurrence) {
+  EXPECT_EQ(Parse("A+7", "RHSDA").FAttrib, 1 + 2 + 4 + 16 + 32);
+  EXPECT_EQ(Parse("A+7", "HH").FAttrib, 4);
+  EXPECT_EQ(Parse("A+7", "hs").FAttrib, 0);
+  EXPECT_EQ(Parse("A+7", "D;X").FAttrib, 16);
+}
+
+TEST(DeletionItem, OptionFlagsAreIndexedByCodePoint) {
+  const TRunSettings s = Parse("A+7", "", "TOB");
+  EXPECT_TRUE(s.HasOption('T'));
+  EXPECT_TRUE(s.HasOption('O'));
+  EXPECT_TRUE(s.HasOption('B'));
+  EXPECT_FALSE(s.HasOption('I'));
+  EXPECT_EQ(s.FOption.count(), 3u);
+  EXPECT_FALSE(Parse("A+7", "", "tob").HasOption('T'));
+  // U+0154 has the low byte 0x54 ("T"): it sets "T"; its UTF-8 bytes (C5 94) do not count.
+  const TRunSettings wide = Parse("A+7", "", "\xC5\x94");
+  EXPECT_TRUE(wide.HasOption('T'));
+  EXPECT_EQ(wide.FOption.count(), 1u);
+}
+
+TEST(DeletionItem, ClearedSettingsAreEmpty) {
+  const TRunSettings s;
+  EXPECT_TRUE(s.FLocation.empty());
+  EXPECT_EQ(s.FBaseDate, 0);
+  EXPECT_EQ(s.FLapsedTime.Ms, 0);
+  EXPECT_EQ(s.FAttrib, 0);
+  EXPECT_TRUE(s.FOption.none());
+}

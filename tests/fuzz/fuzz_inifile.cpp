@@ -1,0 +1,54 @@
+// Feeds arbitrary bytes to the INI reader as a file's content, then checks that
+// what it writes reads back the same way.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "app/AppData.h"
+
+namespace {
+
+void Check(bool Condition) {
+  if (!Condition) std::abort();
+}
+
+constexpr const char* Keys[] = {"Location", "Mask", "Except", "LapsedDays", "Attribute", "Option", "Save", "Linage"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(Data), Size);
+  TAppIniFile ini("");
+  ini.LoadBytes(bytes);
+  ini.BeginUpdate();  // the store stays in memory: it has no file to write
+  const auto sections = ini.ReadSections();
+  for (const std::string& section : sections) {
+    ini.SectionExists(section);
+    for (const char* key : Keys) {
+      const std::string value = ini.ReadString(section, key, "\x01");
+      Check(value.size() <= 2047 * 3);
+      ini.ReadInteger(section, key, -1);
+    }
+  }
+  const TIniEncoding encoding = ini.Encoding();
+  const std::string value = sections.empty() ? "x" : sections.front() + " =\xE3\x81\x82'";
+  ini.WriteString("Schedule0", "Mask", value);
+  ini.WriteString("New", "Key", "v");
+  Check(ini.ReadString("Schedule0", "Mask", "") == ini.ReadString("schedule0", "MASK", "?"));
+  const std::string written = ini.FileBytes();
+
+  // Encodings that cannot be mistaken for another when read back must give the same store.
+  if (encoding == TIniEncoding::Cp932) return 0;
+  TAppIniFile again("");
+  again.LoadBytes(written);
+  again.BeginUpdate();
+  const auto sectionsAgain = again.ReadSections();
+  Check(sectionsAgain == ini.ReadSections());
+  Check(again.ReadString("Schedule0", "Mask", "?") == ini.ReadString("Schedule0", "Mask", "!"));
+  Check(again.ReadString("New", "Key", "") == "v");
+  for (const std::string& section : sectionsAgain)
+    for (const char* key : Keys) Check(again.ReadString(section, key, "\x01") == ini.ReadString(section, key, "\x01"));
+  return 0;
+}

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/Removal.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+bool Exists(const std::string& Path) {
+  struct stat st;
+  return lstat(Path.c_str(), &st) == 0;
+}
+
+void MakeFolder(const std::string& Path) { ASSERT_EQ(mkdir(Path.c_str(), 0755), 0) << Path; }
+
+void MakeLink(const std::string& Target, const std::string& Path) {
+  ASSERT_EQ(symlink(Target.c_str(), Path.c_str()), 0) << Path;
+}
+
+// An outside folder with content that no removal in these tests may touch.
+struct TOutside {
+  TTempDir Dir;
+  TOutside() {
+    MakeFolder(Dir / "keep");
+    WriteFile(Dir / "keep/precious.txt", "x");
+  }
+  bool Intact() const { return ReadFile(Dir / "keep/precious.txt") == "x"; }
+};
+
+bool SetImmutable(const std::string& Path, bool On) {
+  const int fd = open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = On ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+TEST(Removal, RefusesEmptyRootAndDotPathsWithoutTouchingAnything) {
+  TTempDir dir;
+  WriteFile(dir / "a", "1");
+  EXPECT_EQ(RemoveFile("", FOF_FOR_GOOD), ENOENT);
+  EXPECT_EQ(RemoveFile("/", FOF_FOR_GOOD), EBUSY);
+  EXPECT_EQ(RemoveFile("///", FOF_FOR_GOOD), EBUSY);
+  EXPECT_EQ(RemoveFile(dir.Path() + "/.", FOF_FOR_GOOD), EINVAL);
+  EXPECT_EQ(RemoveFile(dir.Path() + "/..", FOF_FOR_GOOD), EINVAL);
+  EXPECT_TRUE(Exists(dir / "a"));
+  EXPECT_EQ(RemoveFile(dir / "missing", FOF_FOR_GOOD), ENOENT);
+  EXPECT_EQ(RemoveEntryForGood(AT_FDCWD, "", false), ENOENT);
+  EXPECT_EQ(RemoveEntryForGood(AT_FDCWD, "a/b", false), EINVAL);
+}
+
+TEST(Removal, FileAndFolderTreeAreRemovedForGood) {
+  TTempDir dir;
+  WriteFile(dir / "file", "1");
+  EXPECT_EQ(RemoveFile(dir / "file", FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / "file"));
+
+  MakeFolder(dir / "tree");
+  MakeFolder(dir / "tree/a");
+  MakeFolder(dir / "tree/a/b");
+  WriteFile(dir / "tree/a/b/deep", "1");
+  WriteFile(dir / "tree/.hidden", "1");
+  ASSERT_EQ(mkfifo((dir / "tree/a/fifo").c_str(), 0600), 0);
+  EXPECT_EQ(RemoveFile(dir / "tree", FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / "tree"));
+}
+
+TEST(Removal, LinksAreRemovedAsLinksAndNeverFollowed) {
+  TOutside outside;
+  TTempDir dir;
+  // A link to a folder given as the path, with and without a trailing slash.
+  MakeLink(outside.Dir / "keep", dir / "link");
+  EXPECT_EQ(RemoveFile(dir / "link", FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / "link"));
+  MakeLink(outside.Dir / "keep", dir / "link2");
+  EXPECT_EQ(RemoveFile(dir.Path() + "/link2/", FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / "link2"));
+  EXPECT_TRUE(outside.Intact());
+
+  // A due folder holding links to a folder and to a file outside, at two depths.
+  MakeFolder(dir / "due");
+  MakeFolder(dir / "due/sub");
+  MakeLink(outside.Dir / "keep", dir / "due/to-folder");
+  MakeLink(outside.Dir / "keep/precious.txt", dir / "due/sub/to-file");
+  MakeLink("dangling-target", dir / "due/sub/dangling");
+  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / "due"));
+  EXPECT_TRUE(outside.Intact());
+  EXPECT_TRUE(Exists(outside.Dir / "keep"));
+}
+
+TEST(Removal, NamesAreBytesNotText) {
+  TTempDir dir;
+  const std::string invalid = "bad\xff\xfe name";
+  const std::string lookalike = "bad\xef\xbf\xbd\xef\xbf\xbd name";  // the same name decoded lossily
+  const std::string newline = "two\nlines";
+  WriteFile(dir / invalid, "1");
+  WriteFile(dir / lookalike, "1");
+  MakeFolder(dir / newline);
+  WriteFile(dir / (newline + "/" + invalid), "1");
+  WriteFile(dir / "two", "1");
+
+  EXPECT_EQ(RemoveFile(dir / invalid, FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / invalid));
+  EXPECT_TRUE(Exists(dir / lookalike));
+  EXPECT_EQ(RemoveFile(dir / newline, FOF_FOR_GOOD), 0);
+  EXPECT_FALSE(Exists(dir / newline));
+  EXPECT_TRUE(Exists(dir / "two"));
+}
+
+TEST(Removal, PartlyRemovableFolderKeepsTheRestAndReportsTheFirstFailure) {
+  TTempDir dir;
+  MakeFolder(dir / "due");
+  MakeFolder(dir / "due/stuck");
+  WriteFile(dir / "due/stuck/locked", "1");
+  WriteFile(dir / "due/stuck/free", "1");
+  WriteFile(dir / "due/other", "1");
+  // Root ignores permissions, so an immutable file stands for one that cannot go.
+  if (!SetImmutable(dir / "due/stuck/locked", true)) GTEST_SKIP() << "no immutable attribute here";
+  const int code = RemoveFile(dir / "due", FOF_FOR_GOOD);
+  SetImmutable(dir / "due/stuck/locked", false);
+  EXPECT_EQ(code, EPERM);
+  EXPECT_TRUE(Exists(dir / "due/stuck/locked"));
+  EXPECT_FALSE(Exists(dir / "due/stuck/free"));
+  EXPECT_FALSE(Exists(dir / "due/other"));
+}
+
+// Mounts a tmpfs and a bind mount of an outside folder inside a due folder in a
+// private mount namespace of a child process; the child's exit status tells the
+// findings (bits) or 77 when mounting is not possible here.
+TEST(Removal, NeverDescendsIntoAnotherMount) {
+  TOutside outside;
+  TTempDir dir;
+  MakeFolder(dir / "due");
+  MakeFolder(dir / "due/sub");
+  MakeFolder(dir / "due/sub/tmpfs");
+  MakeFolder(dir / "due/bind");
+  WriteFile(dir / "due/sub/file", "1");
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("none", (dir / "due/sub/tmpfs").c_str(), "tmpfs", 0, nullptr) != 0 ||
+        mount((outside.Dir / "keep").c_str(), (dir / "due/bind").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      _exit(77);
+    WriteFile(dir / "due/sub/tmpfs/inside", "1");
+    int bits = 0;
+    if (RemoveFile(dir / "due", FOF_FOR_GOOD) == EBUSY) bits |= 1;
+    if (Exists(dir / "due/sub/tmpfs/inside")) bits |= 2;
+    if (Exists(dir / "due/bind/precious.txt")) bits |= 4;
+    if (!Exists(dir / "due/sub/file")) bits |= 8;
+    _exit(bits);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount in a private namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 1 | 2 | 4 | 8);
+  EXPECT_TRUE(outside.Intact());
+  EXPECT_TRUE(Exists(dir / "due/sub/tmpfs"));  // the mount points stayed
+  EXPECT_TRUE(Exists(dir / "due/bind"));
+}
+
+TEST(Removal, UndoFlagMovesIntoTheTrashInsteadOfDeleting) {
+  TTempDir dir, data;
+  setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
+  WriteFile(dir / "file", "1");
+  const int code = RemoveFile(dir / "file", FOF_TO_TRASH);
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(Exists(dir / "file"));
+  EXPECT_EQ(ReadFile(data / "Trash/files/file"), "1");
+  EXPECT_EQ(RemoveFile("", FOF_TO_TRASH), ENOENT);
+}
