@@ -117,6 +117,31 @@ private slots:
     QCOMPARE(filters.size(), 2);
   }
 
+  void saveDialogAsksBeforeOverwriting() {
+    std::string existing = FDir / "existing.rmp";
+    WriteFile(existing, "[Schedule0]\r\n");
+    TQtPrompter prompter;
+    QStringList questions;
+    auto answerWith = [&](QMessageBox::StandardButton Answer) {
+      WhenModal<QFileDialog>([&, Answer](QFileDialog* dialog) {
+        QCOMPARE(dialog->windowTitle(), u"名前を付けて保存"_qs);
+        dialog->selectFile(QString::fromStdString(existing));
+        WhenModal<QMessageBox>([&, Answer](QMessageBox* box) {
+          questions << box->text();
+          box->button(Answer)->click();
+          if (Answer == QMessageBox::No) WhenModal<QFileDialog>([](QFileDialog* again) { again->reject(); });
+        });
+        static_cast<QDialog*>(dialog)->accept();
+      });
+    };
+    answerWith(QMessageBox::No);
+    QVERIFY(!prompter.SaveFileName(nullptr, "").has_value());
+    answerWith(QMessageBox::Yes);
+    QCOMPARE(prompter.SaveFileName(nullptr, ""), std::optional<std::string>(existing));
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(questions.front().contains(u"既に存在します"_qs));
+  }
+
   void dialogsRefuseReadOnlyFiles() {
     std::string locked = FDir / "locked.rmp";
     WriteFile(locked, "[Schedule0]\r\n");
