@@ -61,7 +61,7 @@ public:
     setOption(DontUseNativeDialog);   // the checks below need our accept()
     setOption(DontConfirmOverwrite);  // asked below, in Japanese like every other box
     setWindowTitle(Save ? u"名前を付けて保存"_qs : u"開く"_qs);
-    setLabelText(LookIn, u"ファイルの場所(&I):"_qs);
+    setLabelText(LookIn, u"ファイルの場所:"_qs);
     setLabelText(FileName, u"ファイル名(&N):"_qs);
     setLabelText(FileType, u"ファイルの種類(&T):"_qs);
     setLabelText(Accept, Save ? u"保存(&S)"_qs : u"開く(&O)"_qs);
