@@ -248,6 +248,7 @@ struct TAppIniFile::TDocument {
   int LoadError = 0;  // a file that exists but cannot be read is never overwritten
   bool Dirty = false;
   std::string RawBytes;  // the file as found, kept when its encoding is not UTF-8
+  bool RawUsable = true;  // false once the file moved to another encoding
   std::vector<TLine> Preamble;
   std::deque<TSection> Sections;
   std::unordered_map<std::string, uint32_t> Index;  // folded name -> its first live section
@@ -312,9 +313,9 @@ void TAppIniFile::TDocument::AddLine(std::string Text, std::string_view Raw) {
       const std::string_view name = Trim(body.substr(1, close - 1));
       section.NameStart = static_cast<uint32_t>(name.data() - Text.data());
       section.NameLength = static_cast<uint32_t>(name.size());
+      Index.try_emplace(Fold(name), static_cast<uint32_t>(Sections.size()));  // before Text moves away
       line.Text = std::move(Text);
       section.Header = std::move(line);
-      Index.try_emplace(Fold(name), static_cast<uint32_t>(Sections.size()));
       Sections.push_back(std::move(section));
       return;
     }
@@ -331,7 +332,7 @@ void TAppIniFile::TDocument::AddLine(std::string Text, std::string_view Raw) {
 }
 
 TAppIniFile::TDocument::TSection* TAppIniFile::TDocument::Find(std::string_view Section) {
-  const auto it = Index.find(Fold(Section));
+  const auto it = Index.find(Fold(Trim(Section)));
   return it == Index.end() ? nullptr : &Sections[it->second];
 }
 
@@ -356,7 +357,7 @@ TAppIniFile::TDocument::TLine* TAppIniFile::TDocument::FindKey(TSection& Section
 }
 
 bool TAppIniFile::TDocument::Erase(std::string_view Section) {
-  const std::string folded = Fold(Section);
+  const std::string folded = Fold(Trim(Section));
   const auto it = Index.find(folded);
   if (it == Index.end()) return false;
   // Duplicates go too: a section is gone when no reading can find it any more.
@@ -427,14 +428,14 @@ bool TAppIniFile::TDocument::SerializeIn(TIniEncoding Target, bool UseRaw, std::
 
 std::string TAppIniFile::TDocument::Serialize() {
   std::string out;
-  if (SerializeIn(Encoding, true, out)) return out;
+  if (SerializeIn(Encoding, RawUsable, out)) return out;
   // The file's own encoding cannot hold a text written to it (a character outside
   // code page 932, or bytes that are not UTF-8). A "?" in its place could turn a
   // mask into a wildcard, so the file moves to UTF-16LE with its mark, which both
   // this program and Windows read back exactly.
-  const bool rawIsUtf16 = Encoding == TIniEncoding::Utf16LE;
   Encoding = TIniEncoding::Utf16LE;
-  SerializeIn(Encoding, rawIsUtf16, out);
+  RawUsable = false;
+  SerializeIn(Encoding, false, out);
   return out;
 }
 

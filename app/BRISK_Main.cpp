@@ -44,7 +44,7 @@ const TMenuImage MenuImages[11] = {
     {"document-new", QStyle::SP_FileIcon},            // 0 New
     {"document-open", QStyle::SP_DialogOpenButton},   // 1 Open
     {"document-save", QStyle::SP_DialogSaveButton},   // 2 Save
-    {"media-playback-start", QStyle::SP_MediaPlay},   // 3 Test
+    {"edit-find", QStyle::SP_FileDialogContentsView},  // 3 Test: look, touch nothing
     {"edit-delete", QStyle::SP_TrashIcon},            // 4 Run
     {"process-stop", QStyle::SP_BrowserStop},         // 5 Stop
     {"list-add", QStyle::SP_FileDialogNewFolder},     // 6 Add
@@ -218,6 +218,8 @@ void TMainForm::CreateViews() {
   PatternView->setSelectionBehavior(QAbstractItemView::SelectRows);
   PatternView->setSelectionMode(QAbstractItemView::ExtendedSelection);
   PatternView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Folders differ at their ends: keep the end of a long path visible.
+  PatternView->setTextElideMode(Qt::ElideMiddle);
   PatternView->setContextMenuPolicy(Qt::CustomContextMenu);
   PatternView->header()->setStretchLastSection(false);
   PatternView->header()->setSectionsMovable(false);

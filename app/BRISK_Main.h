@@ -58,6 +58,11 @@ public:
                      QWidget* Parent = nullptr);
   ~TMainForm() override;
 
+  // The item editor and the options dialog, created after the window.
+  void SetDialogs(TItemEditor* ItemEditor, TOptionsEditor* OptionsEditor) {
+    FServices.ItemEditor = ItemEditor;
+    FServices.OptionsEditor = OptionsEditor;
+  }
   // Shows the window in the state the command line asked for.
   void ShowInitial();
 

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <deque>
-#include <memory>
 #include <system_error>
 
 #include "app/AppData.h"
@@ -42,6 +42,8 @@ namespace {
 
 enum class TLogEncoding { Unmarked, Utf8Bom, Utf16LE, Utf16BE };
 
+constexpr size_t ChunkSize = 1 << 16;  // even, so UTF-16 units never straddle two chunks
+
 std::string ErrorText(int Error) { return std::system_category().message(Error); }
 
 [[noreturn]] void RaiseCannotOpen(const std::string& FileName, int Error) {
@@ -52,81 +54,184 @@ std::string ErrorText(int Error) { return std::system_category().message(Error);
   throw EBriskoError("ファイル \"" + FileName + "\" を作成できません。" + ErrorText(Error));
 }
 
-// Breaks a stream of bytes into lines at CR LF, lone CR and lone LF, in code
-// units of one byte or of two (UTF-16, either byte order). The lines keep their
-// bytes as found; only the newest Keep lines are held.
-class TLineRing {
+// pread that goes on after a signal; -1 with errno on failure.
+ssize_t ReadAt(int Handle, char* Buffer, size_t Size, uint64_t Offset) {
+  while (true) {
+    const ssize_t n = pread(Handle, Buffer, Size, static_cast<off_t>(Offset));
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+// Whether a stream of chunks is valid UTF-8; a sequence may straddle two chunks.
+class TUtf8Check {
 public:
-  TLineRing(size_t Keep, size_t Width, bool BigEndian) : FKeep(Keep), FWidth(Width), FBigEndian(BigEndian) {}
-
   void Feed(std::string_view Bytes) {
-    if (FWidth == 1) {
-      FeedBytes(Bytes);
-      return;
+    if (!FValid) return;
+    std::string joined;
+    if (!FCarry.empty()) {
+      joined = FCarry + std::string(Bytes);
+      Bytes = joined;
     }
-    FPending.append(Bytes);
-    size_t i = 0;
-    for (; i + 1 < FPending.size(); i += 2) {
-      const unsigned char a = FPending[i], b = FPending[i + 1];
-      const unsigned unit = FBigEndian ? (a << 8 | b) : (b << 8 | a);
-      Unit(unit, FPending.substr(i, 2));
+    // Hold back the start of a sequence that the next chunk may complete.
+    size_t cut = Bytes.size();
+    for (size_t back = 1; back <= 3 && back <= Bytes.size(); ++back) {
+      const unsigned char c = static_cast<unsigned char>(Bytes[Bytes.size() - back]);
+      if (c < 0x80) break;
+      if (c >= 0xC0) {
+        const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        if (length > back) cut = Bytes.size() - back;
+        break;
+      }
     }
-    FPending.erase(0, i);
+    FValid = IsValidUtf8(Bytes.substr(0, cut));
+    FCarry = std::string(Bytes.substr(cut));
   }
-
-  void Finish() {
-    FLine += FPending;  // half a UTF-16 character stays with its line
-    FPending.clear();
-    if (!FLine.empty()) EndLine();
-  }
-
-  bool AllValidUtf8() const { return FValidUtf8; }
-  std::deque<std::string>& Lines() { return FLines; }
+  bool Valid() const { return FValid && FCarry.empty(); }
 
 private:
-  void FeedBytes(std::string_view Bytes) {
-    while (!Bytes.empty()) {
-      if (FAfterCR && Bytes.front() == '\n') Bytes.remove_prefix(1);
-      FAfterCR = false;
-      const auto it = std::find_if(Bytes.begin(), Bytes.end(), [](char c) { return c == '\r' || c == '\n'; });
-      const size_t length = static_cast<size_t>(it - Bytes.begin());
-      FLine.append(Bytes.substr(0, length));
-      if (it == Bytes.end()) return;
-      FAfterCR = *it == '\r';
-      EndLine();
-      Bytes.remove_prefix(length + 1);
+  bool FValid = true;
+  std::string FCarry;
+};
+
+// Finds the lines of the file, breaking at CR LF, lone CR and lone LF in code
+// units of one byte or two (UTF-16), and keeps the place of the newest Keep of
+// them: memory follows the line limit, neither the file size nor the line length.
+class TLineScanner {
+public:
+  TLineScanner(size_t Keep, size_t Width, bool BigEndian, uint64_t Start)
+      : FKeep(Keep), FWidth(Width), FBigEndian(BigEndian), FLineStart(Start) {}
+
+  void Feed(std::string_view Chunk, uint64_t Offset) {
+    for (size_t i = 0; i + FWidth <= Chunk.size(); i += FWidth) {
+      const unsigned char a = Chunk[i];
+      unsigned unit = a;
+      if (FWidth == 2) {
+        const unsigned char b = Chunk[i + 1];
+        unit = FBigEndian ? (a << 8 | b) : (b << 8 | a);
+      }
+      if (unit != '\r' && unit != '\n') continue;
+      const uint64_t at = Offset + i;
+      if (unit == '\n' && FAfterCR && at == FLineStart) {
+        FLineStart = at + FWidth;  // the LF of a CR LF
+        FAfterCR = false;
+        continue;
+      }
+      EndLine(at);
+      FAfterCR = unit == '\r';
+      FLineStart = at + FWidth;
     }
   }
 
-  void Unit(unsigned Code, std::string_view Bytes) {
-    if (FAfterCR && Code == '\n') {
-      FAfterCR = false;
-      return;
-    }
-    FAfterCR = false;
-    if (Code == '\r' || Code == '\n') {
-      FAfterCR = Code == '\r';
-      EndLine();
-      return;
-    }
-    FLine.append(Bytes);
+  void Finish(uint64_t End) {
+    if (FLineStart < End) EndLine(End);
   }
 
-  void EndLine() {
-    if (FValidUtf8 && FWidth == 1 && !IsValidUtf8(FLine)) FValidUtf8 = false;
-    if (FKeep > 0) {
-      if (FLines.size() == FKeep) FLines.pop_front();
-      FLines.push_back(std::move(FLine));
-    }
-    FLine.clear();
+  std::deque<std::pair<uint64_t, uint64_t>>& Lines() { return FLines; }
+
+private:
+  void EndLine(uint64_t End) {
+    if (FKeep == 0) return;
+    if (FLines.size() == FKeep) FLines.pop_front();
+    FLines.emplace_back(FLineStart, End);
   }
 
   size_t FKeep, FWidth;
   bool FBigEndian;
   bool FAfterCR = false;
-  bool FValidUtf8 = true;
-  std::string FLine, FPending;
-  std::deque<std::string> FLines;
+  uint64_t FLineStart;
+  std::deque<std::pair<uint64_t, uint64_t>> FLines;
+};
+
+// The existing log: its encoding and where its newest lines stand.
+class TOldLog {
+public:
+  ~TOldLog() {
+    if (FHandle >= 0) close(FHandle);
+  }
+
+  // False when the file does not exist; raises the open error when it cannot be read.
+  bool Read(const std::string& FileName, size_t Keep) {
+    FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (FHandle < 0) {
+      if (errno == ENOENT) return false;
+      RaiseCannotOpen(FileName, errno);
+    }
+    struct stat st;
+    int error = fstat(FHandle, &st) != 0 ? errno : 0;
+    if (error == 0 && !S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error != 0) RaiseCannotOpen(FileName, error);
+
+    char head[3];
+    const ssize_t headSize = ReadAt(FHandle, head, sizeof head, 0);
+    if (headSize < 0) RaiseCannotOpen(FileName, errno);
+    const std::string_view mark(head, static_cast<size_t>(headSize));
+    uint64_t start = 0;
+    if (mark.starts_with("\xEF\xBB\xBF")) Encoding = TLogEncoding::Utf8Bom, start = 3;
+    else if (mark.starts_with("\xFF\xFE")) Encoding = TLogEncoding::Utf16LE, start = 2;
+    else if (mark.starts_with("\xFE\xFF")) Encoding = TLogEncoding::Utf16BE, start = 2;
+    const size_t width = Encoding == TLogEncoding::Utf16LE || Encoding == TLogEncoding::Utf16BE ? 2 : 1;
+
+    TLineScanner scanner(Keep, width, Encoding == TLogEncoding::Utf16BE, start);
+    TUtf8Check utf8;
+    std::string buffer(ChunkSize, '\0');
+    uint64_t offset = start;
+    while (true) {
+      const ssize_t n = ReadAt(FHandle, buffer.data(), buffer.size(), offset);
+      if (n < 0) RaiseCannotOpen(FileName, errno);
+      if (n == 0) break;
+      const std::string_view chunk(buffer.data(), static_cast<size_t>(n));
+      scanner.Feed(chunk, offset);
+      if (Encoding == TLogEncoding::Unmarked) utf8.Feed(chunk);
+      offset += static_cast<uint64_t>(n);
+    }
+    // Half a UTF-16 character at the very end is no text.
+    scanner.Finish(offset - (offset - start) % width);
+    Cp932 = Encoding == TLogEncoding::Unmarked && !utf8.Valid();
+    Lines = std::move(scanner.Lines());
+    return true;
+  }
+
+  // Copies the bytes of the kept lines, each followed by NewLine; 0 or errno.
+  int CopyLines(TAtomicFile& File, std::string_view NewLine) const {
+    std::string buffer(ChunkSize, '\0');
+    for (const auto& [begin, end] : Lines) {
+      for (uint64_t at = begin; at < end;) {
+        const ssize_t n = ReadAt(FHandle, buffer.data(), std::min<uint64_t>(buffer.size(), end - at), at);
+        if (n <= 0) return n < 0 ? errno : EIO;  // the file shrank under us
+        if (const int error = File.Write(std::string_view(buffer.data(), static_cast<size_t>(n)))) return error;
+        at += static_cast<uint64_t>(n);
+      }
+      if (const int error = File.Write(NewLine)) return error;
+    }
+    return 0;
+  }
+
+  TLogEncoding Encoding = TLogEncoding::Unmarked;
+  bool Cp932 = false;  // an unmarked file that is not UTF-8
+  std::deque<std::pair<uint64_t, uint64_t>> Lines;
+
+private:
+  int FHandle = -1;
+};
+
+// A file lock beside the log, held while the log is read and replaced, so that two
+// processes saving at once do not both append to the same old content.
+class TLogLock {
+public:
+  explicit TLogLock(const std::string& FileName) {
+    FHandle = open((FileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Without a lock file (a read-only folder) the replacement fails anyway and says why.
+    if (FHandle >= 0)
+      while (flock(FHandle, LOCK_EX) != 0 && errno == EINTR) {}
+  }
+  ~TLogLock() {
+    if (FHandle >= 0) close(FHandle);
+  }
+  TLogLock(const TLogLock&) = delete;
+  TLogLock& operator=(const TLogLock&) = delete;
+
+private:
+  int FHandle = -1;
 };
 
 std::vector<std::string> SplitNewLines(const std::vector<std::string>& Lines) {
@@ -165,79 +270,31 @@ std::string Utf16Bytes(std::string_view Utf8, bool BigEndian) {
   return out;
 }
 
-struct TOldLog {
-  TLogEncoding Encoding = TLogEncoding::Unmarked;
-  bool Cp932 = false;  // an unmarked file that is not UTF-8
-  std::deque<std::string> Lines;
-};
-
-// Reads the existing log, keeping no more than its newest Keep lines in memory.
-bool ReadOldLog(const std::string& FileName, size_t Keep, TOldLog& Log) {
-  const int handle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (handle < 0) {
-    if (errno == ENOENT) return false;
-    RaiseCannotOpen(FileName, errno);
+std::string Encoded(const std::string& Line, const TOldLog& Old) {
+  switch (Old.Encoding) {
+    case TLogEncoding::Utf16LE: return Utf16Bytes(Line, false);
+    case TLogEncoding::Utf16BE: return Utf16Bytes(Line, true);
+    default: return Old.Cp932 ? Utf8ToCp932(Line) : ValidUtf8(Line);
   }
-  struct stat st;
-  int statError = fstat(handle, &st) != 0 ? errno : 0;
-  if (statError == 0 && !S_ISREG(st.st_mode)) statError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-  if (statError != 0) {
-    close(handle);
-    const int error = statError;
-    RaiseCannotOpen(FileName, error);
-  }
-  std::string buffer(1 << 16, '\0');
-  std::unique_ptr<TLineRing> ring;
-  std::string head;  // the first bytes, until the mark is known
-  while (true) {
-    const ssize_t n = read(handle, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      close(handle);
-      RaiseCannotOpen(FileName, error);
-    }
-    std::string_view chunk(buffer.data(), static_cast<size_t>(n));
-    if (!ring) {
-      head.append(chunk);
-      if (n > 0 && head.size() < 3) continue;
-      std::string_view body = head;
-      if (body.starts_with("\xEF\xBB\xBF")) Log.Encoding = TLogEncoding::Utf8Bom, body.remove_prefix(3);
-      else if (body.starts_with("\xFF\xFE")) Log.Encoding = TLogEncoding::Utf16LE, body.remove_prefix(2);
-      else if (body.starts_with("\xFE\xFF")) Log.Encoding = TLogEncoding::Utf16BE, body.remove_prefix(2);
-      const bool wide = Log.Encoding == TLogEncoding::Utf16LE || Log.Encoding == TLogEncoding::Utf16BE;
-      ring = std::make_unique<TLineRing>(Keep, wide ? 2 : 1, Log.Encoding == TLogEncoding::Utf16BE);
-      chunk = body;
-    }
-    ring->Feed(chunk);
-    if (n == 0) break;
-  }
-  close(handle);
-  ring->Finish();
-  Log.Cp932 = Log.Encoding == TLogEncoding::Unmarked && !ring->AllValidUtf8();
-  Log.Lines = std::move(ring->Lines());
-  return true;
 }
 
-// A file lock beside the log, held while the log is read and replaced, so that two
-// processes saving at once do not both append to the same old content.
-class TLogLock {
-public:
-  explicit TLogLock(const std::string& FileName) {
-    FHandle = open((FileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    // Without a lock file (a read-only folder) the replacement fails anyway and says why.
-    if (FHandle >= 0)
-      while (flock(FHandle, LOCK_EX) != 0 && errno == EINTR) {}
+int WriteLog(TAtomicFile& File, const TOldLog& Old, const std::vector<std::string>& Added) {
+  std::string newline = "\r\n", mark;
+  switch (Old.Encoding) {
+    case TLogEncoding::Unmarked: break;
+    case TLogEncoding::Utf8Bom: mark = "\xEF\xBB\xBF"; break;
+    case TLogEncoding::Utf16LE: mark = "\xFF\xFE", newline.assign("\r\0\n\0", 4); break;
+    case TLogEncoding::Utf16BE: mark = "\xFE\xFF", newline.assign("\0\r\0\n", 4); break;
   }
-  ~TLogLock() {
-    if (FHandle >= 0) close(FHandle);
+  int error = File.Open();
+  if (!error) error = File.Write(mark);
+  if (!error) error = Old.CopyLines(File, newline);
+  for (const std::string& line : Added) {
+    if (!error) error = File.Write(Encoded(line, Old));
+    if (!error) error = File.Write(newline);
   }
-  TLogLock(const TLogLock&) = delete;
-  TLogLock& operator=(const TLogLock&) = delete;
-
-private:
-  int FHandle = -1;
-};
+  return error ? error : File.Commit();
+}
 
 }  // namespace
 
@@ -249,30 +306,7 @@ void SaveLogFile(const std::string& FileName, const std::vector<std::string>& Li
 
   TLogLock lock(FileName);
   TOldLog old;
-  ReadOldLog(FileName, limit - added.size(), old);
-
+  old.Read(FileName, limit - added.size());
   TAtomicFile file(FileName);
-  std::string newline = "\r\n";
-  if (old.Encoding == TLogEncoding::Utf16LE) newline.assign("\r\0\n\0", 4);
-  if (old.Encoding == TLogEncoding::Utf16BE) newline.assign("\0\r\0\n", 4);
-  int error = file.Open();
-  if (old.Encoding == TLogEncoding::Utf8Bom) error = error ? error : file.Write("\xEF\xBB\xBF");
-  if (old.Encoding == TLogEncoding::Utf16LE) error = error ? error : file.Write("\xFF\xFE");
-  if (old.Encoding == TLogEncoding::Utf16BE) error = error ? error : file.Write("\xFE\xFF");
-  for (const std::string& line : old.Lines) {
-    if (error) break;
-    file.Write(line);
-    error = file.Write(newline);
-  }
-  for (const std::string& line : added) {
-    if (error) break;
-    switch (old.Encoding) {
-      case TLogEncoding::Utf16LE: file.Write(Utf16Bytes(line, false)); break;
-      case TLogEncoding::Utf16BE: file.Write(Utf16Bytes(line, true)); break;
-      default: file.Write(old.Cp932 ? Utf8ToCp932(line) : ValidUtf8(line)); break;
-    }
-    error = file.Write(newline);
-  }
-  if (!error) error = file.Commit();
-  if (error) RaiseCannotCreate(FileName, error);
+  if (const int error = WriteLog(file, old, added)) RaiseCannotCreate(FileName, error);
 }

@@ -13,7 +13,7 @@ int TPatternModel::rowCount(const QModelIndex& Parent) const { return Parent.isV
 int TPatternModel::columnCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : 6; }
 
 QVariant TPatternModel::data(const QModelIndex& Index, int Role) const {
-  if (!Index.isValid() || Index.row() >= Count() || Role != Qt::DisplayRole) return {};
+  if (!Index.isValid() || Index.row() >= Count() || (Role != Qt::DisplayRole && Role != Qt::ToolTipRole)) return {};
   return Utf8ToQString(Row(Index.row()).Texts[size_t(Index.column())]);
 }
 

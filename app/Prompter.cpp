@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/TextCodec.h"
@@ -57,7 +58,14 @@ public:
     setNameFilters(ToQtNameFilters(QString::fromUtf8(PatternFileFilter)));
     setDefaultSuffix(u"rmp"_qs);
     setOption(HideNameFilterDetails);
-    setOption(DontUseNativeDialog);  // the checks below need our accept()
+    setOption(DontUseNativeDialog);   // the checks below need our accept()
+    setOption(DontConfirmOverwrite);  // asked below, in Japanese like every other box
+    setWindowTitle(Save ? u"名前を付けて保存"_qs : u"開く"_qs);
+    setLabelText(LookIn, u"ファイルの場所:"_qs);
+    setLabelText(FileName, u"ファイル名(&N):"_qs);
+    setLabelText(FileType, u"ファイルの種類(&T):"_qs);
+    setLabelText(Accept, Save ? u"保存(&S)"_qs : u"開く(&O)"_qs);
+    setLabelText(Reject, u"キャンセル"_qs);
     FSave = Save;
     if (!Initial.empty()) selectFile(FileNameToQString(Initial));
   }
@@ -75,20 +83,26 @@ private:
     QFileInfo info(Name);
     if (info.isDir()) return true;  // QFileDialog enters the folder
     QByteArray bytes = QFile::encodeName(Name);
-    if (info.exists()) {
-      if (access(bytes.constData(), W_OK) == 0) return true;
-      Warn(Name + u"\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"_qs);
-      return false;
+    struct stat status;
+    if (stat(bytes.constData(), &status) == 0) {
+      // Read-only as the file's attribute says: its owner may not write it.
+      if (!(status.st_mode & S_IWUSR) || access(bytes.constData(), W_OK) != 0) {
+        Warn(Name + u"\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"_qs);
+        return false;
+      }
+      return !FSave || Ask(Name + u" は既に存在します。\n上書きしますか？"_qs);
     }
     QByteArray folder = QFile::encodeName(info.absolutePath());
     if (access(folder.constData(), W_OK) != 0) {
       Warn(Name + u"\nこのフォルダーは書き込み禁止です。\n別のフォルダーを指定してください。"_qs);
       return false;
     }
-    if (FSave) return true;
+    return FSave || Ask(Name + u"\nこのファイルは存在しません。\nファイルを作成しますか？"_qs);
+  }
+
+  bool Ask(const QString& Text) {
     TQtPrompter prompter;
-    return prompter.MessageBox(this, Name + u"\nこのファイルは存在しません。\nファイルを作成しますか？"_qs,
-                               windowTitle(), mkConfirmation, mbYesNo) == mrYes;
+    return prompter.MessageBox(this, Text, windowTitle(), mkConfirmation, mbYesNo) == mrYes;
   }
 
   void Warn(const QString& Text) {

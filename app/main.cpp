@@ -7,6 +7,8 @@
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "dialogs/BRISK_Config.h"
+#include "dialogs/BRISK_Edit.h"
 
 #ifndef BRISKO_VERSION
 #define BRISKO_VERSION "unknown"
@@ -51,6 +53,8 @@ int main(int argc, char** argv) {
   services.Headless = headless;
   // QApplication has taken its own options out of argv; the rest are ours, as bytes.
   TMainForm form(std::vector<std::string>(argv + 1, argv + argc), services);
+  // The two dialogs live as long as the window, which owns them.
+  form.SetDialogs(new TEditDialog(&form), new TConfigDialog(&form));
   app.OnError = [&form](const QString& Message) { form.ReportError(Message); };
   form.ShowInitial();
   int status = app.exec();

@@ -227,7 +227,12 @@ void TSelectDirectory::Prepare(QFileDialog& Dialog) const {
   // neither new folders nor renames and deletes.
   Dialog.setOption(QFileDialog::ReadOnly, !(Options & sdNewFolder));
   Dialog.setSizeGripEnabled(Options.testFlag(sdNewUI));
-  if (!Caption.isEmpty()) Dialog.setWindowTitle(Caption);
+  if (!Caption.isEmpty()) {
+    // The instruction: the title of a desktop's own chooser, the text above the
+    // folder list of Qt's.
+    Dialog.setWindowTitle(Caption);
+    Dialog.setLabelText(QFileDialog::LookIn, Caption);
+  }
   if (!Root.isEmpty()) {
     // Keeping the user inside the root needs the dialog's own widgets.
     Dialog.setOption(QFileDialog::DontUseNativeDialog, true);

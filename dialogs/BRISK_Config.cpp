@@ -93,11 +93,15 @@ void TConfigDialog::ArrangeControls() {
   setTabOrder(FilenameEdt->Button(), LinageEdt);
 }
 
+// Shown over Parent, centred on it. The dialog belongs to whoever made it: Parent is
+// its parent only while it is shown, so that Parent never deletes it.
 bool TConfigDialog::EditOptions(QWidget* Parent, TLogSettings& Settings) {
-  if (Parent && Parent != parentWidget()) setParent(Parent, windowFlags());
+  QWidget* const Owner = parentWidget();
+  if (Parent && Parent != Owner) setParent(Parent, windowFlags());
   FSettings = &Settings;
   const bool Confirmed = exec() == QDialog::Accepted;
   FSettings = nullptr;
+  if (parentWidget() != Owner) setParent(Owner, windowFlags());
   return Confirmed;
 }
 

@@ -187,11 +187,15 @@ void TEditDialog::ArrangeControls() {
   }
 }
 
+// Shown over Parent, centred on it. The dialog belongs to whoever made it: Parent is
+// its parent only while it is shown, so that Parent never deletes it.
 bool TEditDialog::EditItem(QWidget* Parent, TItemTexts& Texts) {
-  if (Parent && Parent != parentWidget()) setParent(Parent, windowFlags());
+  QWidget* const Owner = parentWidget();
+  if (Parent && Parent != Owner) setParent(Parent, windowFlags());
   FTexts = &Texts;
   const bool Confirmed = exec() == QDialog::Accepted;
   FTexts = nullptr;
+  if (parentWidget() != Owner) setParent(Owner, windowFlags());
   return Confirmed;
 }
 

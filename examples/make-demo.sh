@@ -59,7 +59,7 @@ Option=
 [Schedule2]
 Location=$f/downloads
 Mask=*
-Except=*.pdf
+Except=*.pdf;*.part
 LapsedDays=M+14
 Attribute=HD
 Option=T

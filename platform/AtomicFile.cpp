@@ -68,6 +68,11 @@ void TAtomicFile::Discard() {
 
 int TAtomicFile::Open() {
   if (FTarget.empty()) return FError = ENOENT;
+  // A rename would replace a read-only file as easily as any other; such a file is
+  // one its owner protected, and stays as it is (root included, as on Windows).
+  struct stat old;
+  if (stat(FTarget.c_str(), &old) == 0 && ((old.st_mode & 0222) == 0 || access(FTarget.c_str(), W_OK) != 0))
+    return FError = EACCES;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = TempNameFor(FTarget);
     // 0666 lets the umask decide, as for any new file of the user.

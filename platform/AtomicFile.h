@@ -16,7 +16,8 @@ public:
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
 
-  // Creates the temporary file beside the target. 0 or errno.
+  // Creates the temporary file beside the target. 0 or errno; EACCES for a target
+  // that is read-only.
   int Open();
   // Appends to the new content (buffered). 0 or errno of an earlier or this write.
   int Write(std::string_view Data);

@@ -42,6 +42,9 @@ public:
   // Removes Name of ParentFd, the top of the removal: its own mount is the one that
   // the removal must not leave.
   int RemoveTop(int ParentFd, const char* Name) {
+    // Files and links go at once; only a folder answers EISDIR.
+    if (unlinkat(ParentFd, Name, 0) == 0) return 0;
+    if (errno != EISDIR) return errno;
     const int fd = OpenFolder(ParentFd, Name);
     if (fd < 0) {
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return errno;

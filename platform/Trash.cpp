@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
+#include "platform/AtomicFile.h"
 #include "platform/Mounts.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
@@ -163,18 +165,24 @@ bool WriteAll(int Fd, std::string_view Data) {
 }
 
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
-bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content) {
+// Regular, when given, tells the two apart: false when the entry is something else.
+bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content, bool* Regular = nullptr) {
   TFd fd(openat(FolderFd, Name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
-  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const bool isRegular = fd.Valid() ? fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) : errno != ELOOP && errno != ENOENT;
+  if (Regular) *Regular = isRegular;
+  if (!fd.Valid() || !isRegular) return false;
   Content.clear();
   char buffer[16 * 1024];
+  const size_t expected = static_cast<size_t>(st.st_size);
   while (Content.size() < Limit) {
     const ssize_t n = read(fd.Get(), buffer, std::min(sizeof buffer, Limit - Content.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) break;
     Content.append(buffer, static_cast<size_t>(n));
+    // A file that has not grown since fstat is read whole: spare the extra read.
+    if (Content.size() == expected) break;
   }
   return true;
 }
@@ -356,7 +364,7 @@ bool LineNamesEntry(std::string_view Line, const std::string& Name) {
 }
 
 // Drops the line of Name; the file is replaced as a whole so that a reader sees the
-// old content or the new, never a mix.
+// old content or the new, never a mix. A directorysizes that is a link is left alone.
 void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
   const std::string path = JoinPath(TrashFolder, "directorysizes");
   std::string content;
@@ -377,14 +385,8 @@ void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) 
     pos = end + 1;
   }
   if (!dropped) return;
-  struct stat st;
-  const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-  std::string temp = path + ".XXXXXX";
-  TFd fd(mkstemp(temp.data()));
-  if (!fd.Valid()) return;
-  fchmod(fd.Get(), mode);
-  if (WriteAll(fd.Get(), kept) && fsync(fd.Get()) == 0 && rename(temp.c_str(), path.c_str()) == 0) return;
-  unlink(temp.c_str());
+  // A failure leaves the old cache: a stale line only makes a size look larger.
+  ReplaceFileContent(path, kept);
 }
 
 }  // namespace
@@ -483,10 +485,10 @@ std::optional<TTrashInfo> ParseTrashInfo(std::string_view Content) {
     if (key == "Path" && !path) path = DecodeTrashPath(value);
     else if (key == "DeletionDate" && !date) date = value;
   }
-  // A name holds no NUL byte; an empty path names nothing.
-  if (!path || path->empty() || path->find('\0') != std::string::npos) return std::nullopt;
+  if (!seenGroup) return std::nullopt;
   TTrashInfo info;
-  info.Path = std::move(*path);
+  // A name holds no NUL byte: such a path is unusable.
+  if (path && path->find('\0') == std::string::npos) info.Path = std::move(*path);
   if (date) info.DeletionDate = ParseTrashDate(*date);
   return info;
 }
@@ -533,6 +535,8 @@ struct TTrashEnumerator::TState {
   TFd Files;
   std::string TopDir;
   std::string FilesPrefix;  // ".../files/"
+  std::string InfoPrefix;   // ".../info/"
+  std::unordered_set<std::string> Stored;  // names in files/, read in one pass
 
   ~TState() { CloseFolder(); }
 
@@ -540,6 +544,7 @@ struct TTrashEnumerator::TState {
     if (Info) closedir(Info);
     Info = nullptr;
     Files = TFd();
+    Stored.clear();
   }
 
   // Opens the next trash folder that has both of its subfolders.
@@ -561,30 +566,45 @@ struct TTrashEnumerator::TState {
         continue;
       }
       Files = std::move(files);
+      ReadStoredNames();
       TopDir = TopDirOfTrashFolder(folder);
       FilesPrefix = JoinPath(folder, "files/");
+      InfoPrefix = JoinPath(folder, "info/");
       return true;
     }
     return false;
+  }
+
+  // One listing of files/ costs far less than a lookup per record.
+  void ReadStoredNames() {
+    Stored.clear();
+    const int fd = openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+      if (fd >= 0) close(fd);
+      return;
+    }
+    while (const dirent* entry = readdir(dir)) Stored.insert(entry->d_name);
+    closedir(dir);
   }
 
   bool ReadRecord(const char* InfoName, TTrashRecord& Record) {
     const std::string_view name(InfoName);
     if (name.size() <= InfoSuffix.size() || name.substr(name.size() - InfoSuffix.size()) != InfoSuffix) return false;
     const std::string stored(name.substr(0, name.size() - InfoSuffix.size()));
-    struct stat st;
-    if (fstatat(Files.Get(), stored.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!Stored.count(stored)) return false;
+    Record.InfoPath = InfoPrefix + InfoName;
+    Record.StoredPath = FilesPrefix + stored;
+    Record.OriginalPath.clear();
+    Record.DeletionDate.reset();
     std::string content;
-    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content)) return false;
+    bool regular = true;
+    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content, &regular)) return regular;
     std::optional<TTrashInfo> info = ParseTrashInfo(content);
     if (!info) return false;
-    std::string original = info->Path;
-    while (original.size() > 1 && original.back() == '/') original.pop_back();
-    const std::string inFolder = BaseNameOf(original);
-    if (inFolder.empty() || original == "/") return false;
-    Record.StoredPath = FilesPrefix + stored;
-    Record.InFolderName = inFolder;
-    Record.OriginalPath = original.front() == '/' || TopDir.empty() ? original : JoinPath(TopDir, original);
+    std::string& original = info->Path;
+    if (!original.empty() && original.front() != '/' && !TopDir.empty()) original = JoinPath(TopDir, original);
+    Record.OriginalPath = std::move(original);
     Record.DeletionDate = info->DeletionDate;
     return true;
   }
@@ -648,24 +668,49 @@ int MoveToTrash(const std::string& Path) {
   return MoveIntoTrash(target, parent.Get(), name, pathValue);
 }
 
-int PurgeTrashEntry(const std::string& StoredPath) {
+struct TTrashPurger::TState {
+  std::string FilesFolder;
+  TFd Files;
+  TFd Info;
+
+  int OpenFolders(const std::string& FilesFolderPath) {
+    if (FilesFolderPath == FilesFolder && Files.Valid()) return 0;
+    FilesFolder.clear();
+    Files = TFd(open(FilesFolderPath.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Info = TFd(open(JoinPath(ParentOf(FilesFolderPath), "info").c_str(),
+                    O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!Files.Valid() || !Info.Valid()) return ENOENT;
+    FilesFolder = FilesFolderPath;
+    return 0;
+  }
+};
+
+TTrashPurger::TTrashPurger() : FState(std::make_unique<TState>()) {}
+TTrashPurger::~TTrashPurger() = default;
+
+int TTrashPurger::Purge(const std::string& StoredPath) {
   std::string filesFolder, name;
   int error = 0;
   if (!SplitEntryPath(StoredPath, filesFolder, name, error)) return error;
   if (BaseNameOf(filesFolder) != "files") return ENOENT;
-  const std::string trashFolder = ParentOf(filesFolder);
-  TFd trash(open(trashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!trash.Valid()) return errno;
-  TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  TFd info(openat(trash.Get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!files.Valid() || !info.Valid()) return ENOENT;
+  if (int opened = FState->OpenFolders(filesFolder)) return opened;
+  const int files = FState->Files.Get(), info = FState->Info.Get();
   // Only an entry that has its record is purged: stored files without one are not ours
   // to judge.
   const std::string infoName = name + std::string(InfoSuffix);
   struct stat st;
-  if (fstatat(info.Get(), infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return ENOENT;
-  if (int removed = RemoveEntryForGood(files.Get(), name, true)) return removed;
-  if (unlinkat(info.Get(), infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
-  DropDirectorySize(trashFolder, name);
+  if (fstatat(info, infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return ENOENT;
+  // Most trashed entries are files: unlink first, and empty a folder only when it is one.
+  bool folder = false;
+  if (unlinkat(files, name.c_str(), 0) != 0) {
+    if (errno != EISDIR) return errno;
+    folder = true;
+    if (int removed = RemoveEntryForGood(files, name, true)) return removed;
+  }
+  if (unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
+  // Only folders have a line in directorysizes.
+  if (folder) DropDirectorySize(ParentOf(filesFolder), name);
   return 0;
 }
+
+int PurgeTrashEntry(const std::string& StoredPath) { return TTrashPurger().Purge(StoredPath); }

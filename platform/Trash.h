@@ -17,13 +17,14 @@
 
 // The content of one .trashinfo record.
 struct TTrashInfo {
-  std::string Path;  // the decoded Path value: bytes, absolute or relative as written
+  std::string Path;  // the decoded Path value: bytes, absolute or relative as written;
+                     // "" when missing or unusable (empty, or holding a NUL byte)
   std::optional<TDateTime> DeletionDate;  // local; none when missing or unreadable
 };
 
 // Reads a .trashinfo record leniently, as such files are written in the wild.
-// Answers nothing when the first group is not "[Trash Info]" or no usable Path is
-// there (then the record names no entry). The first Path and DeletionDate win.
+// Answers nothing when the first group is not "[Trash Info]": then the file is no
+// record at all. The first Path and DeletionDate win.
 std::optional<TTrashInfo> ParseTrashInfo(std::string_view Content);
 
 // A DeletionDate value: "YYYY-MM-DDThh:mm:ss" in local time, also without dashes,
@@ -37,10 +38,11 @@ std::string DecodeTrashPath(std::string_view Text);
 
 // One trashed entry as the enumeration finds it.
 struct TTrashRecord {
+  std::string InfoPath;      // full path of info/NAME.trashinfo
   std::string StoredPath;    // full path of files/NAME: the entry's parsing name
-  std::string InFolderName;  // last component of the original path
-  std::string OriginalPath;  // absolute when it could be made so
-  std::optional<TDateTime> DeletionDate;
+  std::string OriginalPath;  // decoded Path, made absolute where it was relative to a
+                             // top directory; "" when the record could not be read
+  std::optional<TDateTime> DeletionDate;  // none when the record could not be read
 };
 
 // The trash folders of the user, home trash first, each once (by device and inode).
@@ -50,7 +52,10 @@ std::vector<std::string> UserTrashFolders();
 std::string HomeTrashFolder();
 
 // Walks the records of the user's trash folders one at a time, so that a caller can
-// stop between two entries. Records whose stored entry is missing are skipped.
+// stop between two entries. Every regular info/NAME.trashinfo whose files/NAME
+// exists is an entry, unless its content shows it is no record (first group not
+// "[Trash Info]"); one that cannot be read is an entry without path and date.
+// Stored entries without a record are never listed.
 class TTrashEnumerator {
 public:
   TTrashEnumerator();
@@ -73,6 +78,24 @@ private:
 int MoveToTrash(const std::string& Path);
 
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
-// stored entry first, then its record, and the directorysizes line. A path that is
-// not the stored entry of an existing record answers ENOENT and removes nothing.
+// stored entry first (folders that the user owns are made writable so that they can
+// be emptied), then its record, then its directorysizes line. A path that is not the
+// stored entry of an existing record answers ENOENT and removes nothing. Answers 0
+// or the errno that stopped it; when the stored entry cannot be removed completely,
+// its record stays.
 int PurgeTrashEntry(const std::string& StoredPath);
+
+// Purges several entries, keeping the last trash folder open between them: one
+// purger serves one pass over a list of entries.
+class TTrashPurger {
+public:
+  TTrashPurger();
+  ~TTrashPurger();
+  TTrashPurger(const TTrashPurger&) = delete;
+  TTrashPurger& operator=(const TTrashPurger&) = delete;
+  int Purge(const std::string& StoredPath);
+
+private:
+  struct TState;
+  std::unique_ptr<TState> FState;
+};

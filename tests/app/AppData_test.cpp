@@ -179,15 +179,18 @@ TEST(AppIniFile, EncodingsStayAsFound) {
 TEST(AppIniFile, TextTheCodePageCannotHoldMovesTheFileToUtf16) {
   TTempDir dir;
   WriteFile(dir / "sjis.ini", "[\x83\x65\x83\x58\x83\x67]\r\nMask=*.\x83\x8D\x83\x4F\r\n");
-  TAppIniFile(dir / "sjis.ini").WriteString("テスト", "Except", "café*.txt");
+  TAppIniFile sjis(dir / "sjis.ini");
+  sjis.WriteString("テスト", "Except", "café*.txt");
+  sjis.WriteString("テスト", "Option", "T");  // written again, after the move
   const std::string bytes = ReadFile(dir / "sjis.ini");
   ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
   TAppIniFile again(dir / "sjis.ini");
   EXPECT_EQ(again.ReadString("テスト", "Except", ""), "café*.txt");
   EXPECT_EQ(again.ReadString("テスト", "Mask", ""), "*.ログ");
+  EXPECT_EQ(again.ReadString("テスト", "Option", ""), "T");
 }
 
-TEST(AppIniFile, FailedWritesRaiseAndLeaveNoFile) {
+TEST(AppIniFile, FailedWritesRaiseAndChangeNothing) {
   TTempDir dir;
   const std::string noFolder = dir / "absent/x.ini";
   EXPECT_EQ(ErrorOf([&] { TAppIniFile(noFolder).WriteString("S", "K", "v"); }), WriteError(noFolder));
@@ -204,6 +207,11 @@ TEST(AppIniFile, FailedWritesRaiseAndLeaveNoFile) {
   EXPECT_EQ(ErrorOf([&] { TAppIniFile(dir / "folder.ini").Clear(), TAppIniFile(dir / "folder.ini").WriteString("S", "K", "v"); }),
             WriteError(dir / "folder.ini"));
   EXPECT_EQ(ReadFile(dir / "folder.ini/inside"), "kept");
+
+  WriteFile(dir / "ro.ini", "[S]\r\nK=old\r\n");
+  fs::permissions(dir / "ro.ini", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(ErrorOf([&] { TAppIniFile(dir / "ro.ini").WriteString("S", "K", "new"); }), WriteError(dir / "ro.ini"));
+  EXPECT_EQ(ReadFile(dir / "ro.ini"), "[S]\r\nK=old\r\n");
 }
 
 TEST(AppIniFile, ReadOnlyFolderKeepsTheOldFile) {

@@ -21,6 +21,7 @@ private slots:
   void PasteIsFiltered_data();
   void PasteIsFiltered();
   void ContextMenuPasteIsFiltered();
+  void DropIsFiltered();
   void NumberForms_data();
   void NumberForms();
   void RelationFollowsTextAndPosition();
@@ -134,6 +135,25 @@ void TNumEditsTest::ContextMenuPasteIsFiltered() {
   PasteAction->trigger();
   QCOMPARE(Edit.text(), QString("78"));
   Menu->close();
+}
+
+namespace {
+struct TDropTarget : TCustomNumEdit {
+  using TCustomNumEdit::dropEvent;  // no drag manager here to deliver the drop
+};
+}  // namespace
+
+void TNumEditsTest::DropIsFiltered() {
+  for (TFilterChars Filters : {TFilterChars(fcAllowDecimal), fcAllowDecimal | fcRejectProcess}) {
+    TDropTarget Edit;
+    Edit.SetFilters(Filters);
+    Edit.show();
+    QMimeData Data;
+    Data.setText("4x5");
+    QDropEvent Drop(QPointF(2, Edit.height() / 2), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+    Edit.dropEvent(&Drop);
+    QCOMPARE(Edit.text(), QString(Filters & fcRejectProcess ? "" : "45"));
+  }
 }
 
 void TNumEditsTest::NumberForms_data() {

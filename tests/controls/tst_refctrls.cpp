@@ -22,7 +22,6 @@ private slots:
   void FileDialogSettings();
   void FileChooserCancelAndConfirm();
   void DirectoryChooser();
-  void AssignCopiesSettings();
 };
 
 void TRefCtrlsTest::ButtonPlacement() {
@@ -241,41 +240,6 @@ void TRefCtrlsTest::DirectoryChooser() {
   QCOMPARE(Edit.text(), Dir + "/sub");
   QCOMPARE(Edit.Dialog().Directory, Dir + "/sub");
   QCOMPARE(Changes.count(), 1);
-}
-
-void TRefCtrlsTest::AssignCopiesSettings() {
-  TSelectFile Source;
-  Source.FileName = "a.log";
-  Source.Filter = "A|*.a";
-  Source.FilterIndex = 3;
-  Source.DefaultExt = "a";
-  Source.Title = "T";
-  Source.InitialDir = "/tmp";
-  Source.Options = ofCreatePrompt;
-  Source.Style = dsSave;
-  TRefFileEdit Edit;
-  Edit.SetDialog(Source);
-  const TSelectFile& Copy = Edit.Dialog();
-  QCOMPARE(Copy.FileName, Source.FileName);
-  QCOMPARE(Copy.Filter, Source.Filter);
-  QCOMPARE(Copy.FilterIndex, 3);
-  QCOMPARE(Copy.DefaultExt, Source.DefaultExt);
-  QCOMPARE(Copy.Title, Source.Title);
-  QCOMPARE(Copy.InitialDir, Source.InitialDir);
-  QCOMPARE(Copy.Options, TOpenOptions(ofCreatePrompt));
-  QCOMPARE(Copy.Style, dsSave);
-
-  TSelectDirectory Folder;
-  Folder.Caption = "C";
-  Folder.Root = "/srv";
-  Folder.Directory = "/srv/x";
-  Folder.Options = sdNewFolder | sdShowEdit;
-  TRefDirectoryEdit DirEdit;
-  DirEdit.SetDialog(Folder);
-  QCOMPARE(DirEdit.Dialog().Caption, QString("C"));
-  QCOMPARE(DirEdit.Dialog().Root, QString("/srv"));
-  QCOMPARE(DirEdit.Dialog().Directory, QString("/srv/x"));
-  QCOMPARE(DirEdit.Dialog().Options, sdNewFolder | sdShowEdit);
 }
 
 QTEST_MAIN(TRefCtrlsTest)

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     Folder->SetTextTip(true);
     auto* File = new TRefFileEdit(&Window);
     File->setText("/home/user/.local/state/Quillmoor/Brisko/Brisko.log");
+    File->SetTextTip(true);
     auto* Days = new TUpDownEdit(&Window);
     Days->UpDown()->SetMax(32767);
     Days->SetValue(30);

@@ -144,14 +144,21 @@ TEST(TrashInfo, ReadsRecordsAsFileManagersWriteThem) {
   EXPECT_FALSE(info->DeletionDate);
 }
 
-TEST(TrashInfo, MalformedRecordsNameNothing) {
+TEST(TrashInfo, MalformedRecords) {
+  // Not a record at all.
   EXPECT_FALSE(ParseTrashInfo(""));
   EXPECT_FALSE(ParseTrashInfo("Path=/a\nDeletionDate=2024-05-10T15:30:07\n"));             // no group
   EXPECT_FALSE(ParseTrashInfo("[Desktop Entry]\n[Trash Info]\nPath=/a\n"));                // other group first
-  EXPECT_FALSE(ParseTrashInfo("[Trash Info]\nDeletionDate=2024-05-10T15:30:07\n"));        // no path
-  EXPECT_FALSE(ParseTrashInfo("[Trash Info]\nPath=\n"));                                   // empty path
-  EXPECT_FALSE(ParseTrashInfo("[Trash Info]\nPath=/a%00b\n"));                             // NUL in a name
   EXPECT_FALSE(ParseTrashInfo(std::string("\x7f" "ELF\0\0\x01\x02[Trash Info]\nPath=/a\n", 24)));  // binary
+  // A record whose path is missing or unusable: no original path, the date still read.
+  for (const char* text : {"[Trash Info]\nDeletionDate=2024-05-10T15:30:07\n", "[Trash Info]\nPath=\n",
+                           "[Trash Info]\nPath=/a%00b\nDeletionDate=2024-05-10T15:30:07\n"}) {
+    const auto info = ParseTrashInfo(text);
+    ASSERT_TRUE(info) << text;
+    EXPECT_EQ(info->Path, "") << text;
+  }
+  EXPECT_EQ(ParseTrashInfo("[Trash Info]\nPath=/a%00b\nDeletionDate=2024-05-10T15:30:07\n")->DeletionDate,
+            Local(2024, 5, 10, 15, 30, 7));
 }
 
 TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
@@ -160,6 +167,7 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   PutTrashed(t, "nodate", "[Trash Info]\nPath=/home/u/nodate\n");
   PutTrashed(t, "baddate", "[Trash Info]\nPath=/home/u/baddate\nDeletionDate=2024-99-99T00:00:00\n");
   PutTrashed(t, "nogroup", "Path=/home/u/nogroup\n");
+  PutTrashed(t, "nopath", "[Trash Info]\nDeletionDate=2024-05-10T15:30:07\n");
   PutTrashed(t, "binary", std::string("\0\1\2\3\xff\xfe", 6));
   PutTrashed(t, "missing", "[Trash Info]\nPath=/home/u/missing\n", false);
   // A huge record: the lines within the read limit still count, the rest is ignored.
@@ -171,13 +179,15 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   MakeFolder(t + "/info/folder.trashinfo");
 
   const auto found = Enumerate({t});
-  ASSERT_EQ(found.size(), 4u);
+  ASSERT_EQ(found.size(), 5u);
   const TTrashRecord& r = found.at(t + "/files/report.txt");
-  EXPECT_EQ(r.InFolderName, "a b=c\xe6\x97\xa5.txt");
+  EXPECT_EQ(r.InfoPath, t + "/info/report.txt.trashinfo");
   EXPECT_EQ(r.OriginalPath, "/home/u/a b=c\xe6\x97\xa5.txt");
   EXPECT_EQ(r.DeletionDate, Local(2024, 5, 10, 15, 30, 7));
   EXPECT_FALSE(found.at(t + "/files/nodate").DeletionDate);
   EXPECT_FALSE(found.at(t + "/files/baddate").DeletionDate);
+  EXPECT_EQ(found.at(t + "/files/nopath").OriginalPath, "");
+  EXPECT_EQ(found.at(t + "/files/nopath").DeletionDate, Local(2024, 5, 10, 15, 30, 7));
   EXPECT_EQ(found.at(t + "/files/huge").DeletionDate, Local(2024, 1, 2, 3, 4, 5));
 }
 
@@ -224,7 +234,7 @@ TEST_F(TrashTest, TrashingIntoTheHomeTrashKeepsNameBytesAndDate) {
   const auto found = EnumerateUser();
   ASSERT_EQ(found.size(), std::size(names));
   for (const std::string& name : names) {
-    auto it = std::find_if(found.begin(), found.end(), [&](const TTrashRecord& r) { return r.InFolderName == name; });
+    auto it = std::find_if(found.begin(), found.end(), [&](const TTrashRecord& r) { return BaseName(r.OriginalPath) == name; });
     ASSERT_NE(it, found.end()) << name;
     EXPECT_EQ(it->OriginalPath, work / name);
     EXPECT_EQ(ReadFile(it->StoredPath), name);
@@ -273,7 +283,7 @@ TEST_F(TrashTest, TrashingFindsFreeNamesShortensLongOnesAndKeepsLinksAsLinks) {
   bool sawLong = false;
   for (const TTrashRecord& r : EnumerateUser()) {
     EXPECT_LE(BaseName(r.StoredPath).size() + 10, 255u);
-    if (r.InFolderName == longName.substr(0, 255)) sawLong = true;
+    if (BaseName(r.OriginalPath) == longName.substr(0, 255)) sawLong = true;
   }
   EXPECT_TRUE(sawLong);
 }
@@ -297,8 +307,18 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   ASSERT_EQ(RemoveFile(sharedTop / "g", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(sharedTop / (".Trash/" + Uid() + "/files/g")));
 
+  // A shared trash whose user folder is a link is passed over for the user's own one.
+  TTempDir linkedTop, outside;
+  AddMount(linkedTop.Path());
+  MakeFolder(linkedTop / ".Trash", 01777);
+  ASSERT_EQ(symlink(outside.Path().c_str(), (linkedTop / (".Trash/" + Uid())).c_str()), 0);
+  WriteFile(linkedTop / "h", "1");
+  ASSERT_EQ(RemoveFile(linkedTop / "h", FOF_TO_TRASH), 0);
+  EXPECT_TRUE(Exists(linkedTop / (".Trash-" + Uid() + "/files/h")));
+  EXPECT_FALSE(Exists(outside / "files"));
+
   const auto found = EnumerateUser();
-  ASSERT_EQ(found.size(), 2u);
+  ASSERT_EQ(found.size(), 3u);
   EXPECT_FALSE(Exists(HomeTrash() + "/files"));
 }
 

@@ -346,6 +346,13 @@ TEST_F(ShortcutTargetTest, MovedTargetIsFoundByTheRelativePathFromTheShortcutsFo
   SaveLink(link, "links/moved.lnk");
   EXPECT_EQ(GetShortcutTarget(file), Dir / "links/../data/sub");
 
+  // In code page 932 the second byte of "表" is "\": it must not split the name.
+  WriteFile(Dir / "data/表.txt", "x");
+  link.SetUnicode(false);
+  link.SetRelativePath("..\\data\\表.txt");
+  SaveLink(link, "links/moved.lnk");
+  EXPECT_EQ(GetShortcutTarget(file), Dir / "links/../data/表.txt");
+
   link.SetRelativePath("..\\data\\missing.txt");
   SaveLink(link, "links/moved.lnk");
   EXPECT_EQ(GetShortcutTarget(file), "");

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "app/LogFile.h"
+#include "platform/BriskoError.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <class F>
+std::string ErrorOf(F Action) {
+  try {
+    Action();
+  } catch (const EBriskoError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+std::vector<std::string> Numbered(const std::string& Prefix, int Count) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < Count; ++i) lines.push_back(Prefix + std::to_string(i));
+  return lines;
+}
+
+std::string CrLfJoined(const std::vector<std::string>& Lines) {
+  std::string out;
+  for (const std::string& line : Lines) out += line + "\r\n";
+  return out;
+}
+
+std::string Utf16(const std::u16string& Text, bool BigEndian) {
+  std::string out = BigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t c : Text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    out += BigEndian ? high : low;
+    out += BigEndian ? low : high;
+  }
+  return out;
+}
+
+// Settings tests get folders of their own for the roaming and the state folder.
+class LogSettings : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+      if (const char* value = std::getenv(name)) FSaved.emplace_back(name, value);
+    setenv("XDG_CONFIG_HOME", FConfig.Path().c_str(), 1);
+    setenv("XDG_STATE_HOME", FState.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_STATE_HOME");
+    for (const auto& [name, value] : FSaved) setenv(name.c_str(), value.c_str(), 1);
+  }
+  TTempDir FConfig, FState;
+  std::vector<std::pair<std::string, std::string>> FSaved;
+};
+
+}  // namespace
+
+TEST_F(LogSettings, FirstStartGivesTheDefaultsAndWritesNothing) {
+  const TLogSettings settings = LoadSettings();
+  EXPECT_FALSE(settings.SaveLog);
+  EXPECT_EQ(settings.LogFile, FState / "Quillmoor/Brisko/Brisko.log");
+  EXPECT_EQ(settings.LogLinage, 256);
+  EXPECT_EQ(SettingsFileName(), FConfig / "Quillmoor/Brisko/Brisko.ini");
+  EXPECT_TRUE(fs::is_directory(FConfig / "Quillmoor/Brisko"));
+  EXPECT_FALSE(fs::exists(SettingsFileName()));
+  EXPECT_FALSE(fs::exists(DefaultLogFileName()));
+}
+
+TEST_F(LogSettings, SavedSettingsComeBackAndOtherSectionsStay) {
+  WriteFile(SettingsFileName(), "[Window]\r\nWidth=640\r\n");
+  SaveSettings({true, "/var/log/ブリスコ.log", 1000});
+  EXPECT_EQ(ReadFile(SettingsFileName()),
+            "[Window]\r\nWidth=640\r\n[Log]\r\nSave=1\r\nFile=/var/log/ブリスコ.log\r\nLinage=1000\r\n");
+  const TLogSettings back = LoadSettings();
+  EXPECT_TRUE(back.SaveLog);
+  EXPECT_EQ(back.LogFile, "/var/log/ブリスコ.log");
+  EXPECT_EQ(back.LogLinage, 1000);
+
+  // An empty name stays empty (saving then fails), a number that is none gives the default.
+  WriteFile(SettingsFileName(), "[Log]\r\nSave=yes\r\nFile=\r\nLinage=many\r\n");
+  const TLogSettings edited = LoadSettings();
+  EXPECT_FALSE(edited.SaveLog);
+  EXPECT_EQ(edited.LogFile, "");
+  EXPECT_EQ(edited.LogLinage, 256);
+}
+
+TEST(LogFile, NewFileIsUtf8WithCrLfAndSplitsLinesAtEveryBreak) {
+  TTempDir dir;
+  SaveLogFile(dir / "new.log", {"2024/05/10 15:30:00 RM 0x0000 /tmp/ログ", "a\rb\nc\r\nd", ""}, 256);
+  EXPECT_EQ(ReadFile(dir / "new.log"), "2024/05/10 15:30:00 RM 0x0000 /tmp/ログ\r\na\r\nb\r\nc\r\nd\r\n\r\n");
+  // Old lines ending in LF or a lone CR come back with CR LF.
+  WriteFile(dir / "mixed.log", "one\ntwo\rthree");
+  SaveLogFile(dir / "mixed.log", {"four"}, 256);
+  EXPECT_EQ(ReadFile(dir / "mixed.log"), "one\r\ntwo\r\nthree\r\nfour\r\n");
+}
+
+TEST(LogFile, KeepsTheNewestLinesUpToTheLimit) {
+  TTempDir dir;
+  WriteFile(dir / "a.log", CrLfJoined(Numbered("old", 250)));
+  SaveLogFile(dir / "a.log", Numbered("new", 10), 256);
+  std::vector<std::string> expected = Numbered("old", 250);
+  expected.erase(expected.begin(), expected.begin() + 4);
+  for (const std::string& line : Numbered("new", 10)) expected.push_back(line);
+  EXPECT_EQ(ReadFile(dir / "a.log"), CrLfJoined(expected));
+
+  SaveLogFile(dir / "a.log", Numbered("more", 5), 3);
+  EXPECT_EQ(ReadFile(dir / "a.log"), "more2\r\nmore3\r\nmore4\r\n");
+  SaveLogFile(dir / "a.log", {"x"}, 3);
+  EXPECT_EQ(ReadFile(dir / "a.log"), "more3\r\nmore4\r\nx\r\n");
+}
+
+TEST(LogFile, LimitZeroEmptiesTheFileButKeepsItsMark) {
+  TTempDir dir;
+  WriteFile(dir / "bom.log", "\xEF\xBB\xBFold\r\n");
+  SaveLogFile(dir / "bom.log", {"new"}, 0);
+  EXPECT_EQ(ReadFile(dir / "bom.log"), "\xEF\xBB\xBF");
+  WriteFile(dir / "wide.log", Utf16(u"old\r\n", false));
+  SaveLogFile(dir / "wide.log", {"new"}, -5);  // a negative limit counts as 0
+  EXPECT_EQ(ReadFile(dir / "wide.log"), "\xFF\xFE");
+  WriteFile(dir / "plain.log", "old\r\n");
+  SaveLogFile(dir / "plain.log", {"new"}, 0);
+  EXPECT_TRUE(fs::exists(dir / "plain.log"));
+  EXPECT_EQ(ReadFile(dir / "plain.log"), "");
+}
+
+TEST(LogFile, ExistingEncodingsAreKept) {
+  TTempDir dir;
+  WriteFile(dir / "le.log", Utf16(u"古い\r\n", false));
+  SaveLogFile(dir / "le.log", {"新しい"}, 256);
+  EXPECT_EQ(ReadFile(dir / "le.log"), Utf16(u"古い\r\n新しい\r\n", false));
+
+  WriteFile(dir / "be.log", Utf16(u"古い\n", true));
+  SaveLogFile(dir / "be.log", {"新しい"}, 256);
+  EXPECT_EQ(ReadFile(dir / "be.log"), Utf16(u"古い\r\n新しい\r\n", true));
+
+  WriteFile(dir / "bom.log", "\xEF\xBB\xBF古い\r\n");
+  SaveLogFile(dir / "bom.log", {"新"}, 256);
+  EXPECT_EQ(ReadFile(dir / "bom.log"), "\xEF\xBB\xBF古い\r\n新\r\n");
+
+  // Unmarked: valid UTF-8 stays UTF-8 (a stray byte of a new line becomes U+FFFD) ...
+  WriteFile(dir / "utf8.log", "古い\r\n");
+  SaveLogFile(dir / "utf8.log", {"ログ\xFF"}, 256);
+  EXPECT_EQ(ReadFile(dir / "utf8.log"), "古い\r\nログ\xEF\xBF\xBD\r\n");
+  // ... anything else is code page 932 (ログ = 83 8D 83 4F), old lines byte for byte.
+  WriteFile(dir / "sjis.log", "\x83\x65\x83\x58\x83\x67\xFF\r\n");
+  SaveLogFile(dir / "sjis.log", {"ログ"}, 256);
+  EXPECT_EQ(ReadFile(dir / "sjis.log"), "\x83\x65\x83\x58\x83\x67\xFF\r\n\x83\x8D\x83\x4F\r\n");
+}
+
+TEST(LogFile, LinesAndCharactersAcrossReadChunksStayWhole) {
+  TTempDir dir;
+  // The file is read in pieces of 64 KiB: a CR LF and a UTF-8 character straddle the first border.
+  const std::string first = std::string(65535, 'x') + "\r\n";
+  const std::string second = std::string(65534, 'y') + "あ\n" + std::string(100000, 'z') + "\n";
+  WriteFile(dir / "big.log", first + second + "end");
+  SaveLogFile(dir / "big.log", {"ログ"}, 5);
+  EXPECT_EQ(ReadFile(dir / "big.log"), std::string(65535, 'x') + "\r\n" + std::string(65534, 'y') + "あ\r\n" +
+                                           std::string(100000, 'z') + "\r\nend\r\nログ\r\n");
+}
+
+TEST(LogFile, ErrorsNameTheFileAndTheReason) {
+  TTempDir dir;
+  fs::create_directory(dir / "folder.log");
+  EXPECT_EQ(ErrorOf([&] { SaveLogFile(dir / "folder.log", {"x"}, 256); }),
+            "ファイル " + (dir / "folder.log") + " は開けません。 Is a directory ");
+  EXPECT_EQ(ErrorOf([&] { SaveLogFile(dir / "absent/a.log", {"x"}, 256); }),
+            "ファイル \"" + (dir / "absent/a.log") + "\" を作成できません。No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { SaveLogFile("", {"x"}, 256); }), "ファイル \"\" を作成できません。No such file or directory");
+}
+
+TEST(LogFile, FullDiskLeavesTheOldLogWhole) {
+  TTempDir dir;
+  const std::string name = dir / "a.log";
+  WriteFile(name, CrLfJoined(Numbered("old", 100)));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1000, 1000};  // the old log alone takes 690 bytes, the new one twice that
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const std::string error = ErrorOf([&] { SaveLogFile(name, Numbered("new", 100), 1000); });
+    _exit(error.starts_with("ファイル \"" + name + "\" を作成できません。") ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile(name), CrLfJoined(Numbered("old", 100)));
+}
+
+TEST(LogFile, TwoProcessesSavingAtOnceLoseNoLine) {
+  TTempDir dir;
+  const std::string name = dir / "shared.log";
+  constexpr int Rounds = 40;
+  pid_t children[2];
+  for (int p = 0; p < 2; ++p) {
+    children[p] = fork();
+    ASSERT_GE(children[p], 0);
+    if (children[p] == 0) {
+      for (int i = 0; i < Rounds; ++i) SaveLogFile(name, {"p" + std::to_string(p) + "-" + std::to_string(i)}, 1000);
+      _exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string content = ReadFile(name);
+  std::set<std::string> lines;
+  for (size_t start = 0, end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.insert(content.substr(start, end - start));
+  EXPECT_EQ(lines.size(), 2u * Rounds);
+  EXPECT_TRUE(lines.count("p0-0") && lines.count("p1-39"));
+}

@@ -1,0 +1,296 @@
+#include "controls/NumEdits.h"
+#include "controls/RefCtrls.h"
+#include "dialogs/BRISK_Edit.h"
+#include "shell/ShellTypes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString Access = QString::fromUtf8("アクセス日時");
+const QString Modified = QString::fromUtf8("更新日時");
+const QString Deleted = QString::fromUtf8("削除日時");
+
+// The dialog shown (not modally) for one row, as the main window shows it for Add
+// and Modify; Ok() and Cancel() close it as the buttons do.
+struct TShownDialog {
+  TEditDialog Dialog;
+  TItemTexts Texts;
+
+  explicit TShownDialog(const TItemTexts& Row) : Texts(Row) { Show(); }
+  void Show() {
+    Dialog.SetItem(&Texts);
+    Dialog.show();
+  }
+  void Ok() {
+    QVERIFY(Dialog.OKButton->isEnabled());
+    QTest::mouseClick(Dialog.OKButton, Qt::LeftButton);
+    QVERIFY(Dialog.isHidden());
+  }
+  void Cancel() { QTest::keyClick(&Dialog, Qt::Key_Escape); }
+  QList<QCheckBox*> CheckBoxes() const {
+    return Dialog.AttributeGroup->findChildren<QCheckBox*>() + Dialog.OptionGroup->findChildren<QCheckBox*>();
+  }
+};
+
+}  // namespace
+
+class TEditDialogTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void TabOrderAndMnemonics();
+  void NewRowDefaultsAndOkRule();
+  void ModifiedTimeRoundTrip();
+  void TrashButtonAndTypingAfter();
+  void LetterOrdersAndPairings();
+  void DeletionDateOnOrdinaryFolder();
+  void UnusableDayCounts_data();
+  void UnusableDayCounts();
+  void FolderEditResetsBaseDate();
+  void ArrowsDoNotRunOkRule();
+  void BrowsedFolderMakesOrdinaryItem();
+  void NamesKeptByteForByte();
+  void EditItemModal();
+};
+
+void TEditDialogTest::TabOrderAndMnemonics() {
+  TEditDialog Dialog;
+  QCOMPARE(Dialog.LocationLbl->buddy(), Dialog.LocationEdt);
+  QCOMPARE(Dialog.IncludeLbl->buddy(), Dialog.IncludeEdt);
+  QCOMPARE(Dialog.ExcludeLbl->buddy(), Dialog.ExcludeEdt);
+  QCOMPARE(Dialog.LapsedDaysLbl->buddy(), Dialog.BaseDateCbx);
+  const QList<QWidget*> Expected = {Dialog.OKButton, Dialog.CancelButton, Dialog.LocationEdt,
+                                    Dialog.LocationEdt->Button(), Dialog.BitbucketBtn, Dialog.IncludeEdt,
+                                    Dialog.ExcludeEdt, Dialog.BaseDateCbx, Dialog.LapsedTimeEdt,
+                                    Dialog.ReadOnlyChk, Dialog.HiddenChk, Dialog.SysFileChk,
+                                    Dialog.DirectoryChk, Dialog.ArchiveChk, Dialog.SubdirTooChk,
+                                    Dialog.EmptydirOnlyChk, Dialog.DeadlnkNowChk, Dialog.IgnoreUninsChk,
+                                    Dialog.ToBitbucketChk};
+  QList<QWidget*> Chain;
+  QWidget* At = Dialog.OKButton;
+  do {
+    if (At->focusPolicy() & Qt::TabFocus) Chain << At;
+    At = At->nextInFocusChain();
+  } while (At != Dialog.OKButton && Chain.size() < 40);
+  QCOMPARE(Chain, Expected);
+}
+
+void TEditDialogTest::NewRowDefaultsAndOkRule() {
+  TShownDialog Shown(TItemTexts{});
+  TEditDialog& D = Shown.Dialog;
+  QCOMPARE(D.LocationEdt->text(), QString());
+  QCOMPARE(D.BaseDateCbx->currentText(), Access);
+  QCOMPARE(D.BaseDateCbx->count(), 3);
+  QCOMPARE(D.LapsedTimeEdt->text(), QString("7"));
+  for (QCheckBox* Box : Shown.CheckBoxes()) QVERIFY2(!Box->isChecked(), qPrintable(Box->objectName()));
+  QVERIFY(!D.OKButton->isEnabled());
+  QTest::keyClicks(D.LocationEdt, "/data/tmp");
+  QVERIFY(!D.OKButton->isEnabled());
+  QTest::keyClicks(D.IncludeEdt, "*.tmp");
+  QVERIFY(D.OKButton->isEnabled());
+  Shown.Ok();
+  QCOMPARE(Shown.Texts, (TItemTexts{"/data/tmp", "*.tmp", "", "A+7", "", ""}));
+}
+
+void TEditDialogTest::ModifiedTimeRoundTrip() {
+  const TItemTexts Row{"/srv/cache", "*.bak;*.old", "keep*", "M+30", "RHS", "TI"};
+  TShownDialog Shown(Row);
+  QCOMPARE(Shown.Dialog.BaseDateCbx->currentText(), Modified);
+  QCOMPARE(Shown.Dialog.LapsedTimeEdt->text(), QString("30"));
+  QCOMPARE(Shown.Dialog.ExcludeEdt->text(), QString("keep*"));
+  Shown.Ok();
+  QCOMPARE(Shown.Texts, Row);
+
+  // Cancel leaves the row as it was, whatever was edited.
+  Shown.Show();
+  QTest::keyClicks(Shown.Dialog.IncludeEdt, ";*.x");
+  Shown.Dialog.ReadOnlyChk->setChecked(false);
+  Shown.Cancel();
+  QVERIFY(Shown.Dialog.isHidden());
+  QCOMPARE(Shown.Texts, Row);
+}
+
+void TEditDialogTest::TrashButtonAndTypingAfter() {
+  TShownDialog Shown(TItemTexts{"/home/u/tmp", "", "", "C+3", "H", "B"});
+  TEditDialog& D = Shown.Dialog;
+  QTest::mouseClick(D.BitbucketBtn, Qt::LeftButton);
+  QCOMPARE(D.LocationEdt->text(), QString::fromStdString(GetSpecialFolderName(CSIDL_BITBUCKET)));
+  QCOMPARE(D.BaseDateCbx->count(), 4);
+  QCOMPARE(D.BaseDateCbx->currentText(), Deleted);
+  QVERIFY(!D.BaseDateCbx->isEnabled());
+  for (QCheckBox* Box : Shown.CheckBoxes()) QVERIFY2(!Box->isEnabled(), qPrintable(Box->objectName()));
+  QVERIFY(D.HiddenChk->isChecked() && D.ToBitbucketChk->isChecked());
+  QVERIFY(D.IncludeEdt->isEnabled() && D.LapsedTimeEdt->isEnabled() && D.AttributeGroup->isEnabled());
+  QVERIFY(!D.OKButton->isEnabled());  // still needs an include mask
+  QTest::keyClicks(D.IncludeEdt, "*");
+  QVERIFY(D.OKButton->isEnabled());
+
+  // One more character makes it an ordinary folder again.
+  QTest::keyClick(D.LocationEdt, Qt::Key_End);
+  QTest::keyClicks(D.LocationEdt, "x");
+  QCOMPARE(D.BaseDateCbx->count(), 3);
+  QCOMPARE(D.BaseDateCbx->currentText(), Access);
+  QVERIFY(D.BaseDateCbx->isEnabled());
+  for (QCheckBox* Box : Shown.CheckBoxes()) QVERIFY(Box->isEnabled());
+  QTest::keyClick(D.LocationEdt, Qt::Key_Backspace);
+
+  Shown.Ok();
+  QCOMPARE(Shown.Texts, (TItemTexts{"trash:///", "*", "", "D+3", "H", "B"}));
+
+  // The next showing of the trash row keeps the fourth entry and the disabled boxes.
+  Shown.Show();
+  QCOMPARE(D.BaseDateCbx->currentText(), Deleted);
+  QVERIFY(!D.ReadOnlyChk->isEnabled());
+  Shown.Cancel();
+}
+
+void TEditDialogTest::LetterOrdersAndPairings() {
+  TShownDialog Shown(TItemTexts{"/a", "*", "", "A+1", "HRx", "BUTOI"});
+  TEditDialog& D = Shown.Dialog;
+  QVERIFY(D.HiddenChk->isChecked() && D.ReadOnlyChk->isChecked() && !D.DirectoryChk->isChecked());
+  QVERIFY(D.EmptydirOnlyChk->isChecked());
+  Shown.Ok();
+  // No "O" without the folder attribute; "U" stays with "I".
+  QCOMPARE(Shown.Texts[itAttribute], std::string("RH"));
+  QCOMPARE(Shown.Texts[itOption], std::string("TIUB"));
+
+  Shown.Show();
+  QVERIFY(!D.EmptydirOnlyChk->isChecked());
+  D.DirectoryChk->setChecked(true);
+  D.EmptydirOnlyChk->setChecked(true);
+  D.DeadlnkNowChk->setChecked(false);
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itAttribute], std::string("RHD"));
+  QCOMPARE(Shown.Texts[itOption], std::string("TOB"));  // "U" without "I" is dropped
+
+  Shown.Texts[itAttribute] = "rh";  // lower case is no letter of ours
+  Shown.Texts[itOption] = "";
+  Shown.Show();
+  QVERIFY(!D.ReadOnlyChk->isChecked() && !D.HiddenChk->isChecked());
+  QVERIFY(!D.SubdirTooChk->isChecked());
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itAttribute], std::string());
+}
+
+void TEditDialogTest::DeletionDateOnOrdinaryFolder() {
+  TShownDialog Shown(TItemTexts{"/var/tmp", "*", "", "D+5", "", ""});
+  QCOMPARE(Shown.Dialog.BaseDateCbx->currentIndex(), -1);
+  QVERIFY(Shown.Dialog.OKButton->isEnabled());
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itLapsedDays], std::string("5"));
+}
+
+void TEditDialogTest::UnusableDayCounts_data() {
+  QTest::addColumn<QString>("Days");
+  QTest::newRow("beyond range") << "A+40000";
+  QTest::newRow("letters") << "A+abc";
+  QTest::newRow("negative") << "A+-1";
+  QTest::newRow("empty count") << "A+";
+  QTest::newRow("letter only") << "M";
+}
+
+void TEditDialogTest::UnusableDayCounts() {
+  QFETCH(QString, Days);
+  const TItemTexts Row{"/a", "*", "", Days.toStdString(), "S", "T"};
+  TShownDialog Shown(Row);
+  TEditDialog& D = Shown.Dialog;
+  QVERIFY(!D.OKButton->isEnabled());
+  QVERIFY(D.SysFileChk->isChecked() && D.SubdirTooChk->isChecked());  // the rest is filled anyway
+  Shown.Cancel();
+  QCOMPARE(Shown.Texts, Row);
+
+  // Typing a valid count enables OK.
+  Shown.Show();
+  D.LapsedTimeEdt->selectAll();
+  QTest::keyClicks(D.LapsedTimeEdt, "12");
+  QVERIFY(D.OKButton->isEnabled());
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itLapsedDays].substr(1), std::string("+12"));
+}
+
+void TEditDialogTest::FolderEditResetsBaseDate() {
+  TShownDialog Shown(TItemTexts{"/a", "*", "", "A+7", "", ""});
+  TEditDialog& D = Shown.Dialog;
+  D.BaseDateCbx->setCurrentIndex(0);
+  QTest::keyClick(D.LocationEdt, Qt::Key_End);
+  QTest::keyClicks(D.LocationEdt, "b");
+  QCOMPARE(D.BaseDateCbx->currentText(), Access);
+  D.BaseDateCbx->setCurrentIndex(0);
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itLapsedDays], std::string("C+7"));
+  QCOMPARE(Shown.Texts[itLocation], std::string("/ab"));
+}
+
+void TEditDialogTest::ArrowsDoNotRunOkRule() {
+  TShownDialog Shown(TItemTexts{"/a", "*", "", "A+abc", "", ""});
+  TEditDialog& D = Shown.Dialog;
+  QVERIFY(!D.OKButton->isEnabled());
+  D.LapsedTimeEdt->setFocus();
+  QTest::keyClick(D.LapsedTimeEdt, Qt::Key_Up);
+  QCOMPARE(D.LapsedTimeEdt->Relation(), nrAccord);
+  QVERIFY(!D.OKButton->isEnabled());  // no change event, so the rule did not run
+  QTest::keyClicks(D.ExcludeEdt, "z");
+  QVERIFY(D.OKButton->isEnabled());
+}
+
+void TEditDialogTest::BrowsedFolderMakesOrdinaryItem() {
+  TShownDialog Shown(TItemTexts{"trash:///", "*", "", "D+2", "", ""});
+  TEditDialog& D = Shown.Dialog;
+  QCOMPARE(D.BaseDateCbx->currentText(), Deleted);
+  QString Started;
+  D.LocationEdt->Dialog().Directory = "/tmp";
+  D.LocationEdt->Dialog().Runner = [&Started](QFileDialog& Dialog, QString& Chosen) {
+    Started = Dialog.directory().absolutePath();
+    Chosen = "/tmp";
+    return true;
+  };
+  QTest::mouseClick(D.LocationEdt->Button(), Qt::LeftButton);
+  QCOMPARE(Started, QString("/tmp"));
+  QCOMPARE(D.LocationEdt->text(), QString("/tmp"));
+  QCOMPARE(D.BaseDateCbx->currentText(), Access);
+  Shown.Ok();
+  QCOMPARE(Shown.Texts, (TItemTexts{"/tmp", "*", "", "A+2", "", ""}));
+}
+
+void TEditDialogTest::NamesKeptByteForByte() {
+  const std::string Folder = "/data/\xff\xfe-latin1-\xe9t\xe9";
+  const std::string Mask = "\x83\x65\x83\x58\x83\x67*";  // Shift-JIS bytes, not UTF-8
+  TShownDialog Shown(TItemTexts{Folder, Mask, "", "A+1", "", ""});
+  Shown.Ok();
+  QCOMPARE(Shown.Texts[itLocation], Folder);
+  QCOMPARE(Shown.Texts[itMask], Mask);
+}
+
+void TEditDialogTest::EditItemModal() {
+  TEditDialog Dialog;
+  TItemTexts Texts{"/m", "*.log", "", "A+9", "", ""};
+  QTimer::singleShot(0, &Dialog, [&Dialog] {
+    Dialog.LapsedTimeEdt->setText("10");
+    Dialog.OKButton->click();
+  });
+  QVERIFY(Dialog.EditItem(nullptr, Texts));
+  QCOMPARE(Texts[itLapsedDays], std::string("A+10"));
+
+  QTimer::singleShot(0, &Dialog, [&Dialog] {
+    Dialog.IncludeEdt->setText("changed");
+    Dialog.CancelButton->click();
+  });
+  auto* Window = new QWidget;
+  QVERIFY(!Dialog.EditItem(Window, Texts));
+  QCOMPARE(Texts[itMask], std::string("*.log"));
+  // The window it was shown over does not take it along when it goes.
+  delete Window;
+  QCOMPARE(Dialog.parentWidget(), nullptr);
+  QVERIFY(Dialog.isWindow());
+}
+
+QTEST_MAIN(TEditDialogTest)
+#include "tst_edit.moc"

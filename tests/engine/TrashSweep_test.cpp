@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
+#include "engine/DeletionItem.h"
+#include "engine/TrashSweep.h"
+#include "platform/BriskoError.h"
+#include "platform/Mounts.h"
+#include "platform/Removal.h"
+#include "platform/Trash.h"
+#include "shell/ShellTypes.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using TNames = std::vector<std::pair<std::string, std::string>>;  // parsing name, in-folder name
+
+bool Exists(const std::string& Path) {
+  struct stat st;
+  return lstat(Path.c_str(), &st) == 0;
+}
+
+std::string TrashDate(double DaysAgo) {
+  const TDateFields d = DecodeDateTime(TDateTime{Now().Ms - static_cast<int64_t>(DaysAgo * MsPerDay)});
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", d.Year, d.Month, d.Day, d.Hour, d.Minute,
+                d.Second);
+  return text;
+}
+
+// A home trash of the test's own; the mount table holds "/" alone, so that the home
+// trash is the only trash of the user.
+class TrashSweepTest : public ::testing::Test {
+protected:
+  TTempDir FHome;
+  std::string FTrash;
+
+  void SetUp() override {
+    setenv("XDG_DATA_HOME", (FHome / "data").c_str(), 1);
+    WriteFile(FHome / "mountinfo", "20 1 8:1 / / rw,relatime - ext4 /dev/vda rw\n");
+    SetMountInfoPathForTesting(FHome / "mountinfo");
+    FTrash = FHome / "data/Trash";
+    std::filesystem::create_directories(FTrash + "/files");
+    std::filesystem::create_directories(FTrash + "/info");
+  }
+  void TearDown() override {
+    SetMountInfoPathForTesting("/proc/self/mountinfo");
+    unsetenv("XDG_DATA_HOME");
+  }
+
+  // A file stored as Stored, trashed from /home/u/Original DaysAgo days ago.
+  void Trashed(const std::string& Stored, const std::string& Original, double DaysAgo) {
+    WriteFile(FTrash + "/files/" + Stored, "x");
+    WriteFile(FTrash + "/info/" + Stored + ".trashinfo", "[Trash Info]\nPath=" + EncodeTrashPath("/home/u/" + Original) +
+                                                           "\nDeletionDate=" + TrashDate(DaysAgo) + "\n");
+  }
+  std::string Stored(const std::string& Name) const { return FTrash + "/files/" + Name; }
+
+  static TItemTexts TrashItem(const std::string& Mask, const std::string& Except, const std::string& Days) {
+    return {GetSpecialFolderName(CSIDL_BITBUCKET), Mask, Except, Days, "", ""};
+  }
+
+  static TNames Sweep(const TItemTexts& Item, std::stop_token Stop = {}) {
+    TTrashEnumerator trash;
+    TNames due;
+    SweepTrash(ParseRunSettings(Item, Now()), trash, Stop,
+               [&](std::string_view Parsing, std::string_view InFolder) { due.emplace_back(Parsing, InFolder); });
+    std::sort(due.begin(), due.end());
+    return due;
+  }
+};
+
+}  // namespace
+
+TEST(TrashEntryText, FolderOfTheParsingNameWithTheInFolderName) {
+  EXPECT_EQ(TrashEntryText("/h/.local/share/Trash/files/report.txt.2", "report.txt"),
+            "/h/.local/share/Trash/files/report.txt");
+  EXPECT_EQ(TrashEntryText("/t/.Trash-1000/files/x", "a=b c"), "/t/.Trash-1000/files/a=b c");
+  EXPECT_EQ(TrashEntryText("stored", "name"), "/name");
+}
+
+TEST_F(TrashSweepTest, MasksSeeTheInFolderNameAndAgeIsTheDeletionDate) {
+  Trashed("stored-1", "report.txt", 10);    // due: the masks see the original name
+  Trashed("report2.txt", "other.dat", 10);  // the stored name would match, the original does not
+  Trashed("fresh.txt", "fresh.txt", 3);
+  Trashed("eq", "a=b.txt", 10);
+  Trashed("dot", ".txt", 10);
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "", "D+7")),
+            (TNames{{Stored("dot"), ".txt"}, {Stored("eq"), "a=b.txt"}, {Stored("stored-1"), "report.txt"}}));
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "", "D+30")), TNames{});
+  // An exclude mask spares report.txt although its stored name differs.
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "report*;.*", "D+7")), (TNames{{Stored("eq"), "a=b.txt"}}));
+  // The base-date letter plays no part: the deletion date counts whatever it is.
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "", "M+7")), Sweep(TrashItem("*.txt", "", "D+7")));
+  EXPECT_THROW(Sweep(TrashItem("[", "", "D+7")), EBriskoError);
+}
+
+TEST_F(TrashSweepTest, RecordWithoutDateIsDueOnlyForNegativeDayCountsAndWithoutPathByStoredName) {
+  WriteFile(Stored("nodate"), "x");
+  WriteFile(FTrash + "/info/nodate.trashinfo", "[Trash Info]\nPath=/home/u/nodate.txt\nDeletionDate=soon\n");
+  WriteFile(Stored("nopath.txt"), "x");
+  WriteFile(FTrash + "/info/nopath.txt.trashinfo", "[Trash Info]\nDeletionDate=" + TrashDate(10) + "\n");
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "", "D+1")), (TNames{{Stored("nopath.txt"), "nopath.txt"}}));
+  EXPECT_EQ(Sweep(TrashItem("*.txt", "", "D+-1")),
+            (TNames{{Stored("nodate"), "nodate.txt"}, {Stored("nopath.txt"), "nopath.txt"}}));
+}
+
+TEST_F(TrashSweepTest, StopIsCheckedBeforeEachEntry) {
+  for (int i = 0; i < 5; ++i) Trashed("e" + std::to_string(i), "e" + std::to_string(i), 10);
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_EQ(Sweep(TrashItem("*", "", "D+1"), stop.get_token()), TNames{});
+
+  // A stop requested while the second entry is handed over ends the sweep there.
+  std::stop_source later;
+  TTrashEnumerator trash;
+  int handed = 0;
+  SweepTrash(ParseRunSettings(TrashItem("*", "", "D+1"), Now()), trash, later.get_token(),
+             [&](std::string_view, std::string_view) {
+               if (++handed == 2) later.request_stop();
+             });
+  EXPECT_EQ(handed, 2);
+}
+
+// What goes into the trash with the undo flag comes back out of the sweep under its
+// own name, trashed just now.
+TEST_F(TrashSweepTest, EntriesMovedToTheTrashAreFoundWithTheirNamesAndDates) {
+  TTempDir work;
+  const std::string names[] = {"old 1.tmp", "old=2.tmp", "bad\xff.tmp"};
+  for (const std::string& name : names) {
+    WriteFile(work / name, "x");
+    ASSERT_EQ(RemoveFile(work / name, FOF_TO_TRASH), 0) << name;
+  }
+  TNames expected;
+  for (const std::string& name : names) expected.emplace_back(Stored(name), name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Sweep(TrashItem("*.tmp", "", "D+0")), expected);
+  EXPECT_EQ(Sweep(TrashItem("*.tmp", "", "D+1")), TNames{});
+
+  TTrashPurger purger;
+  for (const auto& [parsing, name] : expected) EXPECT_EQ(purger.Purge(parsing), 0);
+  EXPECT_EQ(Sweep(TrashItem("*", "", "D+-1")), TNames{});
+  for (const std::string& name : names) EXPECT_FALSE(Exists(work / name));
+}
