@@ -153,7 +153,9 @@ private:
           return false;
       }
     }
-    if (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)) ApplyShortcutRule(Entry, date);
+    // Without "I" a shortcut's target changes nothing, so the shortcut is not read.
+    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)))
+      ApplyShortcutRule(Entry, date);
     return FSettings.FLapsedTime >= date;
   }
 
@@ -161,7 +163,7 @@ private:
   // on a removable medium or a CD-ROM, which may simply not be inserted.
   void ApplyShortcutRule(const TEntry& Entry, TDateTime& Date) const {
     const TShortcutTarget target = ReadShortcutTarget(JoinPath(FSettings.FLocation, Entry.Name()));
-    if (TargetExists(target) || !FSettings.HasOption('I')) return;
+    if (TargetExists(target)) return;
     const TDriveClass drive = GetTargetDriveClass(target);
     if ((drive != dcRemovable && drive != dcCdRom) || !FSettings.HasOption('U')) Date = FSettings.FLapsedTime;
   }
