@@ -15,21 +15,18 @@ void CpuRelax() {
 
 // A step is a short hand-over between two threads. Waiting a few microseconds
 // before going to sleep saves two trips through the scheduler per step when the
-// other side answers quickly, as it does when both threads have a processor. Past
-// the first microseconds the wait yields, in case the other side is waiting for
-// this very processor.
+// other side answers quickly, as it does when both threads have a processor. The
+// wait yields all along, in case the other side is waiting for this very processor.
 template <typename TReady>
 bool SpinFor(const TReady& Ready) {
-  const auto start = std::chrono::steady_clock::now();
-  const auto busyUntil = start + std::chrono::microseconds(5);
-  const auto until = start + std::chrono::microseconds(50);
-  for (auto now = start; now < until; now = std::chrono::steady_clock::now()) {
-    for (int i = 0; i < 32; ++i) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+  do {
+    for (int i = 0; i < 8; ++i) {
       if (Ready()) return true;
       CpuRelax();
     }
-    if (now >= busyUntil) std::this_thread::yield();
-  }
+    std::this_thread::yield();
+  } while (std::chrono::steady_clock::now() < until);
   return Ready();
 }
 
