@@ -708,6 +708,22 @@ private slots:
     QCOMPARE(FPrompter.Shown.size(), size_t(1));  // the run question, no error
   }
 
+  void rowsAreFoundByAddressAfterEveryChange() {
+    TPatternModel model;
+    model.Reset({Item("a"), Item("b"), Item("c")});
+    const TPatternRow* b = &model.Row(1);
+    QCOMPARE(model.IndexOf(b), 1);
+    model.InsertRow(0, Item("z"));
+    QCOMPARE(model.IndexOf(b), 2);
+    model.RemoveRow(0);
+    model.RemoveRow(0);
+    QCOMPARE(model.IndexOf(b), 0);
+    QCOMPARE(model.MoveUp(0), 1);  // the first row goes to the end, as a new row
+    QCOMPARE(model.IndexOf(b), -1);
+    QCOMPARE(model.Row(1).Texts, Item("b"));
+    QCOMPARE(model.IndexOf(nullptr), -1);
+  }
+
   void contextMenuOffersTheItemCommands() {
     auto form = FormWithRows(2);
     ShowActive(*form);
