@@ -23,6 +23,7 @@ struct TMountKey {
   bool operator==(const TMountKey&) const = default;
 };
 
+// Fd may be AT_FDCWD (the current folder) or a handle opened with O_PATH.
 bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
   if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE | STATX_UID | STATX_MNT_ID,
             &Info) != 0)
@@ -56,6 +57,20 @@ public:
       const int error = errno;
       close(fd);
       return error;
+    }
+    // A folder that is itself a mount point (a medium, a bind mount of some other
+    // folder) is not the folder's own content: emptying it would reach into the
+    // mounted file system.
+    TMountKey parentKey;
+    struct statx parentInfo;
+    if (!ReadMountKey(ParentFd, parentKey, parentInfo)) {
+      const int error = errno;
+      close(fd);
+      return error;
+    }
+    if (!(parentKey == FTop)) {
+      close(fd);
+      return EBUSY;
     }
     MakeWritableIfOwned(fd, info);
     EmptyFolder(fd);

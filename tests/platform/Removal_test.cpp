@@ -178,6 +178,45 @@ TEST(Removal, NeverDescendsIntoAnotherMount) {
   EXPECT_TRUE(Exists(dir / "due/bind"));
 }
 
+// A due folder that is itself a mount point: a tmpfs (a medium) and a bind mount of
+// an outside folder. Neither may be emptied.
+TEST(Removal, DueFolderThatIsItselfAMountPointIsLeftWhole) {
+  TOutside outside;
+  TTempDir dir;
+  MakeFolder(dir / "target");
+  MakeFolder(dir / "target/usb");
+  MakeFolder(dir / "target/bind");
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("none", (dir / "target/usb").c_str(), "tmpfs", 0, nullptr) != 0 ||
+        mount((outside.Dir / "keep").c_str(), (dir / "target/bind").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      _exit(77);
+    mkdir((dir / "target/usb/photos").c_str(), 0755);
+    WriteFile(dir / "target/usb/photos/a.jpg", "1");
+    WriteFile(dir / "target/usb/top.txt", "1");
+    int bits = 0;
+    if (RemoveFile(dir / "target/usb", FOF_FOR_GOOD) == EBUSY) bits |= 1;
+    if (RemoveFile(dir.Path() + "/target/usb/", FOF_FOR_GOOD) == EBUSY) bits |= 2;
+    if (Exists(dir / "target/usb/photos/a.jpg") && Exists(dir / "target/usb/top.txt")) bits |= 4;
+    if (RemoveFile(dir / "target/bind", FOF_FOR_GOOD) == EBUSY) bits |= 8;
+    const int parentFd = open((dir / "target").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (RemoveEntryForGood(parentFd, "bind", true) == EBUSY) bits |= 16;
+    if (Exists(dir / "target/bind/precious.txt")) bits |= 32;
+    _exit(bits);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount in a private namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 1 | 2 | 4 | 8 | 16 | 32);
+  EXPECT_TRUE(outside.Intact());
+  EXPECT_TRUE(Exists(dir / "target/usb"));
+  EXPECT_TRUE(Exists(dir / "target/bind"));
+}
+
 TEST(Removal, UndoFlagMovesIntoTheTrashInsteadOfDeleting) {
   TTempDir dir, data;
   setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
