@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,40 @@ bool SetImmutable(const std::string& Path, bool On) {
   ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   close(fd);
   return ok;
+}
+
+// Builds a chain of folders "d" Depth deep under Path, each level also holding a file
+// "f" and an empty folder "e", so that the walk meets entries both before and after
+// the next level. Built by handles, as the full path outgrows PATH_MAX.
+bool MakeDeepChain(const std::string& Path, int Depth) {
+  int fd = open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; fd >= 0 && level < Depth; ++level) {
+    const int file = openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const bool made = file >= 0 && mkdirat(fd, "e", 0755) == 0 && mkdirat(fd, "d", 0755) == 0;
+    if (file >= 0) close(file);
+    const int next = made ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    close(fd);
+    fd = next;
+  }
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+// Runs Body in a child process whose descriptors are limited to Limit; answers the
+// child's exit status, or -1.
+template <typename TBody>
+int RunWithDescriptorLimit(rlim_t Limit, TBody Body) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    const struct rlimit limit = {Limit, Limit};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(99);
+    _exit(Body());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace
@@ -139,6 +174,43 @@ TEST(Removal, PartlyRemovableFolderKeepsTheRestAndReportsTheFirstFailure) {
   EXPECT_TRUE(Exists(dir / "due/stuck/locked"));
   EXPECT_FALSE(Exists(dir / "due/stuck/free"));
   EXPECT_FALSE(Exists(dir / "due/other"));
+}
+
+// A tree far deeper than the descriptors the process may hold goes completely, and the
+// removal never holds more than a bounded number of them (other threads need theirs).
+TEST(Removal, DeepTreeIsRemovedWithFewDescriptors) {
+  TTempDir dir;
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 3000));
+  WriteFile(dir / "beside", "1");
+  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(Exists(dir / "deep"));
+  EXPECT_TRUE(Exists(dir / "beside"));
+}
+
+// Deep down, where the walk closes and reopens listings, an entry that cannot go must
+// neither be retried for ever nor stop the rest from going.
+TEST(Removal, DeepTreeWithAnEntryThatCannotGoKeepsJustThatPath) {
+  TTempDir dir;
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 300));
+  std::string stuck = dir / "deep";
+  for (int level = 0; level < 150; ++level) stuck += "/d";
+  WriteFile(stuck + "/locked", "1");
+  WriteFile(stuck + "/zz-free", "1");
+  MakeFolder(stuck + "/e/more");
+  if (!SetImmutable(stuck + "/locked", true)) GTEST_SKIP() << "no immutable attribute here";
+  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  SetImmutable(stuck + "/locked", false);
+  EXPECT_EQ(status, EPERM);
+  EXPECT_TRUE(Exists(stuck + "/locked"));
+  EXPECT_FALSE(Exists(stuck + "/zz-free"));
+  EXPECT_FALSE(Exists(stuck + "/e"));
+  EXPECT_FALSE(Exists(stuck + "/d"));  // everything below went
+  EXPECT_FALSE(Exists(stuck + "/f"));
+  EXPECT_FALSE(Exists(dir / "deep/e"));  // and everything beside the path to it
+  EXPECT_FALSE(Exists(dir / "deep/f"));
 }
 
 // Mounts a tmpfs and a bind mount of an outside folder inside a due folder in a
