@@ -53,7 +53,8 @@ struct TLevel {
   // Entries that stayed, skipped when a closed listing is read again from the start
   // (kept only for folders whose listing may be closed).
   std::unordered_set<std::string> Kept;
-  bool Failed = false;  // something in it stayed, so it cannot be removed
+  bool Failed = false;    // something in it stayed, so it cannot be removed
+  bool Relisted = false;  // listed a second time after it would not go
 };
 
 class TTreeRemover {
@@ -255,6 +256,15 @@ private:
     const int parentFd = index > 0 ? dirfd(Levels[index - 1].Dir) : TopParentFd;
     if (unlinkat(parentFd, level.Name.c_str(), AT_REMOVEDIR) != 0) {
       const int error = errno;
+      if (error == ENOTEMPTY && !level.Failed && !level.Relisted) {
+        // Every entry went, yet the folder is not empty: some file systems (NFS) skip
+        // names when entries are removed while the folder is being listed. One more
+        // pass catches them.
+        level.Relisted = true;
+        rewinddir(level.Dir);
+        if (index > 0 && index - 1 >= MaxOpenListings) CloseListing(Levels[index - 1]);
+        return true;
+      }
       if (index > 0)
         Keep(Levels, index - 1, level.Name, error);
       else

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sched.h>
@@ -11,10 +13,32 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/Removal.h"
 #include "support/TestSupport.h"
+
+namespace {
+
+// Folder listings of this program can be made to skip one name, as an NFS listing may
+// when entries are removed while the folder is being listed. Every other listing
+// passes through unchanged.
+const char* GSkippedName = "";
+int GSkipsLeft = 0;
+
+}  // namespace
+
+extern "C" struct dirent64* readdir64(DIR* Dir) {
+  using TReadDir = struct dirent64* (*)(DIR*);
+  static const auto next = reinterpret_cast<TReadDir>(dlsym(RTLD_NEXT, "readdir64"));
+  struct dirent64* entry = next(Dir);
+  if (entry && GSkipsLeft > 0 && strcmp(entry->d_name, GSkippedName) == 0) {
+    --GSkipsLeft;
+    entry = next(Dir);
+  }
+  return entry;
+}
 
 namespace {
 
@@ -211,6 +235,39 @@ TEST(Removal, DeepTreeWithAnEntryThatCannotGoKeepsJustThatPath) {
   EXPECT_FALSE(Exists(stuck + "/f"));
   EXPECT_FALSE(Exists(dir / "deep/e"));  // and everything beside the path to it
   EXPECT_FALSE(Exists(dir / "deep/f"));
+}
+
+// A listing that skips a name leaves a folder that will not go although every entry
+// listed went: it is listed once more, near the top and deep down where the parent's
+// listing is closed meanwhile. A name skipped in both passes stays and is reported.
+TEST(Removal, FolderThatStillHoldsEntriesAfterACleanPassIsListedOnceMore) {
+  TTempDir dir;
+  MakeFolder(dir / "due");
+  for (const std::string name : {"a", "b", "c", "skipped", "x", "y", "z"}) WriteFile(dir / "due/" + name, "1");
+  GSkippedName = "skipped";
+  GSkipsLeft = 1;
+  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_FALSE(Exists(dir / "due"));
+
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 100));
+  std::string inner = dir / "deep";
+  for (int level = 0; level < 90; ++level) inner += "/d";
+  WriteFile(inner + "/skipped", "1");
+  GSkipsLeft = 1;
+  EXPECT_EQ(RemoveFile(dir / "deep", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_FALSE(Exists(dir / "deep"));
+
+  MakeFolder(dir / "due");
+  WriteFile(dir / "due/a", "1");
+  WriteFile(dir / "due/skipped", "1");
+  GSkipsLeft = 2;
+  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), ENOTEMPTY);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_TRUE(Exists(dir / "due/skipped"));
+  EXPECT_FALSE(Exists(dir / "due/a"));
 }
 
 // Mounts a tmpfs and a bind mount of an outside folder inside a due folder in a
