@@ -1,5 +1,6 @@
-// Purging the trash by age: Brisko's trash store against trash-empty of trash-cli,
-// each over an identical trash of 10,000 entries of which half are due.
+// Purging the trash by age: a run of one trash item through the worker and the
+// in-memory host against trash-empty of trash-cli, each over an identical trash of
+// 10,000 entries of which half are due.
 //
 //   bench_trash [entries] [days]
 //
@@ -17,7 +18,8 @@
 #include <vector>
 
 #include "platform/DateTime.h"
-#include "platform/Trash.h"
+#include "shell/ShellTypes.h"
+#include "support/MemoryHost.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -72,19 +74,20 @@ struct TTimes {
   double Cpu = -1;
 };
 
-TTimes PurgeWithStore(const std::string& DataHome, int Days, int& Purged) {
+// One trash item run through the worker and the in-memory host, the home trash
+// being DataHome's.
+TTimes PurgeWithWorker(const std::string& DataHome, int Days, int64_t& Lines) {
+  setenv("XDG_DATA_HOME", DataHome.c_str(), 1);
   const double cpuStart = OwnCpuSeconds();
   const auto start = TClock::now();
-  const TDateTime cutoff = IncDays(Now(), -Days);
-  TTrashEnumerator enumerator({DataHome + "/Trash"});
-  TTrashRecord record;
-  std::vector<std::string> due;
-  while (enumerator.Next(record))
-    if (cutoff >= record.DeletionDate.value_or(Now())) due.push_back(record.StoredPath);
-  TTrashPurger purger;
-  Purged = 0;
-  for (const std::string& path : due) Purged += purger.Purge(path) == 0;
-  return {std::chrono::duration<double>(TClock::now() - start).count(), OwnCpuSeconds() - cpuStart};
+  TMemoryHost host;
+  host.KeepLog = false;
+  host.AddRow({GetSpecialFolderName(CSIDL_BITBUCKET), "*", "", "D+" + std::to_string(Days), "", ""});
+  host.RunWorker(false);
+  Lines = host.LogLines;
+  const TTimes times{std::chrono::duration<double>(TClock::now() - start).count(), OwnCpuSeconds() - cpuStart};
+  unsetenv("XDG_DATA_HOME");
+  return times;
 }
 
 TTimes PurgeWithTrashEmpty(const std::string& DataHome, int Days) {
@@ -115,11 +118,12 @@ int main(int argc, char** argv) {
   // Let the new files reach the disk first, so that neither program pays for it.
   sync();
 
-  int purged = 0;
-  const TTimes store = PurgeWithStore(ours / "data", days, purged);
-  std::printf("trash of %d entries, %d due (older than %d days)\n", count, count / 2, days);
-  std::printf("brisko trash store: wall %.3f s, cpu %.3f s, %d purged, %d records left\n", store.Wall, store.Cpu,
-              purged, CountEntries(ours / "data/Trash/info"));
+  int64_t lines = 0;
+  const TTimes store = PurgeWithWorker(ours / "data", days, lines);
+  std::printf("trash of %d entries, %d due (older than %d days), under %s\n", count, count / 2, days,
+              ours.Path().c_str());
+  std::printf("brisko run, trash item: wall %.3f s, cpu %.3f s, %lld result lines, %d records left\n", store.Wall,
+              store.Cpu, static_cast<long long>(lines), CountEntries(ours / "data/Trash/info"));
 
   if (access("/usr/bin/trash-empty", X_OK) != 0) {
     std::printf("trash-empty: not installed, no comparison\n");
@@ -130,7 +134,7 @@ int main(int argc, char** argv) {
     std::printf("trash-empty: failed, no comparison\n");
     return 0;
   }
-  std::printf("trash-empty %d:      wall %.3f s, cpu %.3f s, %d records left\n", days, their.Wall, their.Cpu,
+  std::printf("trash-empty %d:          wall %.3f s, cpu %.3f s, %d records left\n", days, their.Wall, their.Cpu,
               CountEntries(theirs / "data/Trash/info"));
   std::printf("ratio: brisko is %.1f times as fast by wall time, %.1f by cpu time (target: at least 5)\n",
               their.Wall / store.Wall, their.Cpu / store.Cpu);
