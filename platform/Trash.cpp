@@ -584,7 +584,11 @@ struct TTrashEnumerator::TState {
       if (fd >= 0) close(fd);
       return;
     }
-    while (const dirent* entry = readdir(dir)) Stored.insert(entry->d_name);
+    while (const dirent* entry = readdir(dir)) {
+      const char* name = entry->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      Stored.insert(name);
+    }
     closedir(dir);
   }
 

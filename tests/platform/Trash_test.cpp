@@ -176,6 +176,7 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   PutTrashed(t, "hugegarbage", std::string(1 << 20, 'x'));
   WriteFile(t + "/files/orphan", "no record");
   WriteFile(t + "/info/notarecord.txt", "[Trash Info]\nPath=/x\n");
+  WriteFile(t + "/info/..trashinfo", "[Trash Info]\nPath=/dotdot\n");  // would name files/.
   MakeFolder(t + "/info/folder.trashinfo");
 
   const auto found = Enumerate({t});
