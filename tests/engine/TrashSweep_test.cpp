@@ -216,7 +216,7 @@ TEST_F(TrashSweepTest, WorkerStoppedWhileCollectingPurgesNothing) {
   TMemoryHost host;
   host.AddRow(TrashItem("*", "", "D+1"));
   // The row's texts are read right before the trash is enumerated.
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call == "RowTexts") host.Worker()->Terminate();
   };
   const auto outcome = host.RunWorker(false);
