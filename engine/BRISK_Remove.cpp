@@ -1,13 +1,17 @@
 #include "engine/BRISK_Remove.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <unistd.h>
 
-#include <cinttypes>
-#include <cstdio>
+#include <cerrno>
+#include <climits>
 #include <exception>
 
 #include "engine/FolderSweep.h"
+#include "engine/TrashSweep.h"
 #include "platform/Removal.h"
+#include "platform/Trash.h"
 #include "shell/ShellTypes.h"
 
 TRemoveThread* TRemoveThread::Create(TRemoveHost& Host, bool TestRun) { return new TRemoveThread(Host, TestRun); }
@@ -98,8 +102,12 @@ void TRemoveThread::Execute() {
 
 void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
 
-// The trash sweep lands with the trash; until then a trash item finds nothing.
-void TRemoveThread::ScanBitbucket() {}
+void TRemoveThread::ScanBitbucket() {
+  TTrashEnumerator trash;
+  SweepTrash(*this, trash, FStop, [this](std::string_view ParsingName, std::string_view InFolderName) {
+    FDeletion.push_back({std::string(ParsingName), std::string(InFolderName)});
+  });
+}
 
 void TRemoveThread::RemoveFolderFiles() {
   const size_t count = FDeletion.size();
@@ -110,22 +118,62 @@ void TRemoveThread::RemoveFolderFiles() {
     FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, path);
     Synchronize(&TRemoveThread::ReportResult);
   }
+  FParent.reset();
 }
 
-// The trash's own remove step lands with the trash; until then it removes nothing.
-void TRemoveThread::RemoveBitbucketFiles() {}
+// Always for good (the flags 0x0414), whatever the row's options say: the stored
+// entry goes, then its record, so that no record is left naming nothing.
+void TRemoveThread::RemoveBitbucketFiles() {
+  TTrashPurger purger;
+  const size_t count = FDeletion.size();
+  for (size_t i = 0; i < count; ++i) {
+    const TReservationEntry& entry = FDeletion[i];
+    int code = 0;
+    if (!FTestRun) code = purger.Purge(entry.Path);
+    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, TrashEntryText(entry.Path, entry.InFolderName));
+    Synchronize(&TRemoveThread::ReportResult);
+  }
+}
 
-int TRemoveThread::RemoveFile(const std::string& Path, unsigned Flags) { return ::RemoveFile(Path, Flags); }
+// Removal for good goes through the folder of the entries, opened once per row
+// rather than once per entry: the entries of a row share their folder, and the
+// entries are then removed from the folder the first one was found in.
+int TRemoveThread::RemoveFile(const std::string& Path, unsigned Flags) {
+  if (Path.empty() || (Flags & FOF_ALLOWUNDO)) return ::RemoveFile(Path, Flags);
+  std::string folder, name;
+  int error = 0;
+  if (!SplitEntryPath(Path, folder, name, error)) return error;
+  if (!FParent || FParent->Path != folder) {
+    FParent.reset();
+    const int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    FParent.emplace(std::move(folder), fd);
+  }
+  return RemoveEntryForGood(FParent->Fd, name, false);
+}
+
+TRemoveThread::TOpenFolder::~TOpenFolder() { close(Fd); }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%.4" PRIX32, static_cast<uint32_t>(Code));
-  std::string line = FormatResultTime(Time);
-  line.reserve(line.size() + Mark.size() + Entry.size() + 16);
+  // A run writes thousands of lines a second: the time text is made once a second.
+  thread_local int64_t lastSecond = INT64_MIN;
+  thread_local std::string lastTimeText;
+  const int64_t second = Time.Ms >= 0 ? Time.Ms / 1000 : (Time.Ms - 999) / 1000;
+  if (second != lastSecond) {
+    lastTimeText = FormatResultTime(Time);
+    lastSecond = second;
+  }
+  char code[8];
+  int digits = 0;
+  for (auto value = static_cast<uint32_t>(Code); value != 0 || digits < 4; value >>= 4)
+    code[digits++] = "0123456789ABCDEF"[value & 15];
+  std::string line;
+  line.reserve(lastTimeText.size() + Mark.size() + Entry.size() + 14);
+  line += lastTimeText;
   line += ' ';
   line += Mark;
-  line += ' ';
-  line += code;
+  line += " 0x";
+  while (digits > 0) line += code[--digits];
   line += ' ';
   line += Entry;
   return line;

@@ -2,6 +2,7 @@
 // The deletion worker: a test or a run over the selected rows of the pattern list.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -74,6 +75,16 @@ private:
   TReservation FDeletion;          // the current row's due entries
   std::string FResultMsg;          // the line being handed to the window
   std::string FErrorMessage;
+  // The folder of the entries being removed, open while a row is removed.
+  struct TOpenFolder {
+    TOpenFolder(std::string P, int F) : Path(std::move(P)), Fd(F) {}
+    TOpenFolder(const TOpenFolder&) = delete;
+    TOpenFolder& operator=(const TOpenFolder&) = delete;
+    ~TOpenFolder();
+    std::string Path;
+    int Fd;
+  };
+  std::optional<TOpenFolder> FParent;
   std::stop_token FStop;           // the worker's own copy, read on its thread only
   std::jthread FThread;            // last: starts once everything above exists
 };

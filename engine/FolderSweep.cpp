@@ -15,7 +15,6 @@
 namespace {
 
 constexpr uint32_t ListingBits = faHidden | faSysFile | faDirectory;
-constexpr unsigned StatxFields = STATX_TYPE | STATX_MODE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 struct TDirCloser {
   void operator()(DIR* Dir) const { closedir(Dir); }
@@ -55,7 +54,9 @@ TFolderState FolderState(int DirFd, const char* Name) {
 // One listed entry, examined (statx on the entry itself) at most once and only when asked.
 class TEntry {
 public:
-  TEntry(int DirFd, const dirent& Entry) : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type) {}
+  // TimeFields: the statx time fields the age test needs.
+  TEntry(int DirFd, const dirent& Entry, unsigned TimeFields)
+      : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type), FTimeFields(TimeFields) {}
   int DirFd() const { return FDirFd; }
   const char* Name() const { return FName; }
   bool TypeKnown() const { return FType != DT_UNKNOWN; }
@@ -64,7 +65,8 @@ public:
   // False when the entry cannot be examined (it vanished since the listing).
   bool Examine() {
     if (FExamined) return true;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, StatxFields, &FStat) != 0) return false;
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | FTimeFields, &FStat) != 0)
+      return false;
     FExamined = true;
     if (FStat.stx_mask & STATX_TYPE) FType = IFTODT(FStat.stx_mode);
     return true;
@@ -81,6 +83,7 @@ private:
   int FDirFd;
   const char* FName;
   unsigned char FType;
+  unsigned FTimeFields;
   bool FExamined = false;
   struct statx FStat {};
 };
@@ -91,7 +94,11 @@ public:
       : FSettings(Settings),
         FList(List),
         FFilter(Settings.FIncludes, Settings.FExcludes.empty() ? std::string(".;..") : ".;..;" + Settings.FExcludes),
-        FSearchAttr(static_cast<uint32_t>(Settings.FAttrib) | (Settings.HasOption('T') ? uint32_t{faDirectory} : 0u)) {}
+        FSearchAttr(static_cast<uint32_t>(Settings.FAttrib) | (Settings.HasOption('T') ? uint32_t{faDirectory} : 0u)),
+        FTimeFields(Settings.FBaseDate == u'A'   ? STATX_ATIME
+                    : Settings.FBaseDate == u'C' ? STATX_BTIME | STATX_CTIME
+                    : Settings.FBaseDate == u'M' ? STATX_MTIME
+                                                 : 0) {}
 
   void Run(const std::stop_token& Stop) {
     const int fd = open(FSettings.FLocation.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -104,7 +111,7 @@ public:
     while (!Stop.stop_requested()) {
       const dirent* e = readdir(dir.get());
       if (!e) break;
-      TEntry entry(fd, *e);
+      TEntry entry(fd, *e, FTimeFields);
       if (IsDue(entry)) FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}});
     }
   }
@@ -146,7 +153,9 @@ private:
           return false;
       }
     }
-    if (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)) ApplyShortcutRule(Entry, date);
+    // Without "I" a shortcut's target changes nothing, so the shortcut is not read.
+    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)))
+      ApplyShortcutRule(Entry, date);
     return FSettings.FLapsedTime >= date;
   }
 
@@ -154,7 +163,7 @@ private:
   // on a removable medium or a CD-ROM, which may simply not be inserted.
   void ApplyShortcutRule(const TEntry& Entry, TDateTime& Date) const {
     const TShortcutTarget target = ReadShortcutTarget(JoinPath(FSettings.FLocation, Entry.Name()));
-    if (TargetExists(target) || !FSettings.HasOption('I')) return;
+    if (TargetExists(target)) return;
     const TDriveClass drive = GetTargetDriveClass(target);
     if ((drive != dcRemovable && drive != dcCdRom) || !FSettings.HasOption('U')) Date = FSettings.FLapsedTime;
   }
@@ -164,6 +173,7 @@ private:
   const TMaskFilter FFilter;
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
+  const unsigned FTimeFields;
 };
 
 }  // namespace

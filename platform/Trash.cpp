@@ -297,11 +297,13 @@ int PrepareTopDirTrash(const std::string& Top, TTrashTarget& Target) {
   Target.TopDir = Top;
   TFd top(open(Top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!top.Valid()) return errno;
-  if (IsUsableSharedTrash(TopTrashFolderShared(Top))) {
-    TFd shared(openat(top.Get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  // The checks are made on the opened folder, so that it cannot be swapped between
+  // the check and its use.
+  TFd shared(openat(top.Get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (shared.Valid() && fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX)) {
     TFd own;
-    if (shared.Valid() && OpenOrMakeOwnFolder(shared.Get(), UserIdText().c_str(), own) == 0 &&
-        OpenTrashFolders(own.Get(), Target) == 0)
+    if (OpenOrMakeOwnFolder(shared.Get(), UserIdText().c_str(), own) == 0 && OpenTrashFolders(own.Get(), Target) == 0)
       return 0;
   }
   TFd own;
@@ -584,7 +586,11 @@ struct TTrashEnumerator::TState {
       if (fd >= 0) close(fd);
       return;
     }
-    while (const dirent* entry = readdir(dir)) Stored.insert(entry->d_name);
+    while (const dirent* entry = readdir(dir)) {
+      const char* name = entry->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      Stored.insert(name);
+    }
     closedir(dir);
   }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/BriskoError.h"
+#include "shell/ShellLink.h"
 #include "SweepHelpers.h"
 
 namespace {
@@ -123,6 +124,29 @@ TEST(FolderSweep, DeadShortcutsWithIAndU) {
   EXPECT_EQ(Due(dir.Path(), masks, "M+30", "", "I"), (TNames{"broken.lnk", "dead", "oldremovable", "removable"}));
   EXPECT_EQ(Due(dir.Path(), masks, "M+30", "", "IU"), (TNames{"broken.lnk", "dead", "oldremovable"}));
   EXPECT_EQ(Due(dir.Path(), masks, "M+30", "", "U"), TNames{"oldremovable"});
+}
+
+TEST(FolderSweep, ShortcutFilesWithIAndU) {
+  TTempDir dir;
+  MakeFile(dir / "target", 1);
+  // Written as a Windows program would: a live one, a dead one on a fixed drive, a
+  // dead one on a removable drive, all a day old.
+  const auto writeShortcut = [&](const std::string& Name, const std::string& Target, uint32_t DriveType) {
+    TShellLink link;
+    link.SetVolumeDriveType(DriveType);
+    link.SetTargetPath(Target);
+    ASSERT_TRUE(link.Save(dir / Name));
+    SetAge(dir / Name, 1);
+  };
+  writeShortcut("live.lnk", dir / "target", DRIVE_FIXED);
+  writeShortcut("fixed.LNK", "C:\\gone\\a.txt", DRIVE_FIXED);
+  writeShortcut("usb.lnk", "E:\\docs\\a.txt", DRIVE_REMOVABLE);
+  writeShortcut("cd.lnk", "Q:\\setup.exe", DRIVE_CDROM);
+  EXPECT_TRUE(Due(dir.Path(), "*.lnk", "M+30").empty());
+  EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+30", "", "I"), (TNames{"cd.lnk", "fixed.LNK", "usb.lnk"}));
+  EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+30", "", "IU"), TNames{"fixed.LNK"});
+  // Past the age limit a shortcut is due whatever its target.
+  EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+0", "", "IU").size(), 4u);
 }
 
 TEST(FolderSweep, FoldersThatCannotBeListedGiveNothing) {

@@ -76,7 +76,7 @@ TEST(RemovalSafety, AnEntryReplacedByALinkBetweenThePassesLosesOnlyTheLink) {
 
   TMemoryHost host;
   host.AddRow({dir / "target", "*.tmp", "", "M+7", "D", ""});
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call != "SetProgressState" || host.States.back() != psNormal) return;
     // Between the passes: the due entries become links to what must not go.
     ASSERT_EQ(unlink((dir / "target/file.tmp").c_str()), 0);

@@ -53,6 +53,11 @@ TEST(RemoveThread, ResultLineForm) {
   EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 0xABCDE, "x"), "2024/05/10 15:30:00 RM 0xABCDE x");
   EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 13, "x"), "2024/05/10 15:30:00 RM 0x000D x");
   EXPECT_EQ(TRemoveThread::FormatResult(t, "TE", -2, "x"), "2024/05/10 15:30:00 TE 0xFFFFFFFE x");
+  EXPECT_EQ(TRemoveThread::FormatResult(t, "RM", 0x10000, "x"), "2024/05/10 15:30:00 RM 0x10000 x");
+  // The time text follows the time, also within the same second and across seconds.
+  EXPECT_EQ(TRemoveThread::FormatResult({t.Ms + 999}, "TE", 0, "x"), "2024/05/10 15:30:00 TE 0x0000 x");
+  EXPECT_EQ(TRemoveThread::FormatResult({t.Ms + 1000}, "TE", 0, "x"), "2024/05/10 15:30:01 TE 0x0000 x");
+  EXPECT_EQ(TRemoveThread::FormatResult({t.Ms - 1}, "TE", 0, "x"), "2024/05/10 15:29:59 TE 0x0000 x");
 }
 
 TEST(RemoveThread, NoSelectedRowWritesNothing) {
@@ -73,7 +78,7 @@ TEST(RemoveThread, NoSelectedRowWritesNothing) {
 TEST(RemoveThread, TheWorkerThreadIsNamed) {
   TMemoryHost host;
   std::vector<std::string> names;
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call == "SetProgressState" && host.States.back() == psNormal) names = ThreadNames();
   };
   host.RunWorker(true);
@@ -124,7 +129,7 @@ TEST(RemoveThread, StopDuringTheCollectPassRemovesNothing) {
   TMemoryHost host;
   host.AddRow(first.Item());
   host.AddRow(second.Item());
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow Row) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow Row) {
     if (Call == "SetRowReservation" && host.IndexOf(Row) == 0) host.Worker()->Terminate();
   };
   const auto outcome = host.RunWorker(false);
@@ -146,7 +151,7 @@ TEST(RemoveThread, StopDuringTheRemovePassFinishesTheCurrentRow) {
   for (const char* name : {"1", "2", "3", "4"}) folders.emplace_back(dir / name);
   TMemoryHost host;
   for (const TDueFolder& f : folders) host.AddRow(f.Item());
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call == "AppendLog" && host.Log.size() == 4) host.Worker()->Terminate();  // first line of row 2
   };
   const auto outcome = host.RunWorker(false);
@@ -172,7 +177,7 @@ TEST(RemoveThread, SelectionIsReadAtEachRowStep) {
   host.AddRow(second.Item());        // unselected between the passes
   host.AddRow(third.Item());
   host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}};  // from an earlier collect pass
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow Row) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow Row) {
     if (Call == "SetRowReservation" && host.IndexOf(Row) == 1) host.Row(0).Selected = true;
     if (Call == "SetRowReservation" && host.IndexOf(Row) == 2) host.Row(1).Selected = false;
   };
@@ -192,7 +197,7 @@ TEST(RemoveThread, CompletedCanExceedTotal) {
   TMemoryHost host;
   host.AddRow(first.Item(), false);
   host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}, {first.Path + "/gone.tmp", ""}};
-  host.Hook = [&](const std::string& Call, TRemoveHost::TRow) {
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call == "SetProgressState" && host.States.back() == psNormal) host.Row(0).Selected = true;
   };
   host.RunWorker(false);

@@ -176,6 +176,7 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   PutTrashed(t, "hugegarbage", std::string(1 << 20, 'x'));
   WriteFile(t + "/files/orphan", "no record");
   WriteFile(t + "/info/notarecord.txt", "[Trash Info]\nPath=/x\n");
+  WriteFile(t + "/info/..trashinfo", "[Trash Info]\nPath=/dotdot\n");  // would name files/.
   MakeFolder(t + "/info/folder.trashinfo");
 
   const auto found = Enumerate({t});
@@ -317,8 +318,17 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   EXPECT_TRUE(Exists(linkedTop / (".Trash-" + Uid() + "/files/h")));
   EXPECT_FALSE(Exists(outside / "files"));
 
+  // A shared trash without the sticky bit is not used at all.
+  TTempDir openTop;
+  AddMount(openTop.Path());
+  MakeFolder(openTop / ".Trash", 0777);
+  WriteFile(openTop / "i", "1");
+  ASSERT_EQ(RemoveFile(openTop / "i", FOF_TO_TRASH), 0);
+  EXPECT_TRUE(Exists(openTop / (".Trash-" + Uid() + "/files/i")));
+  EXPECT_FALSE(Exists(openTop / (".Trash/" + Uid())));
+
   const auto found = EnumerateUser();
-  ASSERT_EQ(found.size(), 3u);
+  ASSERT_EQ(found.size(), 4u);
   EXPECT_FALSE(Exists(HomeTrash() + "/files"));
 }
 

@@ -7,6 +7,12 @@
 
 namespace {
 
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 // A step is a short hand-over between two threads. Waiting a few microseconds
 // before going to sleep saves two trips through the scheduler per step when the
 // other side answers quickly, as it does when both threads have a processor.
@@ -14,9 +20,10 @@ template <typename TReady>
 bool SpinFor(const TReady& Ready) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
   do {
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 64; ++i) {
       if (Ready()) return true;
-    std::this_thread::yield();
+      CpuRelax();
+    }
   } while (std::chrono::steady_clock::now() < until);
   return Ready();
 }
@@ -38,7 +45,7 @@ size_t TMemoryHost::PositionOf(TRow Row) const {
 
 size_t TMemoryHost::IndexOf(TRow Row) const { return PositionOf(Row); }
 
-void TMemoryHost::Called(const std::string& Call, TRow Row) {
+void TMemoryHost::Called(std::string_view Call, TRow Row) {
   if (std::this_thread::get_id() != FUiThread) ++OffThreadCalls;
   if (Hook) Hook(Call, Row);
 }

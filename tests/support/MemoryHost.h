@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -49,7 +50,7 @@ public:
   // Called on the user-interface thread at the end of every host call the worker
   // makes, with the call's name ("FirstSelectedRow", "SetRowReservation", "AppendLog",
   // ...) and the row it concerns (nullptr when none). A hook may stop the worker.
-  std::function<void(const std::string& Call, TRow Row)> Hook;
+  std::function<void(std::string_view Call, TRow Row)> Hook;
 
   // Log lines; with KeepLog false only counted (benchmarks of a million lines).
   bool KeepLog = true;
@@ -82,7 +83,7 @@ private:
     std::function<void()> Run;
     std::atomic<bool>* Done;  // null for a posted task
   };
-  void Called(const std::string& Call, TRow Row);
+  void Called(std::string_view Call, TRow Row);
   TMemoryRow* RowOf(TRow Row) const { return static_cast<TMemoryRow*>(const_cast<void*>(Row)); }
   size_t PositionOf(TRow Row) const;
 
