@@ -134,6 +134,12 @@ std::string BaseNameOf(const std::string& Path) {
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
+// A name that stands for exactly one entry of its folder: "." and ".." name the
+// folder itself or its parent, and a "/" would reach past the folder.
+bool IsEntryName(std::string_view Name) {
+  return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
+}
+
 class TFd {
 public:
   explicit TFd(int Fd = -1) : FFd(Fd) {}
@@ -586,11 +592,8 @@ struct TTrashEnumerator::TState {
       if (fd >= 0) close(fd);
       return;
     }
-    while (const dirent* entry = readdir(dir)) {
-      const char* name = entry->d_name;
-      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      Stored.insert(name);
-    }
+    while (const dirent* entry = readdir(dir))
+      if (IsEntryName(entry->d_name)) Stored.insert(entry->d_name);
     closedir(dir);
   }
 
@@ -598,7 +601,7 @@ struct TTrashEnumerator::TState {
     const std::string_view name(InfoName);
     if (name.size() <= InfoSuffix.size() || name.substr(name.size() - InfoSuffix.size()) != InfoSuffix) return false;
     const std::string stored(name.substr(0, name.size() - InfoSuffix.size()));
-    if (!Stored.count(stored)) return false;
+    if (!IsEntryName(stored) || !Stored.count(stored)) return false;
     Record.InfoPath = InfoPrefix + InfoName;
     Record.StoredPath = FilesPrefix + stored;
     Record.OriginalPath.clear();

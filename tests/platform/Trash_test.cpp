@@ -176,10 +176,15 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   PutTrashed(t, "hugegarbage", std::string(1 << 20, 'x'));
   WriteFile(t + "/files/orphan", "no record");
   WriteFile(t + "/info/notarecord.txt", "[Trash Info]\nPath=/x\n");
-  WriteFile(t + "/info/..trashinfo", "[Trash Info]\nPath=/dotdot\n");  // would name files/.
+  // Records whose names would give files/. and files/..: the trash folder itself and
+  // its parent are never entries.
+  WriteFile(t + "/info/..trashinfo", "[Trash Info]\nPath=/dot\n");
+  WriteFile(t + "/info/...trashinfo", "[Trash Info]\nPath=/dotdot\n");
   MakeFolder(t + "/info/folder.trashinfo");
 
   const auto found = Enumerate({t});
+  for (const auto& entry : found)
+    EXPECT_NE(BaseName(entry.first).find_first_not_of('.'), std::string::npos) << entry.first;
   ASSERT_EQ(found.size(), 5u);
   const TTrashRecord& r = found.at(t + "/files/report.txt");
   EXPECT_EQ(r.InfoPath, t + "/info/report.txt.trashinfo");
