@@ -349,7 +349,9 @@ int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& N
       if (errno == EEXIST) continue;
       return errno;
     }
-    const bool written = WriteAll(fd, record);
+    // The record must be on the disk before its entry is moved: after a power loss an
+    // empty record would leave the stored entry unlisted for good.
+    const bool written = WriteAll(fd, record) && fsync(fd) == 0;
     int error = written ? 0 : errno;
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
