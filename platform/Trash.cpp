@@ -683,13 +683,35 @@ struct TTrashPurger::TState {
   std::string FilesFolder;
   TFd Files;
   TFd Info;
+  // The user's trash folders by device and inode, found on the first purge.
+  std::optional<std::set<std::pair<dev_t, ino_t>>> KnownTrashes;
 
+  bool IsUserTrash(const struct stat& St) {
+    if (!KnownTrashes) {
+      KnownTrashes.emplace();
+      for (const std::string& folder : UserTrashFolders()) {
+        struct stat st;
+        if (stat(folder.c_str(), &st) == 0) KnownTrashes->insert({st.st_dev, st.st_ino});
+      }
+    }
+    return KnownTrashes->count({St.st_dev, St.st_ino}) != 0;
+  }
+
+  // Opens files/ and info/ of the trash folder that holds FilesFolderPath, once that
+  // folder has proved to be one of the user's: a folder merely shaped like a trash
+  // is not ours to empty. The subfolders are opened from the checked folder, so that
+  // it cannot be swapped in between.
   int OpenFolders(const std::string& FilesFolderPath) {
     if (FilesFolderPath == FilesFolder && Files.Valid()) return 0;
     FilesFolder.clear();
-    Files = TFd(open(FilesFolderPath.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    Info = TFd(open(JoinPath(ParentOf(FilesFolderPath), "info").c_str(),
-                    O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Files = TFd();
+    Info = TFd();
+    TFd trash(open(ParentOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st;
+    if (!trash.Valid() || fstat(trash.Get(), &st) != 0) return ENOENT;
+    if (!IsUserTrash(st)) return EPERM;
+    Files = TFd(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Info = TFd(openat(trash.Get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!Files.Valid() || !Info.Valid()) return ENOENT;
     FilesFolder = FilesFolderPath;
     return 0;

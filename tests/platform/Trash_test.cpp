@@ -394,6 +394,33 @@ TEST_F(TrashTest, PurgeRemovesStoredEntryThenRecordAndKeepsDirectorySizesTrue) {
   EXPECT_TRUE(Exists(t + "/info/keep.txt.trashinfo"));
 }
 
+TEST_F(TrashTest, PurgeTakesOnlyEntriesOfTheUsersTrashFolders) {
+  // Shaped like a trash, with record and stored entry, but no trash of the user: a
+  // plain folder, and a top-directory trash name in a folder that is no mount.
+  TTempDir plain, notMounted, top;
+  const std::string fakes[] = {plain.Path(), notMounted / (".Trash-" + Uid())};
+  for (const std::string& fake : fakes) {
+    PutTrashed(fake, "precious", "[Trash Info]\nPath=/precious\n");
+    EXPECT_EQ(PurgeTrashEntry(fake + "/files/precious"), EPERM) << fake;
+    EXPECT_EQ(ReadFile(fake + "/files/precious"), "content");
+    EXPECT_TRUE(Exists(fake + "/info/precious.trashinfo"));
+  }
+  // The same shapes in the home trash and in a top directory's trash are purged, by
+  // one purger that also met a refused one first.
+  AddMount(top.Path());
+  const std::string topTrash = top / (".Trash-" + Uid());
+  PutTrashed(topTrash, "old", "[Trash Info]\nPath=old\n");
+  PutTrashed(HomeTrash(), "old", "[Trash Info]\nPath=/old\n");
+  TTrashPurger purger;
+  EXPECT_EQ(purger.Purge(plain / "files/precious"), EPERM);
+  EXPECT_EQ(purger.Purge(topTrash + "/files/old"), 0);
+  EXPECT_EQ(purger.Purge(HomeTrash() + "/files/old"), 0);
+  EXPECT_EQ(purger.Purge(plain / "files/precious"), EPERM);
+  EXPECT_FALSE(Exists(topTrash + "/files/old"));
+  EXPECT_FALSE(Exists(HomeTrash() + "/info/old.trashinfo"));
+  EXPECT_TRUE(Exists(plain / "files/precious"));
+}
+
 // Read-only folders keep what is in them from their owner; a purge makes the owner's
 // own folders writable first. Root is not held back by rights, so the purge runs as
 // another user in a child process.
