@@ -27,6 +27,9 @@ constexpr std::string_view InfoSuffix = ".trashinfo";
 // A record is a few lines; a path of PATH_MAX bytes, all encoded, is 12 KiB. What
 // lies beyond this is not read.
 constexpr size_t MaxRecordBytes = 64 * 1024;
+// directorysizes holds a line per trashed folder, a few hundred bytes at most each;
+// one larger than this is not read, and so never rewritten.
+constexpr size_t MaxDirectorySizesBytes = 4 * 1024 * 1024;
 // How many stored names are tried when the wanted one is taken.
 constexpr int MaxNameAttempts = 1000;
 // Room for ".trashinfo" and a ".NNNN" counter within NAME_MAX.
@@ -374,12 +377,15 @@ bool LineNamesEntry(std::string_view Line, const std::string& Name) {
 }
 
 // Drops the line of Name; the file is replaced as a whole so that a reader sees the
-// old content or the new, never a mix. A directorysizes that is a link is left alone.
+// old content or the new, never a mix. A directorysizes that is a link, or too large
+// to be read whole, is left alone: a stale line only makes a size look larger.
 void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
   const std::string path = JoinPath(TrashFolder, "directorysizes");
   std::string content;
   TFd folder(open(TrashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", SIZE_MAX, content)) return;
+  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", MaxDirectorySizesBytes + 1, content))
+    return;
+  if (content.size() > MaxDirectorySizesBytes) return;
   std::string kept;
   bool dropped = false;
   for (size_t pos = 0; pos < content.size();) {

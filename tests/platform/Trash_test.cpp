@@ -394,6 +394,24 @@ TEST_F(TrashTest, PurgeRemovesStoredEntryThenRecordAndKeepsDirectorySizesTrue) {
   EXPECT_TRUE(Exists(t + "/info/keep.txt.trashinfo"));
 }
 
+// A directorysizes beyond any real one (a line per trashed folder) is not read; were
+// it read in part and rewritten, everything past the part would be lost.
+TEST_F(TrashTest, PurgeLeavesAnOversizedDirectorySizesAsItIs) {
+  const std::string t = HomeTrash();
+  PutTrashed(t, "dir", "[Trash Info]\nPath=/dir\n", false);
+  MakeFolder(t + "/files/dir");
+  std::string sizes = "4096 1700000000 dir\n";
+  const std::string filler = "8192 1700000001 " + std::string(100, 'f') + "\n";
+  while (sizes.size() < 6 * 1024 * 1024) sizes += filler;
+  sizes += "4096 1700000002 last\n";
+  WriteFile(t + "/directorysizes", sizes);
+
+  EXPECT_EQ(PurgeTrashEntry(t + "/files/dir"), 0);
+  EXPECT_FALSE(Exists(t + "/files/dir"));
+  EXPECT_FALSE(Exists(t + "/info/dir.trashinfo"));
+  EXPECT_TRUE(ReadFile(t + "/directorysizes") == sizes);
+}
+
 TEST_F(TrashTest, PurgeTakesOnlyEntriesOfTheUsersTrashFolders) {
   // Shaped like a trash, with record and stored entry, but no trash of the user: a
   // plain folder, and a top-directory trash name in a folder that is no mount.
