@@ -259,6 +259,12 @@ bool IsPseudoMount(const TMountEntry& Mount) {
          StartsWithFolder(point, "/run");
 }
 
+// Network file systems and automount points are never searched for a trash: a look
+// there waits as long as a dead server or a failing automount does.
+bool MayHangOnAccess(const TMountEntry& Mount) {
+  return Mount.FsType == "autofs" || IsNetworkFileSystem(Mount.FsType);
+}
+
 std::string TopTrashFolderShared(const std::string& Top) { return JoinPath(Top, ".Trash"); }
 std::string TopTrashFolderOwn(const std::string& Top) { return JoinPath(Top, ".Trash-" + UserIdText()); }
 
@@ -524,7 +530,7 @@ std::vector<std::string> UserTrashFolders() {
   const std::vector<TMountEntry> mounts = ReadMountTable();
   const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(candidates.front()));
   for (const TMountEntry& mount : mounts) {
-    if (&mount == homeMount || IsPseudoMount(mount)) continue;
+    if (&mount == homeMount || IsPseudoMount(mount) || MayHangOnAccess(mount)) continue;
     const std::string shared = TopTrashFolderShared(mount.MountPoint);
     if (IsUsableSharedTrash(shared)) candidates.push_back(JoinPath(shared, UserIdText()));
     candidates.push_back(TopTrashFolderOwn(mount.MountPoint));

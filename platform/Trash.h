@@ -46,7 +46,8 @@ struct TTrashRecord {
 };
 
 // The trash folders of the user, home trash first, each once (by device and inode).
-// Only folders that exist are listed.
+// Only folders that exist are listed. Network file systems and automount points are
+// not searched for top-directory trashes; the home trash is listed wherever it lies.
 std::vector<std::string> UserTrashFolders();
 // $XDG_DATA_HOME/Trash, or ~/.local/share/Trash.
 std::string HomeTrashFolder();

@@ -228,6 +228,25 @@ TEST_F(TrashTest, UserTrashFoldersTakeTopDirectoriesWithTheirChecksAndReadEachOn
   EXPECT_EQ(originals, expected);
 }
 
+// A dead file server or automount would hang a look at its trash: such mounts are
+// passed over, by their type alone.
+TEST_F(TrashTest, UserTrashFoldersPassOverNetworkAndAutomountedFileSystems) {
+  TTempDir nfs, autofs, sshfs, local;
+  PutTrashed(HomeTrash(), "h", "[Trash Info]\nPath=/h\n");
+  for (const TTempDir* top : {&nfs, &autofs, &sshfs, &local})
+    PutTrashed(*top / (".Trash-" + Uid()), "t", "[Trash Info]\nPath=t\n");
+  AddMount(nfs.Path(), "nfs4");
+  AddMount(autofs.Path(), "autofs");
+  AddMount(sshfs.Path(), "fuse.sshfs");
+  AddMount(local.Path());
+  EXPECT_EQ(UserTrashFolders(), (std::vector<std::string>{HomeTrash(), local / (".Trash-" + Uid())}));
+
+  // The home trash counts even when the home lies on a network file system.
+  FMountLines = "20 1 0:50 / / rw - nfs4 server:/export rw\n";
+  WriteMounts();
+  EXPECT_EQ(UserTrashFolders(), std::vector<std::string>{HomeTrash()});
+}
+
 TEST_F(TrashTest, TrashingIntoTheHomeTrashKeepsNameBytesAndDate) {
   TTempDir work;
   const std::string names[] = {"plain.txt", "a b=c.txt", "bad\xff name", "two\nlines", "\xe6\x97\xa5\xe6\x9c\xac"};
