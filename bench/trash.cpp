@@ -77,6 +77,8 @@ struct TTimes {
 
 // The trash store alone, without the worker: enumerate, pick the due entries, purge.
 TTimes PurgeWithStore(const std::string& DataHome, int Days, int& Purged) {
+  // Only the user's trash folders are purged: this one must be the home trash.
+  setenv("XDG_DATA_HOME", DataHome.c_str(), 1);
   const double cpuStart = OwnCpuSeconds();
   const auto start = TClock::now();
   const TDateTime cutoff = IncDays(Now(), -Days);
@@ -88,7 +90,9 @@ TTimes PurgeWithStore(const std::string& DataHome, int Days, int& Purged) {
   TTrashPurger purger;
   Purged = 0;
   for (const std::string& path : due) Purged += purger.Purge(path) == 0;
-  return {std::chrono::duration<double>(TClock::now() - start).count(), OwnCpuSeconds() - cpuStart};
+  const TTimes times{std::chrono::duration<double>(TClock::now() - start).count(), OwnCpuSeconds() - cpuStart};
+  unsetenv("XDG_DATA_HOME");
+  return times;
 }
 
 // One trash item run through the worker and the in-memory host, the home trash
