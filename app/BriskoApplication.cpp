@@ -8,6 +8,7 @@
 TBriskoApplication::TBriskoApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
   setDesktopFileName(u"brisko"_qs);
   ChooseIconTheme();
+  setWindowIcon(QIcon::fromTheme(u"edit-delete"_qs));
 }
 
 bool TBriskoApplication::notify(QObject* Receiver, QEvent* Event) {

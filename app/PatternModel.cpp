@@ -23,9 +23,13 @@ QVariant TPatternModel::headerData(int Section, Qt::Orientation Orientation, int
 }
 
 int TPatternModel::IndexOf(const TPatternRow* Row) const {
-  for (size_t i = 0; i < FRows.size(); ++i)
-    if (FRows[i].get() == Row) return int(i);
-  return -1;
+  if (!FPositionsValid) {
+    FPositions.clear();
+    for (size_t i = 0; i < FRows.size(); ++i) FPositions.emplace(FRows[i].get(), int(i));
+    FPositionsValid = true;
+  }
+  auto found = FPositions.find(Row);
+  return found == FPositions.end() ? -1 : found->second;
 }
 
 int TPatternModel::AppendRow(const TItemTexts& Texts) {
@@ -36,12 +40,14 @@ int TPatternModel::AppendRow(const TItemTexts& Texts) {
 void TPatternModel::InsertRow(int Position, const TItemTexts& Texts) {
   beginInsertRows({}, Position, Position);
   FRows.insert(FRows.begin() + Position, std::make_unique<TPatternRow>(TPatternRow{Texts, {}}));
+  FPositionsValid = false;
   endInsertRows();
 }
 
 void TPatternModel::RemoveRow(int Position) {
   beginRemoveRows({}, Position, Position);
   FRows.erase(FRows.begin() + Position);
+  FPositionsValid = false;
   endRemoveRows();
 }
 
@@ -54,6 +60,7 @@ void TPatternModel::Reset(const std::vector<TItemTexts>& Items) {
   beginResetModel();
   FRows.clear();
   for (const TItemTexts& texts : Items) FRows.push_back(std::make_unique<TPatternRow>(TPatternRow{texts, {}}));
+  FPositionsValid = false;
   endResetModel();
 }
 

@@ -4,6 +4,7 @@
 // go; the deletion worker holds rows by that address.
 #include <QAbstractTableModel>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DeletionItem.h"
@@ -47,6 +48,10 @@ public:
 
 private:
   std::vector<std::unique_ptr<TPatternRow>> FRows;
+  // Positions by address, rebuilt after the list changed: the worker asks for the
+  // position of every row it walks, which would otherwise cost a scan each time.
+  mutable std::unordered_map<const TPatternRow*, int> FPositions;
+  mutable bool FPositionsValid = false;
   int MoveTo(int From, int Target);
 };
 

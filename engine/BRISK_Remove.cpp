@@ -9,7 +9,9 @@
 #include <exception>
 
 #include "engine/FolderSweep.h"
+#include "engine/TrashSweep.h"
 #include "platform/Removal.h"
+#include "platform/Trash.h"
 #include "shell/ShellTypes.h"
 
 TRemoveThread* TRemoveThread::Create(TRemoveHost& Host, bool TestRun) { return new TRemoveThread(Host, TestRun); }
@@ -100,8 +102,12 @@ void TRemoveThread::Execute() {
 
 void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
 
-// The trash sweep lands with the trash; until then a trash item finds nothing.
-void TRemoveThread::ScanBitbucket() {}
+void TRemoveThread::ScanBitbucket() {
+  TTrashEnumerator trash;
+  SweepTrash(*this, trash, FStop, [this](std::string_view ParsingName, std::string_view InFolderName) {
+    FDeletion.push_back({std::string(ParsingName), std::string(InFolderName)});
+  });
+}
 
 void TRemoveThread::RemoveFolderFiles() {
   const size_t count = FDeletion.size();
@@ -115,8 +121,19 @@ void TRemoveThread::RemoveFolderFiles() {
   FParent.reset();
 }
 
-// The trash's own remove step lands with the trash; until then it removes nothing.
-void TRemoveThread::RemoveBitbucketFiles() {}
+// Always for good (the flags 0x0414), whatever the row's options say: the stored
+// entry goes, then its record, so that no record is left naming nothing.
+void TRemoveThread::RemoveBitbucketFiles() {
+  TTrashPurger purger;
+  const size_t count = FDeletion.size();
+  for (size_t i = 0; i < count; ++i) {
+    const TReservationEntry& entry = FDeletion[i];
+    int code = 0;
+    if (!FTestRun) code = purger.Purge(entry.Path);
+    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, TrashEntryText(entry.Path, entry.InFolderName));
+    Synchronize(&TRemoveThread::ReportResult);
+  }
+}
 
 // Removal for good goes through the folder of the entries, opened once per row
 // rather than once per entry: the entries of a row share their folder, and the

@@ -286,6 +286,8 @@ TDriveClass GetDriveClass(const std::string& Path, const std::vector<TMountEntry
   return ClassOfMount(*mount);
 }
 
+bool IsNetworkFileSystem(const std::string& FsType) { return IsNetworkFsType(FsType); }
+
 TDriveClass GetDriveClass(const std::string& Path) { return GetDriveClass(Path, ReadMountTable()); }
 
 void SetMountInfoPathForTesting(std::string Path) { MountInfoPath() = std::move(Path); }

@@ -48,6 +48,11 @@ TDriveClass GetDriveClass(const std::string& Path);
 // The same against a mount table the caller has already read.
 TDriveClass GetDriveClass(const std::string& Path, const std::vector<TMountEntry>& Mounts);
 
+// Whether a file system of this type (a TMountEntry's FsType) reaches over the
+// network: nfs, cifs, sshfs, ... Judged by the type alone, so that a dead server is
+// never asked.
+bool IsNetworkFileSystem(const std::string& FsType);
+
 // The path of mountinfo; default "/proc/self/mountinfo". For tests.
 void SetMountInfoPathForTesting(std::string Path);
 // The sysfs root; default "/sys". For tests.

@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "platform/Trash.h"
 
@@ -23,9 +26,10 @@ struct TMountKey {
   bool operator==(const TMountKey&) const = default;
 };
 
+// Fd may be AT_FDCWD (the current folder) or a handle opened with O_PATH.
 bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
-  if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE | STATX_UID | STATX_MNT_ID,
-            &Info) != 0)
+  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID;
+  if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, mask, &Info) != 0)
     return false;
   Key.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
   Key.HasMntId = (Info.stx_mask & STATX_MNT_ID) != 0;
@@ -34,6 +38,24 @@ bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
 }
 
 bool IsDirectoryOpenFailureForNonFolder(int Error) { return Error == ENOTDIR || Error == ELOOP; }
+
+// Folders deeper than this are emptied with their parents' listings closed and opened
+// again afterwards, so that a deep tree neither runs the process (and its other
+// threads) out of descriptors nor holds a listing buffer per level.
+constexpr size_t MaxOpenListings = 64;
+
+// One folder on the way down from the top of the removal.
+struct TLevel {
+  std::string Name;  // in its parent folder, as bytes
+  dev_t Dev = 0;
+  ino_t Ino = 0;
+  DIR* Dir = nullptr;  // null while closed to spare a descriptor
+  // Entries that stayed, skipped when a closed listing is read again from the start
+  // (kept only for folders whose listing may be closed).
+  std::unordered_set<std::string> Kept;
+  bool Failed = false;    // something in it stayed, so it cannot be removed
+  bool Relisted = false;  // listed a second time after it would not go
+};
 
 class TTreeRemover {
 public:
@@ -57,13 +79,28 @@ public:
       close(fd);
       return error;
     }
+    // A folder that is itself a mount point (a medium, a bind mount of some other
+    // folder) is not the folder's own content: emptying it would reach into the
+    // mounted file system.
+    TMountKey parentKey;
+    struct statx parentInfo;
+    if (!ReadMountKey(ParentFd, parentKey, parentInfo)) {
+      const int error = errno;
+      close(fd);
+      return error;
+    }
+    if (!(parentKey == FTop)) {
+      close(fd);
+      return EBUSY;
+    }
     MakeWritableIfOwned(fd, info);
-    EmptyFolder(fd);
-    if (unlinkat(ParentFd, Name, AT_REMOVEDIR) != 0) Note(errno);
+    RemoveTree(ParentFd, Name, fd, info);
     return FFirstError;
   }
 
 private:
+  using TLevels = std::vector<TLevel>;
+
   bool FMakeWritable;
   TMountKey FTop;
   int FFirstError = 0;
@@ -71,6 +108,18 @@ private:
   // An entry that vanished meanwhile is gone, which is what was asked for.
   void Note(int Error) {
     if (FFirstError == 0 && Error != ENOENT) FFirstError = Error;
+  }
+
+  // The walk ends early for Error: what is left stays, so the outcome is a failure
+  // even when the cause is a folder that vanished.
+  void NoteStop(int Error) { Note(Error == ENOENT ? ENOTEMPTY : Error); }
+
+  // The entry Name of Levels[Index] stayed for Error.
+  void Keep(TLevels& Levels, size_t Index, const std::string& Name, int Error) {
+    Note(Error);
+    if (Error == ENOENT) return;
+    Levels[Index].Failed = true;
+    if (Index >= MaxOpenListings) Levels[Index].Kept.insert(Name);
   }
 
   int OpenFolder(int ParentFd, const char* Name) {
@@ -102,55 +151,151 @@ private:
     if ((Info.stx_mode & S_IRWXU) != S_IRWXU) fchmod(Fd, (Info.stx_mode & 07777) | S_IRWXU);
   }
 
-  // Removes every entry of the folder Fd (which it takes over) as far as it can.
-  void EmptyFolder(int Fd) {
-    DIR* dir = fdopendir(Fd);
-    if (!dir) {
-      Note(errno);
-      close(Fd);
+  // Empties the folder Fd (which it takes over) depth first, without recursion, and
+  // removes it as Name of TopParentFd, as far as it can.
+  void RemoveTree(int TopParentFd, const char* Name, int Fd, const struct statx& Info) {
+    TLevels levels;
+    if (const int error = PushLevel(levels, Name, Fd, Info)) {
+      Note(error);
+      if (unlinkat(TopParentFd, Name, AT_REMOVEDIR) != 0) Note(errno);
       return;
     }
+    while (!levels.empty()) {
+      std::string entryName;
+      unsigned char entryType = DT_UNKNOWN;
+      if (NextEntry(levels, entryName, entryType))
+        RemoveEntry(levels, entryName, entryType);
+      else if (!FinishLevel(levels, TopParentFd))
+        break;
+    }
+    for (TLevel& level : levels)
+      if (level.Dir) closedir(level.Dir);
+  }
+
+  // Starts listing the folder Fd (which it takes over); answers the errno on failure.
+  int PushLevel(TLevels& Levels, const std::string& Name, int Fd, const struct statx& Info) {
+    DIR* dir = fdopendir(Fd);
+    if (!dir) {
+      const int error = errno;
+      close(Fd);
+      return error;
+    }
+    TLevel& level = Levels.emplace_back();
+    level.Name = Name;
+    level.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
+    level.Ino = Info.stx_ino;
+    level.Dir = dir;
+    return 0;
+  }
+
+  // The next entry of the deepest folder still to be handled; false at its end. The
+  // name is copied, as the listing may be closed before the entry is dealt with.
+  bool NextEntry(TLevels& Levels, std::string& Name, unsigned char& Type) {
+    const size_t index = Levels.size() - 1;
+    TLevel& level = Levels[index];
     while (true) {
       errno = 0;
-      const dirent* entry = readdir(dir);
+      const dirent* entry = readdir(level.Dir);
       if (!entry) {
-        if (errno != 0) Note(errno);
-        break;
+        if (errno != 0) Keep(Levels, index, "", errno);
+        return false;
       }
       const char* name = entry->d_name;
       if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      RemoveEntry(dirfd(dir), name, entry->d_type);
+      Name = name;
+      if (level.Kept.count(Name)) continue;
+      Type = entry->d_type;
+      return true;
     }
-    closedir(dir);
   }
 
-  void RemoveEntry(int ParentFd, const char* Name, unsigned char Type) {
+  // Removes the entry Name of the deepest folder; a folder is only opened and
+  // entered, to be emptied and removed by the walk.
+  void RemoveEntry(TLevels& Levels, const std::string& Name, unsigned char Type) {
+    const size_t index = Levels.size() - 1;
+    const int parentFd = dirfd(Levels[index].Dir);
     if (Type != DT_DIR && Type != DT_UNKNOWN) {
-      if (unlinkat(ParentFd, Name, 0) == 0) return;
+      if (unlinkat(parentFd, Name.c_str(), 0) == 0) return;
       // Replaced by a folder since the listing: handle it as one.
-      if (errno != EISDIR) return Note(errno);
+      if (errno != EISDIR) return Keep(Levels, index, Name, errno);
     }
-    const int fd = OpenFolder(ParentFd, Name);
+    const int fd = OpenFolder(parentFd, Name.c_str());
     if (fd < 0) {
-      if (!IsDirectoryOpenFailureForNonFolder(errno)) return Note(errno);
-      if (unlinkat(ParentFd, Name, 0) != 0) Note(errno);
+      if (!IsDirectoryOpenFailureForNonFolder(errno)) return Keep(Levels, index, Name, errno);
+      if (unlinkat(parentFd, Name.c_str(), 0) != 0) Keep(Levels, index, Name, errno);
       return;
     }
     TMountKey key;
     struct statx info;
     if (!ReadMountKey(fd, key, info)) {
-      Note(errno);
+      const int error = errno;
       close(fd);
-      return;
+      return Keep(Levels, index, Name, error);
     }
     if (!(key == FTop)) {
       // Another file system (or a bind mount) is mounted here: it stays untouched.
       close(fd);
-      return Note(EBUSY);
+      return Keep(Levels, index, Name, EBUSY);
     }
     MakeWritableIfOwned(fd, info);
-    EmptyFolder(fd);
-    if (unlinkat(ParentFd, Name, AT_REMOVEDIR) != 0) Note(errno);
+    if (const int error = PushLevel(Levels, Name, fd, info)) return Keep(Levels, index, Name, error);
+    if (index >= MaxOpenListings) CloseListing(Levels[index]);
+  }
+
+  static void CloseListing(TLevel& Level) {
+    closedir(Level.Dir);
+    Level.Dir = nullptr;
+  }
+
+  // The deepest folder has been listed to its end: removes it from its parent (whose
+  // listing is opened again when it was closed). False when the walk cannot go on.
+  bool FinishLevel(TLevels& Levels, int TopParentFd) {
+    const size_t index = Levels.size() - 1;
+    if (index > 0 && !Levels[index - 1].Dir && !ReopenParent(Levels, index)) return false;
+    TLevel& level = Levels[index];
+    const int parentFd = index > 0 ? dirfd(Levels[index - 1].Dir) : TopParentFd;
+    if (unlinkat(parentFd, level.Name.c_str(), AT_REMOVEDIR) != 0) {
+      const int error = errno;
+      if (error == ENOTEMPTY && !level.Failed && !level.Relisted) {
+        // Every entry went, yet the folder is not empty: some file systems (NFS) skip
+        // names when entries are removed while the folder is being listed. One more
+        // pass catches them.
+        level.Relisted = true;
+        rewinddir(level.Dir);
+        if (index > 0 && index - 1 >= MaxOpenListings) CloseListing(Levels[index - 1]);
+        return true;
+      }
+      if (index > 0)
+        Keep(Levels, index - 1, level.Name, error);
+      else
+        Note(error);
+    }
+    closedir(level.Dir);
+    Levels.pop_back();
+    return true;
+  }
+
+  // Opens the closed listing of the parent of Levels[Index] through "..", which
+  // never leaves the file system and never follows a link, and checks that it is
+  // still the folder that was entered (it may have been moved meanwhile).
+  bool ReopenParent(TLevels& Levels, size_t Index) {
+    TLevel& parent = Levels[Index - 1];
+    const int fd = openat(dirfd(Levels[Index].Dir), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      NoteStop(errno);
+      return false;
+    }
+    struct stat st;
+    DIR* dir = nullptr;
+    if (fstat(fd, &st) == 0 && st.st_dev == parent.Dev && st.st_ino == parent.Ino) dir = fdopendir(fd);
+    if (!dir) {
+      // Moved elsewhere: what is left of the tree stays, reported as not emptied.
+      close(fd);
+      NoteStop(ENOTEMPTY);
+      return false;
+    }
+    parent.Dir = dir;
+    return true;
   }
 };
 

@@ -25,7 +25,9 @@ constexpr unsigned FOF_TO_TRASH = FOF_FOR_GOOD | FOF_ALLOWUNDO;                 
 //
 // A folder is removed as far as it can be: what cannot be removed stays, and the
 // first failure's code is answered. A folder inside it on which another file system
-// (or a bind mount) is mounted is left alone and reported as EBUSY.
+// (or a bind mount) is mounted is left alone and reported as EBUSY. Each level of
+// nesting holds one open folder handle, so a tree deeper than the process's handle
+// limit stops at that depth with EMFILE and keeps the rest.
 int RemoveFile(const std::string& Path, unsigned Flags);
 
 // Splits Path into its folder ("." for a bare name) and last name, after dropping

@@ -27,6 +27,9 @@ constexpr std::string_view InfoSuffix = ".trashinfo";
 // A record is a few lines; a path of PATH_MAX bytes, all encoded, is 12 KiB. What
 // lies beyond this is not read.
 constexpr size_t MaxRecordBytes = 64 * 1024;
+// directorysizes holds a line per trashed folder, a few hundred bytes at most each;
+// one larger than this is not read, and so never rewritten.
+constexpr size_t MaxDirectorySizesBytes = 4 * 1024 * 1024;
 // How many stored names are tried when the wanted one is taken.
 constexpr int MaxNameAttempts = 1000;
 // Room for ".trashinfo" and a ".NNNN" counter within NAME_MAX.
@@ -132,6 +135,12 @@ std::string ParentOf(const std::string& Path) {
 std::string BaseNameOf(const std::string& Path) {
   const size_t slash = Path.rfind('/');
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+// A name that stands for exactly one entry of its folder: "." and ".." name the
+// folder itself or its parent, and a "/" would reach past the folder.
+bool IsEntryName(std::string_view Name) {
+  return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
 }
 
 class TFd {
@@ -250,6 +259,12 @@ bool IsPseudoMount(const TMountEntry& Mount) {
          StartsWithFolder(point, "/run");
 }
 
+// Network file systems and automount points are never searched for a trash: a look
+// there waits as long as a dead server or a failing automount does.
+bool MayHangOnAccess(const TMountEntry& Mount) {
+  return Mount.FsType == "autofs" || IsNetworkFileSystem(Mount.FsType);
+}
+
 std::string TopTrashFolderShared(const std::string& Top) { return JoinPath(Top, ".Trash"); }
 std::string TopTrashFolderOwn(const std::string& Top) { return JoinPath(Top, ".Trash-" + UserIdText()); }
 
@@ -297,11 +312,13 @@ int PrepareTopDirTrash(const std::string& Top, TTrashTarget& Target) {
   Target.TopDir = Top;
   TFd top(open(Top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!top.Valid()) return errno;
-  if (IsUsableSharedTrash(TopTrashFolderShared(Top))) {
-    TFd shared(openat(top.Get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  // The checks are made on the opened folder, so that it cannot be swapped between
+  // the check and its use.
+  TFd shared(openat(top.Get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (shared.Valid() && fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX)) {
     TFd own;
-    if (shared.Valid() && OpenOrMakeOwnFolder(shared.Get(), UserIdText().c_str(), own) == 0 &&
-        OpenTrashFolders(own.Get(), Target) == 0)
+    if (OpenOrMakeOwnFolder(shared.Get(), UserIdText().c_str(), own) == 0 && OpenTrashFolders(own.Get(), Target) == 0)
       return 0;
   }
   TFd own;
@@ -341,7 +358,9 @@ int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& N
       if (errno == EEXIST) continue;
       return errno;
     }
-    const bool written = WriteAll(fd, record);
+    // The record must be on the disk before its entry is moved: after a power loss an
+    // empty record would leave the stored entry unlisted for good.
+    const bool written = WriteAll(fd, record) && fsync(fd) == 0;
     int error = written ? 0 : errno;
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
@@ -364,12 +383,15 @@ bool LineNamesEntry(std::string_view Line, const std::string& Name) {
 }
 
 // Drops the line of Name; the file is replaced as a whole so that a reader sees the
-// old content or the new, never a mix. A directorysizes that is a link is left alone.
+// old content or the new, never a mix. A directorysizes that is a link, or too large
+// to be read whole, is left alone: a stale line only makes a size look larger.
 void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
   const std::string path = JoinPath(TrashFolder, "directorysizes");
   std::string content;
   TFd folder(open(TrashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", SIZE_MAX, content)) return;
+  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", MaxDirectorySizesBytes + 1, content))
+    return;
+  if (content.size() > MaxDirectorySizesBytes) return;
   std::string kept;
   bool dropped = false;
   for (size_t pos = 0; pos < content.size();) {
@@ -508,7 +530,7 @@ std::vector<std::string> UserTrashFolders() {
   const std::vector<TMountEntry> mounts = ReadMountTable();
   const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(candidates.front()));
   for (const TMountEntry& mount : mounts) {
-    if (&mount == homeMount || IsPseudoMount(mount)) continue;
+    if (&mount == homeMount || IsPseudoMount(mount) || MayHangOnAccess(mount)) continue;
     const std::string shared = TopTrashFolderShared(mount.MountPoint);
     if (IsUsableSharedTrash(shared)) candidates.push_back(JoinPath(shared, UserIdText()));
     candidates.push_back(TopTrashFolderOwn(mount.MountPoint));
@@ -584,7 +606,8 @@ struct TTrashEnumerator::TState {
       if (fd >= 0) close(fd);
       return;
     }
-    while (const dirent* entry = readdir(dir)) Stored.insert(entry->d_name);
+    while (const dirent* entry = readdir(dir))
+      if (IsEntryName(entry->d_name)) Stored.insert(entry->d_name);
     closedir(dir);
   }
 
@@ -592,7 +615,7 @@ struct TTrashEnumerator::TState {
     const std::string_view name(InfoName);
     if (name.size() <= InfoSuffix.size() || name.substr(name.size() - InfoSuffix.size()) != InfoSuffix) return false;
     const std::string stored(name.substr(0, name.size() - InfoSuffix.size()));
-    if (!Stored.count(stored)) return false;
+    if (!IsEntryName(stored) || !Stored.count(stored)) return false;
     Record.InfoPath = InfoPrefix + InfoName;
     Record.StoredPath = FilesPrefix + stored;
     Record.OriginalPath.clear();
@@ -672,13 +695,35 @@ struct TTrashPurger::TState {
   std::string FilesFolder;
   TFd Files;
   TFd Info;
+  // The user's trash folders by device and inode, found on the first purge.
+  std::optional<std::set<std::pair<dev_t, ino_t>>> KnownTrashes;
 
+  bool IsUserTrash(const struct stat& St) {
+    if (!KnownTrashes) {
+      KnownTrashes.emplace();
+      for (const std::string& folder : UserTrashFolders()) {
+        struct stat st;
+        if (stat(folder.c_str(), &st) == 0) KnownTrashes->insert({st.st_dev, st.st_ino});
+      }
+    }
+    return KnownTrashes->count({St.st_dev, St.st_ino}) != 0;
+  }
+
+  // Opens files/ and info/ of the trash folder that holds FilesFolderPath, once that
+  // folder has proved to be one of the user's: a folder merely shaped like a trash
+  // is not ours to empty. The subfolders are opened from the checked folder, so that
+  // it cannot be swapped in between.
   int OpenFolders(const std::string& FilesFolderPath) {
     if (FilesFolderPath == FilesFolder && Files.Valid()) return 0;
     FilesFolder.clear();
-    Files = TFd(open(FilesFolderPath.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    Info = TFd(open(JoinPath(ParentOf(FilesFolderPath), "info").c_str(),
-                    O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Files = TFd();
+    Info = TFd();
+    TFd trash(open(ParentOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st;
+    if (!trash.Valid() || fstat(trash.Get(), &st) != 0) return ENOENT;
+    if (!IsUserTrash(st)) return EPERM;
+    Files = TFd(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Info = TFd(openat(trash.Get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!Files.Valid() || !Info.Valid()) return ENOENT;
     FilesFolder = FilesFolderPath;
     return 0;

@@ -46,7 +46,8 @@ struct TTrashRecord {
 };
 
 // The trash folders of the user, home trash first, each once (by device and inode).
-// Only folders that exist are listed.
+// Only folders that exist are listed. Network file systems and automount points are
+// not searched for top-directory trashes; the home trash is listed wherever it lies.
 std::vector<std::string> UserTrashFolders();
 // $XDG_DATA_HOME/Trash, or ~/.local/share/Trash.
 std::string HomeTrashFolder();
@@ -80,7 +81,8 @@ int MoveToTrash(const std::string& Path);
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
 // stored entry first (folders that the user owns are made writable so that they can
 // be emptied), then its record, then its directorysizes line. A path that is not the
-// stored entry of an existing record answers ENOENT and removes nothing. Answers 0
+// stored entry of an existing record answers ENOENT, one in a folder that is not one
+// of the user's trash folders (UserTrashFolders) EPERM; both remove nothing. Answers 0
 // or the errno that stopped it; when the stored entry cannot be removed completely,
 // its record stays.
 int PurgeTrashEntry(const std::string& StoredPath);

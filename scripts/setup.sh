@@ -12,7 +12,7 @@ packages=(
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
-  packages+=(fonts-ipafont-gothic adwaita-icon-theme)
+  packages+=(fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n)
 fi
 
 missing=()

@@ -311,13 +311,35 @@ std::string EnvironmentBlockBytes(const std::string& Target) {
   return block + ansi + unicode;
 }
 
-// Reads a regular file of at most MaxShortcutFileSize bytes. Opened without blocking,
-// so that a FIFO named "x.lnk" cannot stall the sweep.
+// Opens FileName for reading only when it is a regular file itself. The name is first
+// opened as a bare path handle, which follows no link and does not open a device or a
+// FIFO for real (opening one can stall, rewind a tape or arm a watchdog); the file
+// checked through that handle is then opened through the same handle.
+int OpenRegularFile(const std::string& FileName, struct stat& Info) {
+  const int pathFd = open(FileName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (pathFd < 0) return -1;
+  int fd = -1;
+  struct stat pathInfo;
+  if (fstat(pathFd, &pathInfo) == 0 && S_ISREG(pathInfo.st_mode)) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(pathFd);
+    fd = open(procPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+  close(pathFd);
+  if (fd >= 0 && (fstat(fd, &Info) != 0 || !S_ISREG(Info.st_mode) || Info.st_dev != pathInfo.st_dev ||
+                  Info.st_ino != pathInfo.st_ino)) {
+    close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+// Reads a regular file of at most MaxShortcutFileSize bytes; a link, even to a
+// shortcut file, is not read.
 bool ReadShortcutFile(const std::string& FileName, std::string& Bytes) {
-  const int fd = open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(MaxShortcutFileSize);
+  const int fd = OpenRegularFile(FileName, st);
+  if (fd < 0) return false;
+  bool ok = st.st_size <= static_cast<off_t>(MaxShortcutFileSize);
   if (ok) {
     // One byte more than the file held shows a file that grew meanwhile; it is read
     // again only up to the limit.

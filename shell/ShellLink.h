@@ -33,7 +33,8 @@ enum : int32_t { SW_SHOWNORMAL = 1, SW_SHOWMAXIMIZED = 3, SW_SHOWMINNOACTIVE = 7
 class TShellLink {
 public:
   // Reads and decodes FileName (a regular file). False when it cannot be read or is
-  // no well-formed shortcut; the object is then empty. Mode is accepted for the
+  // no well-formed shortcut, and for a symbolic link, a device or a FIFO, none of which
+  // is ever opened; the object is then empty. Mode is accepted for the
   // callers' sake: the file is only ever read.
   bool Load(const std::string& FileName, uint32_t Mode = STGM_READ);
   // Decodes a shortcut held in memory, as if it had been read from FileName (whose

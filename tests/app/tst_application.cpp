@@ -1,6 +1,8 @@
 // The application object's error handler, the real message boxes and the real
 // pattern file dialogs, answered by timers while they wait.
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -33,6 +35,16 @@ void WhenModal(std::function<void(T*)> Action) {
     }
     Action(widget);
   });
+}
+
+// Types a full name into the dialog, as a user would: selectFile() goes through
+// the folder model, which loads on a thread of its own and may come late.
+void TypeFileName(QFileDialog* Dialog, const QString& Name) {
+  QFileInfo info(Name);
+  Dialog->setDirectory(info.absolutePath());
+  auto* edit = Dialog->findChild<QLineEdit*>(u"fileNameEdit"_qs);
+  QVERIFY(edit);
+  edit->setText(info.fileName());
 }
 
 QStringList ButtonTexts(QMessageBox* Box) {
@@ -103,7 +115,7 @@ private slots:
     QStringList filters;
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
       filters = dialog->nameFilters();
-      dialog->selectFile(missing);
+      TypeFileName(dialog, missing);
       WhenModal<QMessageBox>([&](QMessageBox* box) {
         question = box->text();
         box->button(QMessageBox::Yes)->click();
@@ -125,7 +137,7 @@ private slots:
     auto answerWith = [&](QMessageBox::StandardButton Answer) {
       WhenModal<QFileDialog>([&, Answer](QFileDialog* dialog) {
         QCOMPARE(dialog->windowTitle(), u"名前を付けて保存"_qs);
-        dialog->selectFile(QString::fromStdString(existing));
+        TypeFileName(dialog, QString::fromStdString(existing));
         WhenModal<QMessageBox>([&, Answer](QMessageBox* box) {
           questions << box->text();
           box->button(Answer)->click();
@@ -149,7 +161,7 @@ private slots:
     TQtPrompter prompter;
     int refusals = 0;
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
-      dialog->selectFile(QString::fromStdString(locked));
+      TypeFileName(dialog, QString::fromStdString(locked));
       WhenModal<QMessageBox>([&](QMessageBox* box) {
         ++refusals;
         box->accept();

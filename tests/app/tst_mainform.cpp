@@ -2,6 +2,8 @@
 // answered by the test, the deletion worker is a stand-in that really runs on a
 // thread of its own and reaches the window only through the host.
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -13,6 +15,8 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utime.h>
+#include <ctime>
 
 #include "app/BRISK_Main.h"
 #include "app/EditorInterfaces.h"
@@ -181,14 +185,15 @@ class TMainFormTest : public QObject {
   TWorkerLab FLab;
   TRecordingProgress* FProgress = nullptr;
 
-  std::unique_ptr<TMainForm> MakeForm(const std::vector<std::string>& Arguments = {}) {
+  std::unique_ptr<TMainForm> MakeForm(const std::vector<std::string>& Arguments = {}, bool RealWorker = false) {
     TMainFormServices services;
     services.Prompter = &FPrompter;
     services.ItemEditor = &FEditor;
     services.OptionsEditor = &FEditor;
-    services.WorkerFactory = [this](TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) -> TWorker* {
-      return new TFakeWorker(FLab, Host, TestRun, std::move(OnEnd));
-    };
+    if (!RealWorker)
+      services.WorkerFactory = [this](TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) -> TWorker* {
+        return new TFakeWorker(FLab, Host, TestRun, std::move(OnEnd));
+      };
     services.ProgressFactory = [this] {
       auto progress = std::make_unique<TRecordingProgress>();
       FProgress = progress.get();
@@ -669,6 +674,54 @@ private slots:
     QVERIFY(!onlySwitches->DeleteStopMnu->isEnabled() && !onlySwitches->DeleteTestMnu->isEnabled());
     onlySwitches->ShowInitial();
     QVERIFY(onlySwitches->windowState() & Qt::WindowMinimized);
+  }
+
+  void theEnginesWorkerTestsAndRunsThroughTheWindow() {
+    std::string folder = *FHome / "real";
+    QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+    for (const char* name : {"a.tmp", "b.tmp", "c.txt"}) {
+      WriteFile(folder + "/" + name, "x");
+      struct utimbuf times;
+      times.actime = times.modtime = std::time(nullptr) - 30 * 86400L;
+      utime((folder + "/" + name).c_str(), &times);
+    }
+    SavePattern(*FHome / "real.rmp", {{folder, "*.tmp", "", "M+7", "", ""}});
+    auto form = MakeForm({*FHome / "real.rmp"}, true);
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    QCOMPARE(form->LogLines().size(), size_t(2));
+    QVERIFY(form->LogLines()[0].find(" TE 0x0000 " + folder + "/") != std::string::npos);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/a.tmp")));
+    QCOMPARE(FProgress->States.front(), int(psIndeterminate));
+    QCOMPARE(FProgress->States.back(), int(psNoProgress));
+
+    form->PatternView->selectAll();
+    FPrompter.Answers = {mrYes};
+    form->DeleteRunMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    QCOMPARE(form->LogLines().size(), size_t(4));
+    QVERIFY(form->LogLines()[3].find(" RM 0x0000 " + folder + "/") != std::string::npos);
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(folder + "/a.tmp")));
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(folder + "/b.tmp")));
+    QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/c.txt")));
+    QCOMPARE(FPrompter.Shown.size(), size_t(1));  // the run question, no error
+  }
+
+  void rowsAreFoundByAddressAfterEveryChange() {
+    TPatternModel model;
+    model.Reset({Item("a"), Item("b"), Item("c")});
+    const TPatternRow* b = &model.Row(1);
+    QCOMPARE(model.IndexOf(b), 1);
+    model.InsertRow(0, Item("z"));
+    QCOMPARE(model.IndexOf(b), 2);
+    model.RemoveRow(0);
+    model.RemoveRow(0);
+    QCOMPARE(model.IndexOf(b), 0);
+    QCOMPARE(model.MoveUp(0), 1);  // the first row goes to the end, as a new row
+    QCOMPARE(model.IndexOf(b), -1);
+    QCOMPARE(model.Row(1).Texts, Item("b"));
+    QCOMPARE(model.IndexOf(nullptr), -1);
   }
 
   void contextMenuOffersTheItemCommands() {

@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <utility>
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+
+#include "engine/BRISK_Remove.h"
 #include "engine/DeletionItem.h"
 #include "engine/TrashSweep.h"
 #include "platform/BriskoError.h"
@@ -17,6 +21,7 @@
 #include "platform/Removal.h"
 #include "platform/Trash.h"
 #include "shell/ShellTypes.h"
+#include "support/MemoryHost.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -64,8 +69,16 @@ protected:
   }
   std::string Stored(const std::string& Name) const { return FTrash + "/files/" + Name; }
 
-  static TItemTexts TrashItem(const std::string& Mask, const std::string& Except, const std::string& Days) {
-    return {GetSpecialFolderName(CSIDL_BITBUCKET), Mask, Except, Days, "", ""};
+  static TItemTexts TrashItem(const std::string& Mask, const std::string& Except, const std::string& Days,
+                              const std::string& Attributes = "", const std::string& Options = "") {
+    return {GetSpecialFolderName(CSIDL_BITBUCKET), Mask, Except, Days, Attributes, Options};
+  }
+  // The marks, codes and entry texts of result lines, sorted.
+  static std::vector<std::string> Results(const std::vector<std::string>& Log) {
+    std::vector<std::string> results;
+    for (const std::string& line : Log) results.push_back(line.substr(20));
+    std::sort(results.begin(), results.end());
+    return results;
   }
 
   static TNames Sweep(const TItemTexts& Item, std::stop_token Stop = {}) {
@@ -149,4 +162,95 @@ TEST_F(TrashSweepTest, EntriesMovedToTheTrashAreFoundWithTheirNamesAndDates) {
   for (const auto& [parsing, name] : expected) EXPECT_EQ(purger.Purge(parsing), 0);
   EXPECT_EQ(Sweep(TrashItem("*", "", "D+-1")), TNames{});
   for (const std::string& name : names) EXPECT_FALSE(Exists(work / name));
+}
+
+TEST_F(TrashSweepTest, WorkerTestReportsDueEntriesUnderTheirNamesAndRemovesNothing) {
+  Trashed("stored-1", "report.txt", 10);
+  Trashed("eq", "a=b.txt", 10);
+  Trashed("fresh.txt", "fresh.txt", 3);
+  TMemoryHost host;
+  host.AddRow(TrashItem("*.txt", "", "D+7"));
+  const auto outcome = host.RunWorker(true);
+  EXPECT_EQ(outcome.ErrorMessage, "");
+  EXPECT_EQ(Results(host.Log), (std::vector<std::string>{"TE 0x0000 " + FTrash + "/files/a=b.txt",
+                                                         "TE 0x0000 " + FTrash + "/files/report.txt"}));
+  for (const char* name : {"stored-1", "eq", "fresh.txt"}) EXPECT_TRUE(Exists(Stored(name)));
+  EXPECT_FALSE(host.Row(0).Selected);
+}
+
+TEST_F(TrashSweepTest, WorkerRunPurgesExactlyTheDueEntriesForGoodWhateverTheLetters) {
+  Trashed("stored-1", "report.txt", 10);
+  Trashed("keep.txt", "keep.txt", 10);
+  Trashed("young.txt", "young.txt", 1);
+  Trashed("locked", "locked.txt", 10);
+  WriteFile(Stored("orphan.txt"), "no record");
+  // Root is not held back by rights: an immutable stored file cannot be removed.
+  const int fd = open(Stored("locked").c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  const bool locked = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  TMemoryHost host;
+  // Attribute and option letters, "B" among them, change nothing in a trash item.
+  host.AddRow(TrashItem("*.txt", "keep*", "D+7", "HSD", "BOIU"));
+  host.RunWorker(false);
+  if (locked) {
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  }
+  if (fd >= 0) close(fd);
+  // A removal that fails puts its code in the line; the entry keeps its record.
+  std::vector<std::string> expected{"RM 0x0000 " + FTrash + "/files/report.txt",
+                                    (locked ? "RM 0x0001 " : "RM 0x0000 ") + FTrash + "/files/locked.txt"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Results(host.Log), expected);
+  EXPECT_EQ(Exists(FTrash + "/info/locked.trashinfo"), locked);
+  EXPECT_FALSE(Exists(Stored("stored-1")));
+  EXPECT_FALSE(Exists(FTrash + "/info/stored-1.trashinfo"));
+  for (const char* name : {"keep.txt", "young.txt", "orphan.txt"}) EXPECT_TRUE(Exists(Stored(name)));
+  // Nothing was moved into the trash instead.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FTrash + "/info"), {}), locked ? 3 : 2);
+}
+
+TEST_F(TrashSweepTest, WorkerStoppedWhileCollectingPurgesNothing) {
+  Trashed("a.txt", "a.txt", 10);
+  TMemoryHost host;
+  host.AddRow(TrashItem("*", "", "D+1"));
+  // The row's texts are read right before the trash is enumerated.
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
+    if (Call == "RowTexts") host.Worker()->Terminate();
+  };
+  const auto outcome = host.RunWorker(false);
+  EXPECT_TRUE(outcome.Terminated);
+  EXPECT_TRUE(host.Log.empty());
+  EXPECT_TRUE(Exists(Stored("a.txt")));
+}
+
+// A folder item with "B" puts its due entries into the trash; a trash item then
+// finds them there under their own names, trashed just now.
+TEST_F(TrashSweepTest, WorkerRoundTripThroughTheTrash) {
+  TTempDir work;
+  const std::string names[] = {"old 1.tmp", "old=2.tmp", "bad\xff.tmp"};
+  const timespec old[2] = {{time(nullptr) - 30 * 86400, 0}, {time(nullptr) - 30 * 86400, 0}};
+  for (const std::string& name : names) {
+    WriteFile(work / name, "x");
+    ASSERT_EQ(utimensat(AT_FDCWD, (work / name).c_str(), old, 0), 0);
+  }
+  WriteFile(work / "new.tmp", "x");
+  TMemoryHost folder;
+  folder.AddRow({work.Path(), "*.tmp", "", "M+7", "", "B"});
+  folder.RunWorker(false);
+  ASSERT_EQ(folder.Log.size(), 3u);
+  for (const std::string& name : names) EXPECT_FALSE(Exists(work / name));
+  EXPECT_TRUE(Exists(work / "new.tmp"));
+
+  TMemoryHost trash;
+  trash.AddRow(TrashItem("*.tmp", "", "D+0"));
+  trash.AddRow(TrashItem("*.tmp", "", "D+1"));
+  trash.RunWorker(false);
+  std::vector<std::string> expected;
+  for (const std::string& name : names) expected.push_back("RM 0x0000 " + FTrash + "/files/" + name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Results(trash.Log), expected);
+  EXPECT_TRUE(std::filesystem::is_empty(FTrash + "/files"));
+  EXPECT_TRUE(std::filesystem::is_empty(FTrash + "/info"));
 }

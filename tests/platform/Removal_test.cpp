@@ -1,19 +1,44 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/Removal.h"
 #include "support/TestSupport.h"
+
+namespace {
+
+// Folder listings of this program can be made to skip one name, as an NFS listing may
+// when entries are removed while the folder is being listed. Every other listing
+// passes through unchanged.
+const char* GSkippedName = "";
+int GSkipsLeft = 0;
+
+}  // namespace
+
+extern "C" struct dirent64* readdir64(DIR* Dir) {
+  using TReadDir = struct dirent64* (*)(DIR*);
+  static const auto next = reinterpret_cast<TReadDir>(dlsym(RTLD_NEXT, "readdir64"));
+  struct dirent64* entry = next(Dir);
+  if (entry && GSkipsLeft > 0 && strcmp(entry->d_name, GSkippedName) == 0) {
+    --GSkipsLeft;
+    entry = next(Dir);
+  }
+  return entry;
+}
 
 namespace {
 
@@ -47,6 +72,40 @@ bool SetImmutable(const std::string& Path, bool On) {
   ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   close(fd);
   return ok;
+}
+
+// Builds a chain of folders "d" Depth deep under Path, each level also holding a file
+// "f" and an empty folder "e", so that the walk meets entries both before and after
+// the next level. Built by handles, as the full path outgrows PATH_MAX.
+bool MakeDeepChain(const std::string& Path, int Depth) {
+  int fd = open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; fd >= 0 && level < Depth; ++level) {
+    const int file = openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const bool made = file >= 0 && mkdirat(fd, "e", 0755) == 0 && mkdirat(fd, "d", 0755) == 0;
+    if (file >= 0) close(file);
+    const int next = made ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    close(fd);
+    fd = next;
+  }
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+// Runs Body in a child process whose descriptors are limited to Limit; answers the
+// child's exit status, or -1.
+template <typename TBody>
+int RunWithDescriptorLimit(rlim_t Limit, TBody Body) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    const struct rlimit limit = {Limit, Limit};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(99);
+    _exit(Body());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace
@@ -141,6 +200,76 @@ TEST(Removal, PartlyRemovableFolderKeepsTheRestAndReportsTheFirstFailure) {
   EXPECT_FALSE(Exists(dir / "due/other"));
 }
 
+// A tree far deeper than the descriptors the process may hold goes completely, and the
+// removal never holds more than a bounded number of them (other threads need theirs).
+TEST(Removal, DeepTreeIsRemovedWithFewDescriptors) {
+  TTempDir dir;
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 3000));
+  WriteFile(dir / "beside", "1");
+  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(Exists(dir / "deep"));
+  EXPECT_TRUE(Exists(dir / "beside"));
+}
+
+// Deep down, where the walk closes and reopens listings, an entry that cannot go must
+// neither be retried for ever nor stop the rest from going.
+TEST(Removal, DeepTreeWithAnEntryThatCannotGoKeepsJustThatPath) {
+  TTempDir dir;
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 300));
+  std::string stuck = dir / "deep";
+  for (int level = 0; level < 150; ++level) stuck += "/d";
+  WriteFile(stuck + "/locked", "1");
+  WriteFile(stuck + "/zz-free", "1");
+  MakeFolder(stuck + "/e/more");
+  if (!SetImmutable(stuck + "/locked", true)) GTEST_SKIP() << "no immutable attribute here";
+  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  SetImmutable(stuck + "/locked", false);
+  EXPECT_EQ(status, EPERM);
+  EXPECT_TRUE(Exists(stuck + "/locked"));
+  EXPECT_FALSE(Exists(stuck + "/zz-free"));
+  EXPECT_FALSE(Exists(stuck + "/e"));
+  EXPECT_FALSE(Exists(stuck + "/d"));  // everything below went
+  EXPECT_FALSE(Exists(stuck + "/f"));
+  EXPECT_FALSE(Exists(dir / "deep/e"));  // and everything beside the path to it
+  EXPECT_FALSE(Exists(dir / "deep/f"));
+}
+
+// A listing that skips a name leaves a folder that will not go although every entry
+// listed went: it is listed once more, near the top and deep down where the parent's
+// listing is closed meanwhile. A name skipped in both passes stays and is reported.
+TEST(Removal, FolderThatStillHoldsEntriesAfterACleanPassIsListedOnceMore) {
+  TTempDir dir;
+  MakeFolder(dir / "due");
+  for (const std::string name : {"a", "b", "c", "skipped", "x", "y", "z"}) WriteFile(dir / "due/" + name, "1");
+  GSkippedName = "skipped";
+  GSkipsLeft = 1;
+  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_FALSE(Exists(dir / "due"));
+
+  MakeFolder(dir / "deep");
+  ASSERT_TRUE(MakeDeepChain(dir / "deep", 100));
+  std::string inner = dir / "deep";
+  for (int level = 0; level < 90; ++level) inner += "/d";
+  WriteFile(inner + "/skipped", "1");
+  GSkipsLeft = 1;
+  EXPECT_EQ(RemoveFile(dir / "deep", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_FALSE(Exists(dir / "deep"));
+
+  MakeFolder(dir / "due");
+  WriteFile(dir / "due/a", "1");
+  WriteFile(dir / "due/skipped", "1");
+  GSkipsLeft = 2;
+  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), ENOTEMPTY);
+  EXPECT_EQ(GSkipsLeft, 0);
+  EXPECT_TRUE(Exists(dir / "due/skipped"));
+  EXPECT_FALSE(Exists(dir / "due/a"));
+}
+
 // Mounts a tmpfs and a bind mount of an outside folder inside a due folder in a
 // private mount namespace of a child process; the child's exit status tells the
 // findings (bits) or 77 when mounting is not possible here.
@@ -176,6 +305,45 @@ TEST(Removal, NeverDescendsIntoAnotherMount) {
   EXPECT_TRUE(outside.Intact());
   EXPECT_TRUE(Exists(dir / "due/sub/tmpfs"));  // the mount points stayed
   EXPECT_TRUE(Exists(dir / "due/bind"));
+}
+
+// A due folder that is itself a mount point: a tmpfs (a medium) and a bind mount of
+// an outside folder. Neither may be emptied.
+TEST(Removal, DueFolderThatIsItselfAMountPointIsLeftWhole) {
+  TOutside outside;
+  TTempDir dir;
+  MakeFolder(dir / "target");
+  MakeFolder(dir / "target/usb");
+  MakeFolder(dir / "target/bind");
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("none", (dir / "target/usb").c_str(), "tmpfs", 0, nullptr) != 0 ||
+        mount((outside.Dir / "keep").c_str(), (dir / "target/bind").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      _exit(77);
+    mkdir((dir / "target/usb/photos").c_str(), 0755);
+    WriteFile(dir / "target/usb/photos/a.jpg", "1");
+    WriteFile(dir / "target/usb/top.txt", "1");
+    int bits = 0;
+    if (RemoveFile(dir / "target/usb", FOF_FOR_GOOD) == EBUSY) bits |= 1;
+    if (RemoveFile(dir.Path() + "/target/usb/", FOF_FOR_GOOD) == EBUSY) bits |= 2;
+    if (Exists(dir / "target/usb/photos/a.jpg") && Exists(dir / "target/usb/top.txt")) bits |= 4;
+    if (RemoveFile(dir / "target/bind", FOF_FOR_GOOD) == EBUSY) bits |= 8;
+    const int parentFd = open((dir / "target").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (RemoveEntryForGood(parentFd, "bind", true) == EBUSY) bits |= 16;
+    if (Exists(dir / "target/bind/precious.txt")) bits |= 32;
+    _exit(bits);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount in a private namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 1 | 2 | 4 | 8 | 16 | 32);
+  EXPECT_TRUE(outside.Intact());
+  EXPECT_TRUE(Exists(dir / "target/usb"));
+  EXPECT_TRUE(Exists(dir / "target/bind"));
 }
 
 TEST(Removal, UndoFlagMovesIntoTheTrashInsteadOfDeleting) {

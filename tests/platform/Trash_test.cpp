@@ -176,9 +176,15 @@ TEST_F(TrashTest, EnumerationReadsRecordsLenientlyAndSkipsWhatNamesNothing) {
   PutTrashed(t, "hugegarbage", std::string(1 << 20, 'x'));
   WriteFile(t + "/files/orphan", "no record");
   WriteFile(t + "/info/notarecord.txt", "[Trash Info]\nPath=/x\n");
+  // Records whose names would give files/. and files/..: the trash folder itself and
+  // its parent are never entries.
+  WriteFile(t + "/info/..trashinfo", "[Trash Info]\nPath=/dot\n");
+  WriteFile(t + "/info/...trashinfo", "[Trash Info]\nPath=/dotdot\n");
   MakeFolder(t + "/info/folder.trashinfo");
 
   const auto found = Enumerate({t});
+  for (const auto& entry : found)
+    EXPECT_NE(BaseName(entry.first).find_first_not_of('.'), std::string::npos) << entry.first;
   ASSERT_EQ(found.size(), 5u);
   const TTrashRecord& r = found.at(t + "/files/report.txt");
   EXPECT_EQ(r.InfoPath, t + "/info/report.txt.trashinfo");
@@ -220,6 +226,25 @@ TEST_F(TrashTest, UserTrashFoldersTakeTopDirectoriesWithTheirChecksAndReadEachOn
   std::sort(originals.begin(), originals.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(originals, expected);
+}
+
+// A dead file server or automount would hang a look at its trash: such mounts are
+// passed over, by their type alone.
+TEST_F(TrashTest, UserTrashFoldersPassOverNetworkAndAutomountedFileSystems) {
+  TTempDir nfs, autofs, sshfs, local;
+  PutTrashed(HomeTrash(), "h", "[Trash Info]\nPath=/h\n");
+  for (const TTempDir* top : {&nfs, &autofs, &sshfs, &local})
+    PutTrashed(*top / (".Trash-" + Uid()), "t", "[Trash Info]\nPath=t\n");
+  AddMount(nfs.Path(), "nfs4");
+  AddMount(autofs.Path(), "autofs");
+  AddMount(sshfs.Path(), "fuse.sshfs");
+  AddMount(local.Path());
+  EXPECT_EQ(UserTrashFolders(), (std::vector<std::string>{HomeTrash(), local / (".Trash-" + Uid())}));
+
+  // The home trash counts even when the home lies on a network file system.
+  FMountLines = "20 1 0:50 / / rw - nfs4 server:/export rw\n";
+  WriteMounts();
+  EXPECT_EQ(UserTrashFolders(), std::vector<std::string>{HomeTrash()});
 }
 
 TEST_F(TrashTest, TrashingIntoTheHomeTrashKeepsNameBytesAndDate) {
@@ -317,8 +342,17 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   EXPECT_TRUE(Exists(linkedTop / (".Trash-" + Uid() + "/files/h")));
   EXPECT_FALSE(Exists(outside / "files"));
 
+  // A shared trash without the sticky bit is not used at all.
+  TTempDir openTop;
+  AddMount(openTop.Path());
+  MakeFolder(openTop / ".Trash", 0777);
+  WriteFile(openTop / "i", "1");
+  ASSERT_EQ(RemoveFile(openTop / "i", FOF_TO_TRASH), 0);
+  EXPECT_TRUE(Exists(openTop / (".Trash-" + Uid() + "/files/i")));
+  EXPECT_FALSE(Exists(openTop / (".Trash/" + Uid())));
+
   const auto found = EnumerateUser();
-  ASSERT_EQ(found.size(), 3u);
+  ASSERT_EQ(found.size(), 4u);
   EXPECT_FALSE(Exists(HomeTrash() + "/files"));
 }
 
@@ -377,6 +411,51 @@ TEST_F(TrashTest, PurgeRemovesStoredEntryThenRecordAndKeepsDirectorySizesTrue) {
   EXPECT_TRUE(Exists(t + "/files/orphan"));
   EXPECT_EQ(PurgeTrashEntry(t + "/info/keep.txt.trashinfo"), ENOENT);
   EXPECT_TRUE(Exists(t + "/info/keep.txt.trashinfo"));
+}
+
+// A directorysizes beyond any real one (a line per trashed folder) is not read; were
+// it read in part and rewritten, everything past the part would be lost.
+TEST_F(TrashTest, PurgeLeavesAnOversizedDirectorySizesAsItIs) {
+  const std::string t = HomeTrash();
+  PutTrashed(t, "dir", "[Trash Info]\nPath=/dir\n", false);
+  MakeFolder(t + "/files/dir");
+  std::string sizes = "4096 1700000000 dir\n";
+  const std::string filler = "8192 1700000001 " + std::string(100, 'f') + "\n";
+  while (sizes.size() < 6 * 1024 * 1024) sizes += filler;
+  sizes += "4096 1700000002 last\n";
+  WriteFile(t + "/directorysizes", sizes);
+
+  EXPECT_EQ(PurgeTrashEntry(t + "/files/dir"), 0);
+  EXPECT_FALSE(Exists(t + "/files/dir"));
+  EXPECT_FALSE(Exists(t + "/info/dir.trashinfo"));
+  EXPECT_TRUE(ReadFile(t + "/directorysizes") == sizes);
+}
+
+TEST_F(TrashTest, PurgeTakesOnlyEntriesOfTheUsersTrashFolders) {
+  // Shaped like a trash, with record and stored entry, but no trash of the user: a
+  // plain folder, and a top-directory trash name in a folder that is no mount.
+  TTempDir plain, notMounted, top;
+  const std::string fakes[] = {plain.Path(), notMounted / (".Trash-" + Uid())};
+  for (const std::string& fake : fakes) {
+    PutTrashed(fake, "precious", "[Trash Info]\nPath=/precious\n");
+    EXPECT_EQ(PurgeTrashEntry(fake + "/files/precious"), EPERM) << fake;
+    EXPECT_EQ(ReadFile(fake + "/files/precious"), "content");
+    EXPECT_TRUE(Exists(fake + "/info/precious.trashinfo"));
+  }
+  // The same shapes in the home trash and in a top directory's trash are purged, by
+  // one purger that also met a refused one first.
+  AddMount(top.Path());
+  const std::string topTrash = top / (".Trash-" + Uid());
+  PutTrashed(topTrash, "old", "[Trash Info]\nPath=old\n");
+  PutTrashed(HomeTrash(), "old", "[Trash Info]\nPath=/old\n");
+  TTrashPurger purger;
+  EXPECT_EQ(purger.Purge(plain / "files/precious"), EPERM);
+  EXPECT_EQ(purger.Purge(topTrash + "/files/old"), 0);
+  EXPECT_EQ(purger.Purge(HomeTrash() + "/files/old"), 0);
+  EXPECT_EQ(purger.Purge(plain / "files/precious"), EPERM);
+  EXPECT_FALSE(Exists(topTrash + "/files/old"));
+  EXPECT_FALSE(Exists(HomeTrash() + "/info/old.trashinfo"));
+  EXPECT_TRUE(Exists(plain / "files/precious"));
 }
 
 // Read-only folders keep what is in them from their owner; a purge makes the owner's

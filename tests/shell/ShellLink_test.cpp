@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -282,6 +286,65 @@ TEST(ShellLinkFile, OversizedIrregularAndMissingFilesCannotBeLoaded) {
   EXPECT_FALSE(link.Load(dir / "pipe.lnk"));  // returns at once instead of waiting for a writer
   ASSERT_EQ(mkdir((dir / "folder.lnk").c_str(), 0700), 0);
   EXPECT_FALSE(link.Load(dir / "folder.lnk"));
+}
+
+namespace {
+
+// Watches Path (not following a link) for being opened or read, until destroyed.
+class TOpenWatch {
+public:
+  explicit TOpenWatch(const std::string& Path) : FFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    FOk = FFd >= 0 && inotify_add_watch(FFd, Path.c_str(), IN_OPEN | IN_ACCESS | IN_DONT_FOLLOW) >= 0;
+  }
+  ~TOpenWatch() {
+    if (FFd >= 0) close(FFd);
+  }
+  bool Ok() const { return FOk; }
+  bool Opened() const {
+    char events[4096];
+    return read(FFd, events, sizeof events) > 0;
+  }
+
+private:
+  int FFd;
+  bool FOk = false;
+};
+
+}  // namespace
+
+// Only a regular file is opened: a FIFO or a device named like a shortcut is never
+// opened for real (opening one has side effects), nor is a link to a shortcut file.
+TEST(ShellLinkFile, LinksFifosAndDevicesAreNeverOpened) {
+  TTempDir dir;
+  WriteFile(dir / "real.lnk", AnsiLocalFixture());
+  ASSERT_EQ(symlink((dir / "real.lnk").c_str(), (dir / "y.lnk").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "x.lnk").c_str(), 0600), 0);
+  TShellLink link;
+  {
+    TOpenWatch watch(dir / "real.lnk");
+    ASSERT_TRUE(watch.Ok());
+    EXPECT_FALSE(link.Load(dir / "y.lnk"));
+    EXPECT_FALSE(watch.Opened());
+    EXPECT_EQ(link.Description(), "");
+  }
+  {
+    TOpenWatch watch(dir / "x.lnk");
+    ASSERT_TRUE(watch.Ok());
+    EXPECT_FALSE(link.Load(dir / "x.lnk"));
+    EXPECT_FALSE(watch.Opened());
+  }
+  // A character device like /dev/null (needs the right to make device nodes).
+  if (mknod((dir / "dev.lnk").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+    TOpenWatch watch(dir / "dev.lnk");
+    ASSERT_TRUE(watch.Ok());
+    EXPECT_FALSE(link.Load(dir / "dev.lnk"));
+    EXPECT_FALSE(watch.Opened());
+  }
+  // The watch does see a real load.
+  TOpenWatch watch(dir / "real.lnk");
+  ASSERT_TRUE(watch.Ok());
+  EXPECT_TRUE(link.Load(dir / "real.lnk"));
+  EXPECT_TRUE(watch.Opened());
 }
 
 class ShortcutTargetTest : public testing::Test {
