@@ -60,9 +60,13 @@ int32_t ParseAttributes(const std::string& Text) {
   return mask;
 }
 
+// Only characters up to U+00FF have a flag of their own: a wider character (a
+// Japanese letter, or an invalid byte read as U+DC80 and up) would otherwise set the
+// flag of whatever letter shares its low byte.
 TOptionSet ParseOptions(const std::string& Text) {
   TOptionSet options;
-  for (const char32_t c : CodePoints(Text)) options.set(c & 0xFF);
+  for (const char32_t c : CodePoints(Text))
+    if (c < options.size()) options.set(c);
   return options;
 }
 

@@ -19,7 +19,7 @@ enum TItemText : int {
 
 using TItemTexts = std::array<std::string, 6>;
 
-// Option flags indexed by the low 8 bits of a character's code point.
+// Option flags indexed by a character's code point; characters above U+00FF set none.
 using TOptionSet = std::bitset<256>;
 
 // The run settings that a row's texts parse into.

@@ -65,10 +65,21 @@ TEST(DeletionItem, OptionFlagsAreIndexedByCodePoint) {
   EXPECT_FALSE(s.HasOption('I'));
   EXPECT_EQ(s.FOption.count(), 3u);
   EXPECT_FALSE(Parse("A+7", "", "tob").HasOption('T'));
-  // U+0154 has the low byte 0x54 ("T"): it sets "T"; its UTF-8 bytes (C5 94) do not count.
-  const TRunSettings wide = Parse("A+7", "", "\xC5\x94");
-  EXPECT_TRUE(wide.HasOption('T'));
-  EXPECT_EQ(wide.FOption.count(), 1u);
+  // Latin-1 characters set the flag of their own code, never one of an ASCII letter.
+  const TRunSettings latin = Parse("A+7", "", "\xC3\x94");  // U+00D4
+  EXPECT_TRUE(latin.FOption.test(0xD4));
+  EXPECT_EQ(latin.FOption.count(), 1u);
+}
+
+TEST(DeletionItem, WideCharactersSetNoOption) {
+  // U+3054, U+304F, U+3042 and U+0154 share their low byte with "T", "O", "B" and "T".
+  EXPECT_TRUE(Parse("A+7", "", "\xE3\x81\x94\xE3\x81\x8F\xE3\x81\x82\xC5\x94").FOption.none());
+  // Invalid bytes (D4 alone, CF alone) do not stand for a letter either.
+  EXPECT_TRUE(Parse("A+7", "", "\xD4\xCF").FOption.none());
+  const TRunSettings mixed = Parse("A+7", "", "\xE3\x81\x94I");
+  EXPECT_TRUE(mixed.HasOption('I'));
+  EXPECT_FALSE(mixed.HasOption('T'));
+  EXPECT_EQ(mixed.FOption.count(), 1u);
 }
 
 TEST(DeletionItem, ClearedSettingsAreEmpty) {
