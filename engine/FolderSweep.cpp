@@ -154,7 +154,9 @@ private:
       }
     }
     // Without "I" a shortcut's target changes nothing, so the shortcut is not read.
-    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || FShortcutMask.Matches(name)))
+    // Only a file or a link can be a shortcut: a folder named "*.lnk" is judged as a
+    // folder, so that "O" keeps one with content.
+    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || (Entry.Type() == DT_REG && FShortcutMask.Matches(name))))
       ApplyShortcutRule(Entry, date);
     return FSettings.FLapsedTime >= date;
   }

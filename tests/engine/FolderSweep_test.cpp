@@ -149,6 +149,24 @@ TEST(FolderSweep, ShortcutFilesWithIAndU) {
   EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+0", "", "IU").size(), 4u);
 }
 
+TEST(FolderSweep, OnlyFilesAndLinksAreShortcuts) {
+  TTempDir dir;
+  MakeFolder(dir / "Projects.lnk");
+  MakeFolder(dir / "Projects.lnk/src");
+  MakeFile(dir / "Projects.lnk/src/main.c", 1);
+  SetAge(dir / "Projects.lnk/src", 1);
+  SetAge(dir / "Projects.lnk", 1);
+  MakeFolder(dir / "Empty.lnk");
+  SetAge(dir / "Empty.lnk", 1);
+  ASSERT_EQ(mkfifo((dir / "pipe.lnk").c_str(), 0644), 0);
+  SetAge(dir / "pipe.lnk", 1);
+  MakeFile(dir / "dead.lnk", 1, "this is no shortcut");
+  // A folder with content is no dead shortcut: "O" keeps it; the empty one is only
+  // 1 day old, and neither is the FIFO a shortcut.
+  EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+30", "S", "TOI"), TNames{"dead.lnk"});
+  EXPECT_EQ(Due(dir.Path(), "*.lnk", "M+30", "S", "TI"), TNames{"dead.lnk"});
+}
+
 TEST(FolderSweep, FoldersThatCannotBeListedGiveNothing) {
   TTempDir dir;
   MakeFile(dir / "file", 30);
