@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <exception>
@@ -49,10 +50,21 @@ void TRemoveThread::Run(std::stop_token Stop) {
     }
   }
   // The last act of the worker: after this the end event may delete it at any moment.
-  FHost.Post([this] {
-    if (OnTerminate) OnTerminate(*this);
-    if (FreeOnTerminate) delete this;
-  });
+  FHost.Post([this] { EndEvent(); });
+}
+
+// Runs on the user-interface thread. The worker is freed even when OnTerminate
+// throws; the exception then goes on to the host's loop.
+void TRemoveThread::EndEvent() {
+  // Run inline by a host's Post, this would join the worker's thread from itself.
+  assert(FThread.get_id() != std::this_thread::get_id());
+  struct TFreeAtEnd {
+    TRemoveThread* Worker;
+    ~TFreeAtEnd() {
+      if (Worker->FreeOnTerminate) delete Worker;
+    }
+  } freeAtEnd{this};
+  if (OnTerminate) OnTerminate(*this);
 }
 
 void TRemoveThread::Execute() {

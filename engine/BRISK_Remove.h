@@ -44,6 +44,7 @@ private:
   TRemoveThread(TRemoveHost& Host, bool TestRun);
   std::jthread Start();
   void Run(std::stop_token Stop);
+  void EndEvent();
   bool StopRequested() const { return FStop.stop_requested(); }
 
   // Worker thread.

@@ -52,6 +52,8 @@ public:
 
   // Runs Step on the user-interface thread and returns when it has returned.
   virtual void Synchronize(const std::function<void()>& Step) = 0;
-  // Runs Step on the user-interface thread later, without waiting (the worker's end event).
+  // Runs Step on the user-interface thread later, without waiting (the worker's end
+  // event). It must queue Step and return, never run it inline on the calling
+  // (worker) thread: the end event may free the worker, which joins its own thread.
   virtual void Post(std::function<void()> Step) = 0;
 };

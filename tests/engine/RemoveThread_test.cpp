@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 
+#include <memory>
 #include <regex>
+#include <stdexcept>
 
 #include "engine/BRISK_Remove.h"
 #include "support/MemoryHost.h"
@@ -266,4 +268,21 @@ TEST(RemoveThread, TheCreatorMayKeepTheWorkerPastItsEnd) {
   EXPECT_FALSE(worker->Terminated());
   delete worker;
   EXPECT_EQ(host.Log.size(), 3u);
+}
+
+TEST(RemoveThread, TheWorkerIsFreedEvenWhenItsEndEventThrows) {
+  TMemoryHost host;
+  bool ended = false;
+  // The end event's captures live as long as the worker does.
+  auto alive = std::make_shared<int>(0);
+  const std::weak_ptr<int> watch = alive;
+  TRemoveThread* worker = TRemoveThread::Create(host, true);
+  worker->OnTerminate = [&ended, alive](TRemoveThread&) {
+    ended = true;
+    throw std::runtime_error("end event failed");
+  };
+  alive.reset();
+  EXPECT_THROW(host.Pump([&] { return ended; }), std::runtime_error);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(watch.expired());
 }
