@@ -117,17 +117,17 @@ void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
 void TRemoveThread::ScanBitbucket() {
   TTrashEnumerator trash;
   SweepTrash(*this, trash, FStop, [this](std::string_view ParsingName, std::string_view InFolderName) {
-    FDeletion.push_back({std::string(ParsingName), std::string(InFolderName)});
+    FDeletion.push_back({std::string(ParsingName), std::string(InFolderName), {}});
   });
 }
 
 void TRemoveThread::RemoveFolderFiles() {
   const size_t count = FDeletion.size();
   for (size_t i = 0; i < count; ++i) {
-    const std::string& path = FDeletion[i].Path;
+    const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = RemoveFile(path, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
-    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, path);
+    if (!FTestRun) code = RemoveFile(entry, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
+    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, entry.Path);
     Synchronize(&TRemoveThread::ReportResult);
   }
   FParent.reset();
@@ -147,21 +147,27 @@ void TRemoveThread::RemoveBitbucketFiles() {
   }
 }
 
-// Removal for good goes through the folder of the entries, opened once per row
-// rather than once per entry: the entries of a row share their folder, and the
-// entries are then removed from the folder the first one was found in.
-int TRemoveThread::RemoveFile(const std::string& Path, unsigned Flags) {
-  if (Path.empty() || (Flags & FOF_ALLOWUNDO)) return ::RemoveFile(Path, Flags);
+// The entry goes only as far as what the collect pass saw of it allows (see
+// TReservationEntry). Removal for good goes through the folder of the entries,
+// opened once per row rather than once per entry: the entries of a row share their
+// folder, and the entries are then removed from the folder the first one was found in.
+int TRemoveThread::RemoveFile(const TReservationEntry& Entry, unsigned Flags) {
+  const TFoundEntry& found = Entry.Found;
+  if (Entry.Path.empty()) return ENOENT;
+  if (Flags & FOF_ALLOWUNDO)
+    return MoveToTrash(Entry.Path, [&](int ParentFd, const std::string& Name) {
+      return CheckFoundEntry(ParentFd, Name, found);
+    });
   std::string folder, name;
   int error = 0;
-  if (!SplitEntryPath(Path, folder, name, error)) return error;
+  if (!SplitEntryPath(Entry.Path, folder, name, error)) return error;
   if (!FParent || FParent->Path != folder) {
     FParent.reset();
     const int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     FParent.emplace(std::move(folder), fd);
   }
-  return RemoveEntryForGood(FParent->Fd, name, false);
+  return RemoveFoundEntryForGood(FParent->Fd, name, found);
 }
 
 TRemoveThread::TOpenFolder::~TOpenFolder() { close(Fd); }

@@ -53,7 +53,7 @@ private:
   void ScanBitbucket();
   void RemoveFolderFiles();
   void RemoveBitbucketFiles();
-  int RemoveFile(const std::string& Path, unsigned Flags);
+  int RemoveFile(const TReservationEntry& Entry, unsigned Flags);
 
   // Steps run on the user-interface thread while the worker waits. An error raised in
   // a step reaches the worker as if raised there.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/Removal.h"
 #include "platform/TextCodec.h"
 #include "shell/FileUtils.h"
 #include "shell/ShellLink.h"
@@ -65,7 +66,8 @@ public:
   // False when the entry cannot be examined (it vanished since the listing).
   bool Examine() {
     if (FExamined) return true;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | FTimeFields, &FStat) != 0)
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | FTimeFields,
+              &FStat) != 0)
       return false;
     FExamined = true;
     if (FStat.stx_mask & STATX_TYPE) FType = IFTODT(FStat.stx_mode);
@@ -77,6 +79,7 @@ public:
     return (FStat.stx_mask & STATX_BTIME) ? FStat.stx_btime : FStat.stx_ctime;
   }
   const statx_timestamp& AccessTime() const { return FStat.stx_atime; }
+  const struct statx& Stat() const { return FStat; }
   const statx_timestamp& WriteTime() const { return FStat.stx_mtime; }
 
 private:
@@ -112,11 +115,20 @@ public:
       const dirent* e = readdir(dir.get());
       if (!e) break;
       TEntry entry(fd, *e, FTimeFields);
-      if (IsDue(entry)) FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}});
+      // A due entry is examined in any case: the remove pass needs what it was.
+      if (IsDue(entry) && entry.Examine())
+        FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}, FoundEntry(entry)});
     }
   }
 
 private:
+  // A folder listed under "O" was due because it was empty, and may go only as such.
+  TFoundEntry FoundEntry(const TEntry& Entry) const {
+    TEntryKind kind = ekNonFolder;
+    if (Entry.Type() == DT_DIR) kind = FSettings.HasOption('O') ? ekEmptyFolder : ekFolder;
+    return FoundEntryOf(Entry.Stat(), kind);
+  }
+
   bool Listed(const TEntry& Entry) const {
     return (ListingAttributes(Entry.Type(), Entry.Name()) & ListingBits & ~FSearchAttr) == 0;
   }

@@ -28,7 +28,7 @@ struct TMountKey {
 
 // Fd may be AT_FDCWD (the current folder) or a handle opened with O_PATH.
 bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
-  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID;
+  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_BTIME | STATX_MNT_ID;
   if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, mask, &Info) != 0)
     return false;
   Key.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
@@ -38,6 +38,9 @@ bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
 }
 
 bool IsDirectoryOpenFailureForNonFolder(int Error) { return Error == ENOTDIR || Error == ELOOP; }
+
+// 0, or why the entry seen now is not the one Found describes (EISDIR, ESTALE).
+int MatchFoundEntry(const struct statx& Info, const TFoundEntry& Found);
 
 // Folders deeper than this are emptied with their parents' listings closed and opened
 // again afterwards, so that a deep tree neither runs the process (and its other
@@ -62,14 +65,18 @@ public:
   explicit TTreeRemover(bool MakeOwnedFoldersWritable) : FMakeWritable(MakeOwnedFoldersWritable) {}
 
   // Removes Name of ParentFd, the top of the removal: its own mount is the one that
-  // the removal must not leave.
-  int RemoveTop(int ParentFd, const char* Name) {
+  // the removal must not leave. With Found, the folder is removed only when it is the
+  // one found (checked on the opened folder, so it cannot be swapped afterwards).
+  int RemoveTop(int ParentFd, const char* Name, const TFoundEntry* Found = nullptr) {
     // Files and links go at once; only a folder answers EISDIR.
-    if (unlinkat(ParentFd, Name, 0) == 0) return 0;
-    if (errno != EISDIR) return errno;
+    if (!Found) {
+      if (unlinkat(ParentFd, Name, 0) == 0) return 0;
+      if (errno != EISDIR) return errno;
+    }
     const int fd = OpenFolder(ParentFd, Name);
     if (fd < 0) {
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return errno;
+      if (Found && Found->Ino != 0) return ESTALE;
       // Not a folder (or a link to anything): remove the entry itself.
       return unlinkat(ParentFd, Name, 0) == 0 ? 0 : errno;
     }
@@ -78,6 +85,10 @@ public:
       const int error = errno;
       close(fd);
       return error;
+    }
+    if (Found && MatchFoundEntry(info, *Found) != 0) {
+      close(fd);
+      return ESTALE;
     }
     // A folder that is itself a mount point (a medium, a bind mount of some other
     // folder) is not the folder's own content: emptying it would reach into the
@@ -310,7 +321,104 @@ int RemoveForGood(const std::string& Path) {
   return result;
 }
 
+constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME;
+
+int64_t BirthNsOf(const struct statx& Info) {
+  if (!(Info.stx_mask & STATX_BTIME)) return 0;
+  return Info.stx_btime.tv_sec * int64_t{1000000000} + Info.stx_btime.tv_nsec;
+}
+
+// The checks that need only the entry's own status.
+int MatchFoundEntry(const struct statx& Info, const TFoundEntry& Found) {
+  if (Found.Kind == ekNonFolder && S_ISDIR(Info.stx_mode)) return EISDIR;
+  if (Found.Ino == 0) return 0;
+  const TFoundEntry now = FoundEntryOf(Info, Found.Kind);
+  if (now.Dev != Found.Dev || now.Ino != Found.Ino) return ESTALE;
+  if (Found.Type != 0 && now.Type != Found.Type) return ESTALE;
+  if (Found.BirthNs != 0 && now.BirthNs != 0 && now.BirthNs != Found.BirthNs) return ESTALE;
+  return 0;
+}
+
+// The status of the entry Name of ParentFd itself (a link is not followed).
+int StatEntry(int ParentFd, const char* Name, struct statx& Info) {
+  return statx(ParentFd, Name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, IdentityFields, &Info) == 0 ? 0 : errno;
+}
+
+// ENOTEMPTY unless the folder Name of ParentFd (the one Found describes) is empty.
+int CheckStillEmpty(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
+  const int fd = openat(ParentFd, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return IsDirectoryOpenFailureForNonFolder(errno) ? ESTALE : errno;
+  struct statx info;
+  if (statx(fd, "", AT_EMPTY_PATH, IdentityFields, &info) != 0) {
+    const int error = errno;
+    close(fd);
+    return error;
+  }
+  if (const int error = MatchFoundEntry(info, Found)) {
+    close(fd);
+    return error;
+  }
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    const int error = errno;
+    close(fd);
+    return error;
+  }
+  int result = 0;
+  errno = 0;
+  while (const dirent* e = readdir(dir)) {
+    const char* name = e->d_name;
+    if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+      result = ENOTEMPTY;
+      break;
+    }
+  }
+  if (result == 0 && errno != 0) result = errno;
+  closedir(dir);
+  return result;
+}
+
+bool IsValidEntryName(const std::string& Name, int& Error) {
+  if (Name.empty()) Error = ENOENT;
+  else if (Name == "." || Name == ".." || Name.find('/') != std::string::npos) Error = EINVAL;
+  else return true;
+  return false;
+}
+
 }  // namespace
+
+TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind) {
+  TFoundEntry found;
+  found.Kind = Kind;
+  if (Info.stx_mask & STATX_TYPE) found.Type = static_cast<uint16_t>(Info.stx_mode & S_IFMT);
+  found.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
+  if (Info.stx_mask & STATX_INO) found.Ino = Info.stx_ino;
+  found.BirthNs = BirthNsOf(Info);
+  return found;
+}
+
+int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
+  int error = 0;
+  if (!IsValidEntryName(Name, error)) return error;
+  struct statx info;
+  if ((error = StatEntry(ParentFd, Name.c_str(), info))) return error;
+  if ((error = MatchFoundEntry(info, Found))) return error;
+  if (Found.Kind == ekEmptyFolder && S_ISDIR(info.stx_mode)) return CheckStillEmpty(ParentFd, Name, Found);
+  return 0;
+}
+
+int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
+  int error = 0;
+  if (!IsValidEntryName(Name, error)) return error;
+  struct statx info;
+  if ((error = StatEntry(ParentFd, Name.c_str(), info))) return error;
+  if ((error = MatchFoundEntry(info, Found))) return error;
+  // Unlinking never takes a folder: one put here meanwhile answers EISDIR and stays.
+  if (!S_ISDIR(info.stx_mode)) return unlinkat(ParentFd, Name.c_str(), 0) == 0 ? 0 : errno;
+  // Removing a folder as a folder never takes its content: ENOTEMPTY once filled.
+  if (Found.Kind == ekEmptyFolder) return unlinkat(ParentFd, Name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+  return TTreeRemover(false).RemoveTop(ParentFd, Name.c_str(), &Found);
+}
 
 bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error) {
   std::string trimmed = Path;

@@ -5,6 +5,9 @@
 // never followed; a folder is emptied depth first without leaving the file system
 // (mount) that holds the folder itself; names are bytes and are passed back to the
 // kernel unchanged.
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <string>
 
 // The flags of a removal request. Only FOF_ALLOWUNDO changes what happens; the other
@@ -41,3 +44,41 @@ bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& N
 // read, write or search right get them first, so that they can be emptied (the
 // trash keeps read-only folders as they were).
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable);
+
+// What was seen of an entry when it was found due, and so how far its removal may go
+// once it is removed later, by name.
+enum TEntryKind : uint8_t {
+  ekNonFolder = 0,    // a file, link or other non-folder: removed itself, never as a tree
+  ekFolder = 1,       // a folder due whole: removed with everything it holds
+  ekEmptyFolder = 2,  // a folder due only while empty: removed only as an empty folder
+};
+
+// Its identity is its device and inode, and, since a file system hands a freed inode
+// number to the next new entry at once, its type and its birth time too.
+struct TFoundEntry {
+  TEntryKind Kind = ekNonFolder;
+  uint16_t Type = 0;    // the S_IFMT bits of its mode; 0: not compared
+  uint64_t Dev = 0;
+  uint64_t Ino = 0;     // 0: identity not recorded, so not compared
+  int64_t BirthNs = 0;  // birth time in ns; 0 where the file system keeps none
+  bool operator==(const TFoundEntry&) const = default;
+};
+
+// The identity of an entry from its statx (taken with STATX_TYPE, STATX_INO and
+// STATX_BTIME), with the given kind.
+TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind);
+
+// 0 when the entry Name of ParentFd is still the entry Found describes and may go as
+// its kind allows; otherwise, with nothing touched:
+//   EISDIR     a folder now stands where a non-folder was found;
+//   ESTALE     another entry now bears the name (its device or inode differ);
+//   ENOTEMPTY  a folder found empty holds something now;
+//   or the errno of the look-up (ENOENT: the entry is gone).
+int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found);
+
+// Removes the entry Name of ParentFd for good, as far as Found allows: after the
+// checks of CheckFoundEntry, a non-folder is unlinked (a folder put in its place
+// meanwhile answers EISDIR and stays), a folder found empty is removed only while
+// empty (ENOTEMPTY otherwise, its content stays), a folder due whole is removed as
+// RemoveEntryForGood does, its identity checked on the opened folder itself.
+int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found);

@@ -657,7 +657,9 @@ bool TTrashEnumerator::Next(TTrashRecord& Record) {
 
 // ---------------------------------------------------------------------------
 
-int MoveToTrash(const std::string& Path) {
+int MoveToTrash(const std::string& Path) { return MoveToTrash(Path, TTrashCheck()); }
+
+int MoveToTrash(const std::string& Path, const TTrashCheck& Check) {
   if (Path.empty()) return ENOENT;
   std::string folder, name;
   int error = 0;
@@ -669,6 +671,8 @@ int MoveToTrash(const std::string& Path) {
   struct stat st;
   if (!parent.Valid()) return errno;
   if (fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (Check)
+    if (const int refused = Check(parent.Get(), name)) return refused;
   const std::string original = JoinPath(realFolder, name);
 
   const std::vector<TMountEntry> mounts = ReadMountTable();

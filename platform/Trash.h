@@ -7,6 +7,7 @@
 // date) and files/NAME (the stored entry). The user's trash folders are the home
 // trash ($XDG_DATA_HOME/Trash) and, on every other mounted file system, the
 // top-directory trashes $topdir/.Trash/$uid and $topdir/.Trash-$uid.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,6 +78,11 @@ private:
 // stopped it; the entry then stays where it was (EXDEV: no trash on its file
 // system can take it).
 int MoveToTrash(const std::string& Path);
+// As above; Check is asked, with the opened folder of the entry and its name, right
+// before the trash is prepared and the entry moved, and a non-zero answer stops the
+// move with that code, nothing touched.
+using TTrashCheck = std::function<int(int ParentFd, const std::string& Name)>;
+int MoveToTrash(const std::string& Path, const TTrashCheck& Check);
 
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
 // stored entry first (folders that the user owns are made writable so that they can

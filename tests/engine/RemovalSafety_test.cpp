@@ -5,7 +5,9 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "SweepHelpers.h"
 #include "support/MemoryHost.h"
@@ -85,11 +87,101 @@ TEST(RemovalSafety, AnEntryReplacedByALinkBetweenThePassesLosesOnlyTheLink) {
     MakeLink(outside.Path, dir / "target/folder.tmp", 0);
   };
   host.RunWorker(false);
+  // The links are not what the sweep found: they stay, and the lines say so.
   EXPECT_EQ(host.Log.size(), 2u);
-  EXPECT_TRUE(AllLinesHave(host.Log, " RM 0x0000 "));
+  EXPECT_TRUE(AllLinesHave(host.Log, " RM 0x0074 ")) << host.Log[0] << "\n" << host.Log[1];  // ESTALE
+  EXPECT_TRUE(Exists(dir / "target/file.tmp"));
+  EXPECT_TRUE(Exists(dir / "target/folder.tmp"));
+  EXPECT_TRUE(outside.Intact());
+
+  // Entries whose inode was not recorded are judged by kind alone: the link in
+  // place of a file or of a folder goes as a link, never followed.
+  TMemoryHost unrecorded;
+  unrecorded.AddRow({dir / "target", "*.tmp", "", "M+7", "D", ""}, false);
+  unrecorded.Row(0).Reservation = {{dir / "target/file.tmp", "", {ekNonFolder, 0, 0}},
+                                   {dir / "target/folder.tmp", "", {ekFolder, 0, 0}}};
+  unrecorded.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
+    if (Call == "SetProgressState" && unrecorded.States.back() == psNormal) unrecorded.Row(0).Selected = true;
+  };
+  unrecorded.RunWorker(false);
+  EXPECT_EQ(unrecorded.Log.size(), 2u);
+  EXPECT_TRUE(AllLinesHave(unrecorded.Log, " RM 0x0000 ")) << unrecorded.Log[0] << "\n" << unrecorded.Log[1];
   EXPECT_FALSE(Exists(dir / "target/file.tmp"));
   EXPECT_FALSE(Exists(dir / "target/folder.tmp"));
   EXPECT_TRUE(outside.Intact());
+}
+
+// Runs one row whose entries Change alters between the collect and the remove pass.
+std::vector<std::string> RunChangedBetweenPasses(const TItemTexts& Item, const std::function<void()>& Change) {
+  TMemoryHost host;
+  host.AddRow(Item);
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
+    if (Call == "SetProgressState" && host.States.back() == psNormal) Change();
+  };
+  host.RunWorker(false);
+  return host.Log;
+}
+
+TEST(RemovalSafety, AnEntryIsRemovedOnlyAsWhatTheSweepSaw) {
+  TTempDir dir;
+  const std::string target = dir / "target";
+  MakeFolder(target);
+  MakeFile(target + "/a.tmp", 30);
+  MakeFolder(target + "/empty.tmp");
+  SetAge(target + "/empty.tmp", 30);
+  MakeFile(target + "/rotated.tmp", 30);
+
+  // A file that became a folder is not removed as one; a folder found empty and
+  // filled since keeps its content; a file of the same name made anew is not the
+  // file that was judged old.
+  std::vector<std::string> log =
+      RunChangedBetweenPasses({target, "*.tmp", "", "M+7", "", "TO"}, [&] {
+        ASSERT_EQ(unlink((target + "/a.tmp").c_str()), 0);
+        MakeFolder(target + "/a.tmp");
+        MakeFile(target + "/a.tmp/important", 0);
+        MakeFile(target + "/empty.tmp/new", 0);
+        ASSERT_EQ(rename((target + "/rotated.tmp").c_str(), (target + "/rotated.old").c_str()), 0);
+        MakeFile(target + "/rotated.tmp", 0, "fresh");
+      });
+  ASSERT_EQ(log.size(), 3u);
+  std::sort(log.begin(), log.end(), [](const std::string& A, const std::string& B) {
+    return A.substr(A.rfind('/')) < B.substr(B.rfind('/'));
+  });
+  EXPECT_NE(log[0].find(" RM 0x0015 "), std::string::npos) << log[0];  // EISDIR
+  EXPECT_NE(log[1].find(" RM 0x0027 "), std::string::npos) << log[1];  // ENOTEMPTY
+  EXPECT_NE(log[2].find(" RM 0x0074 "), std::string::npos) << log[2];  // ESTALE
+  EXPECT_TRUE(Exists(target + "/a.tmp/important"));
+  EXPECT_TRUE(Exists(target + "/empty.tmp/new"));
+  EXPECT_EQ(ReadFile(target + "/rotated.tmp"), "fresh");
+
+  // The same entries unchanged go as before; a folder due whole under "T" goes with
+  // what it gained since.
+  const std::string again = dir / "again";
+  MakeFolder(again);
+  MakeFile(again + "/a.tmp", 30);
+  MakeFolder(again + "/empty.tmp");
+  SetAge(again + "/empty.tmp", 30);
+  MakeFolder(again + "/whole.tmp");
+  SetAge(again + "/whole.tmp", 30);
+  log = RunChangedBetweenPasses({again, "*.tmp", "", "M+7", "", "T"},
+                                [&] { MakeFile(again + "/whole.tmp/added", 0); });
+  EXPECT_EQ(log.size(), 3u);
+  EXPECT_TRUE(AllLinesHave(log, " RM 0x0000 "));
+  EXPECT_FALSE(Exists(again + "/whole.tmp"));
+
+  // A folder due whole that was replaced by another folder is not removed.
+  const std::string swapped = dir / "swapped";
+  MakeFolder(swapped);
+  MakeFolder(swapped + "/old.tmp");
+  SetAge(swapped + "/old.tmp", 30);
+  log = RunChangedBetweenPasses({swapped, "*.tmp", "", "M+7", "", "T"}, [&] {
+    ASSERT_EQ(rename((swapped + "/old.tmp").c_str(), (swapped + "/moved").c_str()), 0);
+    MakeFolder(swapped + "/old.tmp");
+    MakeFile(swapped + "/old.tmp/keep", 0);
+  });
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(" RM 0x0074 "), std::string::npos) << log[0];
+  EXPECT_TRUE(Exists(swapped + "/old.tmp/keep"));
 }
 
 TEST(RemovalSafety, NamesAreRemovedExactly) {
@@ -139,6 +231,42 @@ TEST(RemovalSafety, AFolderThatCannotBeFullyRemovedReportsAndKeepsTheRest) {
   EXPECT_NE(host.Log[0].find(" RM 0x"), std::string::npos);
   EXPECT_TRUE(Exists(folder + "/stuck.tmp/pinned"));
   EXPECT_FALSE(Exists(folder + "/stuck.tmp/loose"));
+}
+
+TEST(RemovalSafety, OptionBChecksTheEntryBeforeTrashingIt) {
+  TTempDir dir;
+  const std::string data = dir / "data";
+  MakeFolder(data);
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string savedValue = saved ? saved : "";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const std::string target = dir / "target";
+  MakeFolder(target);
+  MakeFile(target + "/a.tmp", 30);
+  MakeFolder(target + "/empty.tmp");
+  SetAge(target + "/empty.tmp", 30);
+  MakeFile(target + "/same.tmp", 30, "old");
+
+  std::vector<std::string> log = RunChangedBetweenPasses({target, "*.tmp", "", "M+7", "", "TOB"}, [&] {
+    ASSERT_EQ(unlink((target + "/a.tmp").c_str()), 0);
+    MakeFolder(target + "/a.tmp");
+    MakeFile(target + "/a.tmp/important", 0);
+    MakeFile(target + "/empty.tmp/new", 0);
+  });
+  if (saved) setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+  else unsetenv("XDG_DATA_HOME");
+  ASSERT_EQ(log.size(), 3u);
+  std::sort(log.begin(), log.end(), [](const std::string& A, const std::string& B) {
+    return A.substr(A.rfind('/')) < B.substr(B.rfind('/'));
+  });
+  EXPECT_NE(log[0].find(" RM 0x0015 "), std::string::npos) << log[0];  // EISDIR
+  EXPECT_NE(log[1].find(" RM 0x0027 "), std::string::npos) << log[1];  // ENOTEMPTY
+  EXPECT_NE(log[2].find(" RM 0x0000 "), std::string::npos) << log[2];
+  EXPECT_TRUE(Exists(target + "/a.tmp/important"));
+  EXPECT_TRUE(Exists(target + "/empty.tmp/new"));
+  EXPECT_EQ(ReadFile(data + "/Trash/files/same.tmp"), "old");
+  EXPECT_FALSE(Exists(data + "/Trash/files/a.tmp"));
+  EXPECT_FALSE(Exists(data + "/Trash/files/empty.tmp"));
 }
 
 TEST(RemovalSafety, OptionBMovesIntoTheTrashInsteadOfDeleting) {

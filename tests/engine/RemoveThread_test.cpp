@@ -178,7 +178,7 @@ TEST(RemoveThread, SelectionIsReadAtEachRowStep) {
   host.AddRow(first.Item(), false);  // selected only once the collect pass is past it
   host.AddRow(second.Item());        // unselected between the passes
   host.AddRow(third.Item());
-  host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}};  // from an earlier collect pass
+  host.Row(0).Reservation = {{first.Path + "/a.tmp", "", {}}};  // from an earlier collect pass
   host.Hook = [&](std::string_view Call, TRemoveHost::TRow Row) {
     if (Call == "SetRowReservation" && host.IndexOf(Row) == 1) host.Row(0).Selected = true;
     if (Call == "SetRowReservation" && host.IndexOf(Row) == 2) host.Row(1).Selected = false;
@@ -198,7 +198,7 @@ TEST(RemoveThread, CompletedCanExceedTotal) {
   TDueFolder first(dir / "1");
   TMemoryHost host;
   host.AddRow(first.Item(), false);
-  host.Row(0).Reservation = {{first.Path + "/a.tmp", ""}, {first.Path + "/gone.tmp", ""}};
+  host.Row(0).Reservation = {{first.Path + "/a.tmp", "", {}}, {first.Path + "/gone.tmp", "", {}}};
   host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
     if (Call == "SetProgressState" && host.States.back() == psNormal) host.Row(0).Selected = true;
   };
