@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "app/EditorInterfaces.h"
 #include "app/PatternFile.h"
@@ -680,6 +681,13 @@ TItemTexts TMainForm::RowTexts(TRow Row) {
 TReservation TMainForm::RowReservation(TRow Row) {
   int position = RowPosition(Row);
   return position >= 0 ? FModel->Row(position).Reservation : TReservation{};
+}
+
+// The list is moved out rather than copied (it may hold a million entries); the
+// worker gives it back with SetRowReservation once the row is done.
+TReservation TMainForm::TakeRowReservation(TRow Row) {
+  int position = RowPosition(Row);
+  return position >= 0 ? std::exchange(FModel->Row(position).Reservation, TReservation{}) : TReservation{};
 }
 
 void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {

@@ -192,6 +192,7 @@ private:
   TItemTexts RowTexts(TRow Row) override;
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
+  TReservation TakeRowReservation(TRow Row) override;
   void AppendLog(const std::string& Line) override;
   bool HasProgress() override;
   void SetProgressState(TProgressState State) override;

@@ -103,6 +103,8 @@ struct TWorkerLab {
   std::string Error;       // the error the next worker ends with
   std::vector<TFakeWorker*> Live;
   std::vector<bool> TestRuns;
+  // Per row handed over by TakeRowReservation: its size, and what the row kept meanwhile.
+  std::vector<std::pair<size_t, size_t>> Taken;
 };
 
 // Walks the selected rows through the host from its own thread, as the engine's
@@ -156,7 +158,11 @@ private:
     for (auto row : rows) {
       FHost.Synchronize([&] {
         TItemTexts texts = FHost.RowTexts(row);
-        FHost.SetRowReservation(row, {{texts[itLocation] + "/x", ""}});
+        FHost.SetRowReservation(row, {{texts[itLocation] + "/x", "", {}}});
+        // The remove pass's hand-over: the list changes hands and comes back.
+        TReservation taken = FHost.TakeRowReservation(row);
+        FLab.Taken.emplace_back(taken.size(), FHost.RowReservation(row).size());
+        FHost.SetRowReservation(row, std::move(taken));
         FHost.AppendLog(std::string(FTestRun ? "TE" : "RM") + " 0x0000 " + texts[itLocation]);
         if (!FTestRun) FHost.UnselectRow(row);
       });
@@ -507,6 +513,9 @@ private slots:
     // The run went through the host: lines, reservation lists, unselected rows.
     QCOMPARE(form->LogLines().back(), std::string("RM 0x0000 row1"));
     QCOMPARE(form->Model()->Row(1).Reservation.front().Path, std::string("row1/x"));
+    // The list was handed over, not copied, and is back in its row.
+    QCOMPARE(FLab.Taken.back(), (std::pair<size_t, size_t>{1, 0}));
+    QCOMPARE(form->Model()->Row(0).Reservation.size(), size_t(1));
     QCOMPARE(Panel(*form, 0), u"0/2 選択"_qs);
     QVERIFY(!form->Modified());
   }
