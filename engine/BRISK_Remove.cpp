@@ -97,10 +97,7 @@ void TRemoveThread::Execute() {
     Synchronize(&TRemoveThread::ParseItem);
     if (!FLocation.empty()) {
       Synchronize(&TRemoveThread::LoadReservation);
-      if (FLocation == bitbucket)
-        RemoveBitbucketFiles();
-      else
-        RemoveFolderFiles();
+      RemoveReservation(bitbucket);
       // The row keeps its list after the run, as if it had only been read.
       Synchronize(&TRemoveThread::StoreReservation);
       Synchronize(&TRemoveThread::UnselectItem);
@@ -110,6 +107,24 @@ void TRemoveThread::Execute() {
 
   FFlags = psNoProgress;
   Synchronize(&TRemoveThread::UpdateState);
+}
+
+// The row's list was handed over to the worker: it goes back to the row also when
+// an error ends the run in the middle of it.
+void TRemoveThread::RemoveReservation(const std::string& Bitbucket) {
+  try {
+    if (FLocation == Bitbucket)
+      RemoveBitbucketFiles();
+    else
+      RemoveFolderFiles();
+  } catch (...) {
+    FParent.reset();
+    try {
+      Synchronize(&TRemoveThread::StoreReservation);
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }

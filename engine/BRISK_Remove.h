@@ -51,6 +51,7 @@ private:
   void Execute();
   void ScanFolder();
   void ScanBitbucket();
+  void RemoveReservation(const std::string& Bitbucket);
   void RemoveFolderFiles();
   void RemoveBitbucketFiles();
   int RemoveFile(const TReservationEntry& Entry, unsigned Flags);

@@ -286,3 +286,17 @@ TEST(RemoveThread, TheWorkerIsFreedEvenWhenItsEndEventThrows) {
   EXPECT_TRUE(ended);
   EXPECT_TRUE(watch.expired());
 }
+
+TEST(RemoveThread, ARowKeepsItsListWhenAnErrorEndsTheRemovePass) {
+  TTempDir dir;
+  TDueFolder folder(dir / "f");
+  TMemoryHost host;
+  host.AddRow(folder.Item());
+  host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
+    if (Call == "AppendLog") throw std::runtime_error("the log cannot take more");
+  };
+  const auto outcome = host.RunWorker(true);
+  EXPECT_EQ(outcome.ErrorMessage, "the log cannot take more");
+  EXPECT_EQ(host.Log.size(), 1u);
+  EXPECT_EQ(host.Row(0).Reservation.size(), 3u);
+}
