@@ -267,6 +267,24 @@ private slots:
     QCOMPARE(RowTexts(form, 0), FExpectedRow);
     QCOMPARE(form.windowTitle(), u"daily.rmp - Brisko"_qs);
     QVERIFY(!form.Modified());
+
+    // A double click on the row shows the editor filled from it; Esc keeps the row.
+    QStringList shown;
+    WhenModal<TEditDialog>([&](TEditDialog* dialog) {
+      for (const char* name : {"LocationEdt", "IncludeEdt", "ExcludeEdt", "LapsedTimeEdt"})
+        if (auto* edit = Child<QLineEdit>(dialog, name)) shown << edit->text();
+      if (auto* baseDate = Child<QComboBox>(dialog, "BaseDateCbx")) shown << baseDate->currentText();
+      for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+        if (box->isChecked()) shown << box->objectName();
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    const QPoint row = form.PatternView->visualRect(form.PatternView->model()->index(0, 0)).center();
+    QTest::mouseClick(form.PatternView->viewport(), Qt::LeftButton, {}, row);
+    QTest::mouseDClick(form.PatternView->viewport(), Qt::LeftButton, {}, row);
+    QCOMPARE(shown, (QStringList{QString::fromStdString(FFolder), u"*.tmp"_qs, u"keep*"_qs, u"10"_qs,
+                                 u"更新日時"_qs, u"SubdirTooChk"_qs}));
+    QCOMPARE(RowTexts(form, 0), FExpectedRow);
+    QVERIFY(!form.Modified());
   }
 
   void testLogsTheDueFilesAndRunDeletesThem() {
