@@ -27,6 +27,7 @@
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
 #include "app/Prompter.h"
+#include "controls/QtText.h"
 #include "app/TaskbarProgress.h"
 #include "engine/BRISK_Remove.h"
 #include "platform/BriskoError.h"
@@ -632,7 +633,7 @@ void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
   std::string error = Sender.ErrorMessage();
   emit WorkerEnded();
   UpdateCommands();
-  if (!error.empty()) ReportError(Utf8ToQString(error));
+  if (!error.empty()) ReportError(BytesToText(error));
   if (FRun) {
     close();
   } else if (FPendingRun) {
@@ -697,7 +698,7 @@ void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
 
 void TMainForm::AppendLog(const std::string& Line) {
   FLogLines.push_back(Line);
-  LogView->appendPlainText(Utf8ToQString(Line));
+  LogView->appendPlainText(BytesToText(Line));
 }
 
 bool TMainForm::HasProgress() { return FProgress != nullptr; }

@@ -1,6 +1,7 @@
 #include "app/PatternModel.h"
 
 #include "app/Prompter.h"
+#include "controls/QtText.h"
 
 const char* const PatternColumnCaptions[6] = {"対象フォルダ", "削除ファイル", "除外ファイル",
                                               "経過日数",     "属性",         "オプション"};
@@ -14,7 +15,7 @@ int TPatternModel::columnCount(const QModelIndex& Parent) const { return Parent.
 
 QVariant TPatternModel::data(const QModelIndex& Index, int Role) const {
   if (!Index.isValid() || Index.row() >= Count() || (Role != Qt::DisplayRole && Role != Qt::ToolTipRole)) return {};
-  return Utf8ToQString(Row(Index.row()).Texts[size_t(Index.column())]);
+  return BytesToText(Row(Index.row()).Texts[size_t(Index.column())]);
 }
 
 QVariant TPatternModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {

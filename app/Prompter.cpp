@@ -8,33 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/TextCodec.h"
+#include "controls/RefCtrls.h"
 
 const char* const PatternFileFilter = "削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*";
 
-QString Utf8ToQString(const std::string& Text) {
-  std::u16string wide = Utf8ToUtf16Lossy(Text);
-  return QString(reinterpret_cast<const QChar*>(wide.data()), qsizetype(wide.size()));
-}
-
-std::string QStringToUtf8(const QString& Text) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(Text.utf16()), size_t(Text.size())));
-}
-
 QString FileNameToQString(const std::string& Name) { return QFile::decodeName(QByteArray::fromStdString(Name)); }
 std::string QStringToFileName(const QString& Name) { return QFile::encodeName(Name).toStdString(); }
-
-QStringList ToQtNameFilters(const QString& Filter) {
-  QStringList parts = Filter.split(u'|');
-  QStringList result;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-    for (QString& pattern : patterns)
-      if (pattern == u"*.*") pattern = u"*"_qs;
-    result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(u' '));
-  }
-  return result;
-}
 
 namespace {
 
@@ -55,7 +34,7 @@ public:
   TPatternFileDialog(QWidget* Parent, bool Save, const std::string& Initial) : QFileDialog(Parent) {
     setAcceptMode(Save ? AcceptSave : AcceptOpen);
     setFileMode(AnyFile);
-    setNameFilters(ToQtNameFilters(QString::fromUtf8(PatternFileFilter)));
+    setNameFilters(FilterToNameFilters(QString::fromUtf8(PatternFileFilter)));
     setDefaultSuffix(u"rmp"_qs);
     setOption(HideNameFilterDetails);
     setOption(DontUseNativeDialog);   // the checks below need our accept()

@@ -38,13 +38,6 @@ public:
 
 // The pattern filter in the "text|patterns|text|patterns" form, and its Qt form.
 extern const char* const PatternFileFilter;
-// Qt name filters from the "|"-separated form. "*.*" becomes "*": on Windows it
-// takes every name, in Qt only names with a dot.
-QStringList ToQtNameFilters(const QString& Filter);
-
 // File names in the window's texts: bytes from the file system shown as text, and back.
 QString FileNameToQString(const std::string& Name);
 std::string QStringToFileName(const QString& Name);
-// Item texts and log lines: UTF-8 where valid; stray bytes survive a round trip.
-QString Utf8ToQString(const std::string& Text);
-std::string QStringToUtf8(const QString& Text);

@@ -1,6 +1,7 @@
 #include "dialogs/BRISK_Config.h"
 
 #include "controls/NumEdits.h"
+#include "controls/QtText.h"
 #include "controls/RefCtrls.h"
 #include "dialogs/BRISK_Edit.h"
 

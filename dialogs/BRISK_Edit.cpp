@@ -1,6 +1,7 @@
 #include "dialogs/BRISK_Edit.h"
 
 #include "controls/NumEdits.h"
+#include "controls/QtText.h"
 #include "controls/RefCtrls.h"
 #include "platform/TextCodec.h"
 #include "shell/ShellTypes.h"
@@ -16,9 +17,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-QString BytesToText(const std::string& Bytes) { return QString::fromStdU16String(Utf8ToUtf16Lossy(Bytes)); }
 
-std::string TextToBytes(const QString& Text) { return Utf16ToUtf8(Text.toStdU16String()); }
 
 namespace {
 

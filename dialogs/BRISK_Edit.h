@@ -13,11 +13,6 @@ class QPushButton;
 class TRefDirectoryEdit;
 class TUpDownEdit;
 
-// Texts of the core are UTF-8 bytes; a name that is not valid UTF-8 must come back
-// from an edit byte for byte, so every byte outside UTF-8 travels as U+DC80 plus the byte.
-QString BytesToText(const std::string& Bytes);
-std::string TextToBytes(const QString& Text);
-
 class TEditDialog : public QDialog, public TItemEditor {
   Q_OBJECT
 public:

@@ -11,6 +11,7 @@
 
 #include "app/BriskoApplication.h"
 #include "app/Prompter.h"
+#include "controls/RefCtrls.h"
 #include "platform/BriskoError.h"
 #include "support/TestSupport.h"
 
@@ -103,9 +104,9 @@ private slots:
   }
 
   void patternFilterInQtForm() {
-    QCOMPARE(ToQtNameFilters(QString::fromUtf8(PatternFileFilter)),
+    QCOMPARE(FilterToNameFilters(QString::fromUtf8(PatternFileFilter)),
              (QStringList{u"削除パターン(*.rmp) (*.rmp)"_qs, u"すべてのファイル(*.*) (*)"_qs}));
-    QCOMPARE(ToQtNameFilters(u"A|*.a;*.b"_qs), QStringList{u"A (*.a *.b)"_qs});
+    QCOMPARE(FilterToNameFilters(u"A|*.a;*.b"_qs), QStringList{u"A (*.a *.b)"_qs});
   }
 
   void openDialogOffersToCreateAMissingFile() {
