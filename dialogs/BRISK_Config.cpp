@@ -10,10 +10,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
-TConfigDialog::TConfigDialog(QWidget* Parent) : QDialog(Parent) {
+TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("ConfigDialog"));
   setWindowTitle(QString::fromUtf8("オプション"));
 
@@ -94,27 +93,11 @@ void TConfigDialog::ArrangeControls() {
   setTabOrder(FilenameEdt->Button(), LinageEdt);
 }
 
-// Shown over Parent, centred on it. The dialog belongs to whoever made it: Parent is
-// its parent only while it is shown, so that Parent never deletes it.
 bool TConfigDialog::EditOptions(QWidget* Parent, TLogSettings& Settings) {
-  QWidget* const Owner = parentWidget();
-  if (Parent && Parent != Owner) setParent(Parent, windowFlags());
   FSettings = &Settings;
-  const bool Confirmed = exec() == QDialog::Accepted;
+  const bool Confirmed = ExecOver(Parent);
   FSettings = nullptr;
-  if (parentWidget() != Owner) setParent(Owner, windowFlags());
   return Confirmed;
-}
-
-void TConfigDialog::showEvent(QShowEvent* Event) {
-  if (!Event->spontaneous()) FormShow();
-  QDialog::showEvent(Event);
-}
-
-void TConfigDialog::done(int Result) {
-  setResult(Result);
-  FormClose();
-  QDialog::done(Result);
 }
 
 // The file dialog opens in the log file's folder with its name preset. The folder

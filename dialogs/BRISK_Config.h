@@ -2,7 +2,7 @@
 // The options dialog "オプション": the three settings of the execution log.
 #include "app/EditorInterfaces.h"
 
-#include <QDialog>
+#include "dialogs/ModalForm.h"
 
 class QCheckBox;
 class QLabel;
@@ -10,7 +10,7 @@ class QPushButton;
 class TRefFileEdit;
 class TUpDownEdit;
 
-class TConfigDialog : public QDialog, public TOptionsEditor {
+class TConfigDialog : public TModalForm, public TOptionsEditor {
   Q_OBJECT
 public:
   explicit TConfigDialog(QWidget* Parent = nullptr);
@@ -27,17 +27,12 @@ public:
   QLabel* LinageLbl;
   TUpDownEdit* LinageEdt;
 
-  void done(int Result) override;
-
-protected:
-  void showEvent(QShowEvent* Event) override;
-
 private:
   TLogSettings* FSettings = nullptr;
 
   void ArrangeControls();
-  void FormShow();
-  void FormClose();
+  void FormShow() override;
+  void FormClose() override;
   void SaveLogChkClick();
   void FileEdtsChange();
   void UpdateOKButton();

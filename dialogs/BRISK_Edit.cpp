@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 
@@ -42,7 +41,7 @@ QLabel* NewLabel(const char* Caption, const char* Name, QWidget* Buddy, QWidget*
 
 }  // namespace
 
-TEditDialog::TEditDialog(QWidget* Parent) : QDialog(Parent) {
+TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("EditDialog"));
   setWindowTitle(QString::fromUtf8("アイテム設定"));
   CreateControls();
@@ -186,27 +185,11 @@ void TEditDialog::ArrangeControls() {
   }
 }
 
-// Shown over Parent, centred on it. The dialog belongs to whoever made it: Parent is
-// its parent only while it is shown, so that Parent never deletes it.
 bool TEditDialog::EditItem(QWidget* Parent, TItemTexts& Texts) {
-  QWidget* const Owner = parentWidget();
-  if (Parent && Parent != Owner) setParent(Parent, windowFlags());
   FTexts = &Texts;
-  const bool Confirmed = exec() == QDialog::Accepted;
+  const bool Confirmed = ExecOver(Parent);
   FTexts = nullptr;
-  if (parentWidget() != Owner) setParent(Owner, windowFlags());
   return Confirmed;
-}
-
-void TEditDialog::showEvent(QShowEvent* Event) {
-  if (!Event->spontaneous()) FormShow();
-  QDialog::showEvent(Event);
-}
-
-void TEditDialog::done(int Result) {
-  setResult(Result);
-  FormClose();
-  QDialog::done(Result);
 }
 
 void TEditDialog::FormShow() {

@@ -2,7 +2,7 @@
 // The item editor "アイテム設定": edits the six texts of one deletion item.
 #include "app/EditorInterfaces.h"
 
-#include <QDialog>
+#include "dialogs/ModalForm.h"
 
 class QCheckBox;
 class QComboBox;
@@ -13,7 +13,7 @@ class QPushButton;
 class TRefDirectoryEdit;
 class TUpDownEdit;
 
-class TEditDialog : public QDialog, public TItemEditor {
+class TEditDialog : public TModalForm, public TItemEditor {
   Q_OBJECT
 public:
   explicit TEditDialog(QWidget* Parent = nullptr);
@@ -47,18 +47,13 @@ public:
   QCheckBox* IgnoreUninsChk;
   QCheckBox* ToBitbucketChk;
 
-  void done(int Result) override;
-
-protected:
-  void showEvent(QShowEvent* Event) override;
-
 private:
   TItemTexts* FTexts = nullptr;
 
   void CreateControls();
   void ArrangeControls();
-  void FormShow();
-  void FormClose();
+  void FormShow() override;
+  void FormClose() override;
   void LocationEdtChange();
   void BitbucketBtnClick();
   void FileEdtsChange();
