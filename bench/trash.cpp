@@ -27,20 +27,12 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string DateText(TDateTime Value) {
-  const TDateFields f = DecodeDateTime(Value);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", f.Year, f.Month, f.Day, f.Hour, f.Minute,
-                f.Second);
-  return text;
-}
-
 // A home trash of Count entries: every other one deleted 30 days ago, the rest today.
 void BuildTrash(const std::string& DataHome, int Count) {
   const std::string trash = DataHome + "/Trash";
   for (const std::string& folder : {DataHome, trash, trash + "/files", trash + "/info"}) mkdir(folder.c_str(), 0700);
-  const std::string old = DateText(IncDays(Now(), -30));
-  const std::string recent = DateText(Now());
+  const std::string old = FormatTrashDate(IncDays(Now(), -30));
+  const std::string recent = FormatTrashDate(Now());
   for (int i = 0; i < Count; ++i) {
     const std::string name = "entry " + std::to_string(i) + ".txt";
     WriteFile(trash + "/files/" + name, "x");

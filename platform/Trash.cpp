@@ -108,6 +108,8 @@ bool ReadZone(std::string_view Text, size_t& Pos, int64_t& OffsetSeconds) {
   return true;
 }
 
+}  // namespace
+
 std::string FormatTrashDate(TDateTime Value) {
   const TDateFields f = DecodeDateTime(Value);
   char text[32];
@@ -115,6 +117,8 @@ std::string FormatTrashDate(TDateTime Value) {
                 f.Second);
   return text;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Files and folders

@@ -31,6 +31,8 @@ std::optional<TTrashInfo> ParseTrashInfo(std::string_view Content);
 // A DeletionDate value: "YYYY-MM-DDThh:mm:ss" in local time, also without dashes,
 // with fractional seconds, and with a trailing "Z" or "+hh:mm" (converted to local).
 std::optional<TDateTime> ParseTrashDate(std::string_view Text);
+// The DeletionDate value that trashing writes: "YYYY-MM-DDThh:mm:ss", local time.
+std::string FormatTrashDate(TDateTime Value);
 
 // Percent-encoding of a Path value: every byte but the unreserved ones and "/".
 std::string EncodeTrashPath(std::string_view Bytes);

@@ -21,17 +21,6 @@ namespace {
 
 std::string WriteError(const std::string& FileName) { return FileName + " に書き込めません"; }
 
-// The message of the EBriskoError that Action raises, or "" when it raises none.
-template <class F>
-std::string ErrorOf(F Action) {
-  try {
-    Action();
-  } catch (const EBriskoError& e) {
-    return e.what();
-  }
-  return {};
-}
-
 // Runs Check in a child process without root's rights (as "nobody", owning Folder,
 // with Base opened for it) when the tests run as root; Check's answer comes back.
 bool RunAsOrdinaryUser(const TTempDir& Base, const std::string& Folder, const std::function<bool()>& Check) {

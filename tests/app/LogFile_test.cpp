@@ -16,16 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-template <class F>
-std::string ErrorOf(F Action) {
-  try {
-    Action();
-  } catch (const EBriskoError& e) {
-    return e.what();
-  }
-  return {};
-}
-
 std::vector<std::string> Numbered(const std::string& Prefix, int Count) {
   std::vector<std::string> lines;
   for (int i = 0; i < Count; ++i) lines.push_back(Prefix + std::to_string(i));

@@ -2,6 +2,8 @@
 // Helpers shared by the tests and the benchmarks.
 #include <string>
 
+#include "platform/BriskoError.h"
+
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
 class TTempDir {
 public:
@@ -21,3 +23,14 @@ private:
 void WriteFile(const std::string& Path, const std::string& Content);
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& Path);
+
+// The message of the EBriskoError that Action raises, or "" when it raises none.
+template <class F>
+std::string ErrorOf(F Action) {
+  try {
+    Action();
+  } catch (const EBriskoError& e) {
+    return e.what();
+  }
+  return {};
+}
