@@ -397,22 +397,28 @@ TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind) {
   return found;
 }
 
-int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
+namespace {
+
+// The status of the entry Name of ParentFd, when it is still what Found describes.
+int StatFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found, struct statx& Info) {
   int error = 0;
   if (!IsValidEntryName(Name, error)) return error;
+  if ((error = StatEntry(ParentFd, Name.c_str(), Info))) return error;
+  return MatchFoundEntry(Info, Found);
+}
+
+}  // namespace
+
+int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
   struct statx info;
-  if ((error = StatEntry(ParentFd, Name.c_str(), info))) return error;
-  if ((error = MatchFoundEntry(info, Found))) return error;
+  if (int error = StatFoundEntry(ParentFd, Name, Found, info)) return error;
   if (Found.Kind == ekEmptyFolder && S_ISDIR(info.stx_mode)) return CheckStillEmpty(ParentFd, Name, Found);
   return 0;
 }
 
 int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
-  int error = 0;
-  if (!IsValidEntryName(Name, error)) return error;
   struct statx info;
-  if ((error = StatEntry(ParentFd, Name.c_str(), info))) return error;
-  if ((error = MatchFoundEntry(info, Found))) return error;
+  if (int error = StatFoundEntry(ParentFd, Name, Found, info)) return error;
   // Unlinking never takes a folder: one put here meanwhile answers EISDIR and stays.
   if (!S_ISDIR(info.stx_mode)) return unlinkat(ParentFd, Name.c_str(), 0) == 0 ? 0 : errno;
   // Removing a folder as a folder never takes its content: ENOTEMPTY once filled.

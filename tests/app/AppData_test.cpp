@@ -35,15 +35,6 @@ bool RunAsOrdinaryUser(const TTempDir& Base, const std::string& Folder, const st
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string Utf16LE(const std::u16string& Text) {
-  std::string out("\xFF\xFE", 2);
-  for (char16_t c : Text) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
-}
-
 }  // namespace
 
 TEST(AppIniFile, ReadingRulesTrimUnquoteCutAndConvertNumbers) {

@@ -18,15 +18,6 @@ std::vector<TItemTexts> Items(size_t Count) {
   return items;
 }
 
-std::string Utf16LE(const std::u16string& Text) {
-  std::string out("\xFF\xFE", 2);
-  for (char16_t c : Text) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
-}
-
 const std::vector<TItemTexts> JapaneseItems = {
     {"C:\\作業\\ログ", "*.tmp;一時*.bak", "*.log", "A+7", "HS", "T"},
     {"D:\\テスト", "*.bak", "", "M+30", "", ""},

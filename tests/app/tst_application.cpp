@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <sys/stat.h>
 
+#include "ModalAnswers.h"
 #include "app/BriskoApplication.h"
 #include "app/Prompter.h"
 #include "controls/RefCtrls.h"
@@ -26,28 +27,6 @@ public:
 };
 
 // Runs Action on the modal widget of type T as soon as it is up.
-template <typename T>
-void WhenModal(std::function<void(T*)> Action) {
-  QTimer::singleShot(10, [Action] {
-    T* widget = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!widget) {
-      WhenModal<T>(Action);
-      return;
-    }
-    Action(widget);
-  });
-}
-
-// Types a full name into the dialog, as a user would: selectFile() goes through
-// the folder model, which loads on a thread of its own and may come late.
-void TypeFileName(QFileDialog* Dialog, const QString& Name) {
-  QFileInfo info(Name);
-  Dialog->setDirectory(info.absolutePath());
-  auto* edit = Dialog->findChild<QLineEdit*>(u"fileNameEdit"_qs);
-  QVERIFY(edit);
-  edit->setText(info.fileName());
-}
-
 QStringList ButtonTexts(QMessageBox* Box) {
   QStringList texts;
   for (QAbstractButton* button : Box->buttons()) texts << button->text();

@@ -24,6 +24,7 @@
 #include <ctime>
 #include <functional>
 
+#include "ModalAnswers.h"
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/LogFile.h"
@@ -38,18 +39,6 @@ constexpr int WorkerTimeoutMs = 60000;  // a shared, busy machine: generous, nev
 
 // Runs Action on the modal widget of type T as soon as it is up; gives up after
 // about twenty seconds, so that a box that never came cannot catch a later one.
-template <typename T>
-void WhenModal(std::function<void(T*)> Action, int TriesLeft = 2000) {
-  QTimer::singleShot(10, [Action, TriesLeft] {
-    T* widget = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!widget) {
-      if (TriesLeft > 0) WhenModal<T>(Action, TriesLeft - 1);
-      return;
-    }
-    Action(widget);
-  });
-}
-
 // A dialog whose checks failed half-way is cancelled, so that the window's command
 // returns and the failure is reported instead of the program hanging.
 void CloseAfterChecks(QDialog* Dialog, QPushButton* OK) {
@@ -75,15 +64,6 @@ T* Child(QWidget* Parent, const char* Name) {
   T* child = Parent->findChild<T*>(QString::fromLatin1(Name));
   if (!child) qWarning("no child %s", Name);
   return child;
-}
-
-// Types a full name into the file dialog, as a user would.
-void TypeFileName(QFileDialog* Dialog, const QString& Name) {
-  QFileInfo info(Name);
-  Dialog->setDirectory(info.absolutePath());
-  auto* edit = Dialog->findChild<QLineEdit*>(u"fileNameEdit"_qs);
-  QVERIFY(edit);
-  edit->setText(info.fileName());
 }
 
 // Answers the next pattern file dialog with Name.

@@ -45,3 +45,12 @@ std::string ReadFile(const std::string& Path) {
   s << in.rdbuf();
   return s.str();
 }
+
+std::string Utf16LE(const std::u16string& Text) {
+  std::string out("\xFF\xFE", 2);
+  for (char16_t c : Text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}

@@ -24,6 +24,9 @@ void WriteFile(const std::string& Path, const std::string& Content);
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& Path);
 
+// Text as a UTF-16LE file holds it, byte-order mark first.
+std::string Utf16LE(const std::u16string& Text);
+
 // The message of the EBriskoError that Action raises, or "" when it raises none.
 template <class F>
 std::string ErrorOf(F Action) {
