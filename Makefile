@@ -3,7 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 EXAMPLE_DIR ?= /tmp/brisko-demo
 
-.PHONY: all setup setup-run configure build run test clean
+PREFIX ?= /usr/local
+
+.PHONY: all setup setup-run configure build run test install package clean
 
 all: build
 
@@ -25,6 +27,15 @@ run: setup-run build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Into PREFIX (default /usr/local; PREFIX=$$HOME/.local for one user); DESTDIR is honoured.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD)/, installed with: apt install ./$(BUILD)/brisko_*.deb
+package: build
+	@scripts/setup.sh --package
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

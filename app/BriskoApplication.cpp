@@ -6,9 +6,13 @@
 #include <exception>
 
 TBriskoApplication::TBriskoApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
+  // The resources live in a static library, whose initialiser nothing else pulls in.
+  Q_INIT_RESOURCE(brisko);
   setDesktopFileName(u"brisko"_qs);
   ChooseIconTheme();
-  setWindowIcon(QIcon::fromTheme(u"edit-delete"_qs));
+  // The installed theme's icon where there is one; the bundled drawing otherwise,
+  // so a program run from its build folder looks the same.
+  setWindowIcon(QIcon::fromTheme(u"brisko"_qs, QIcon(u":/brisko.svg"_qs)));
 }
 
 bool TBriskoApplication::notify(QObject* Receiver, QEvent* Event) {

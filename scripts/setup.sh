@@ -3,16 +3,22 @@
 # Does nothing when everything is present; runs apt-get update only before an install.
 #   scripts/setup.sh          packages for building and testing
 #   scripts/setup.sh --run    also the fonts and icons the window needs on screen
+#   scripts/setup.sh --package  also what `make package` needs
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6svg6 qt6-qpa-plugins
+  # the desktop files: icon rendering, and the checkers the install test runs
+  librsvg2-bin desktop-file-utils libxml2-utils shared-mime-info systemd
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
   packages+=(fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n)
+elif [ "${1:-}" = "--package" ]; then
+  # CPack works out the package's library dependencies with dpkg-shlibdeps.
+  packages+=(dpkg-dev file)
 fi
 
 missing=()

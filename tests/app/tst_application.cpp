@@ -53,6 +53,15 @@ private slots:
     app->OnError = nullptr;
   }
 
+  void windowIconIsBriskosOwnDrawing() {
+    // Needs the bundled drawing and Qt's SVG icon engine at run time.
+    QImage icon = QApplication::windowIcon().pixmap(48, 48).toImage();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.size(), QSize(48, 48));
+    QImage drawn = QIcon(u":/brisko.svg"_qs).pixmap(48, 48).toImage();
+    QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32), drawn.convertToFormat(QImage::Format_ARGB32));
+  }
+
   void messageBoxesSpeakJapanese() {
     TQtPrompter prompter;
     QStringList buttons;

@@ -1,0 +1,25 @@
+# `make package`: a Debian package of everything `cmake --install` puts in place.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brisko)
+set(CPACK_PACKAGE_VENDOR Quillmoor)
+set(CPACK_PACKAGE_CONTACT "Brisko developers <brisko@quillmoor.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "delete files by rule, in a window or on a schedule")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Brisko keeps patterns: ordered lists of deletion items, each naming a target folder\n\
+or the trash, the masks of the files to take and to spare, and an age limit. Test a\n\
+pattern to see what it would remove, or run it from the window or unattended from a\n\
+systemd timer or cron.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries come from the program's own links; the platform and image
+# plugins, and a font for the Japanese texts, are loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, libqt6svg6, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "qt6-translations-l10n, adwaita-icon-theme, hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
