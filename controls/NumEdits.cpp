@@ -1,6 +1,5 @@
 #include "controls/NumEdits.h"
 
-#include "controls/SideItem.h"
 #include "platform/BriskoError.h"
 
 #include <QAction>
@@ -312,9 +311,13 @@ void TInternalUpDown::Detach() { FAttached = false; }
 // ---------------------------------------------------------------------------
 // TUpDownEdit
 
-TUpDownEdit::TUpDownEdit(QWidget* Parent) : TCustomNumEdit(Parent) {
+TUpDownEdit::TUpDownEdit(QWidget* Parent)
+    : TCustomNumEdit(Parent), FSide(this, [this](const QRect& Edit) {
+        return QRect(Edit.x() + Edit.width(), Edit.y(), FUpDown->width(), Edit.height());
+      }) {
   setText(QStringLiteral("0"));
   FUpDown = new TInternalUpDown(this);
+  FSide.SetSide(FUpDown);
   connect(this, &QLineEdit::textChanged, this, &TUpDownEdit::TextChanged);
   if (parentWidget()) AdoptParent();
 }
@@ -376,47 +379,20 @@ QLayoutItem* TUpDownEdit::NewLayoutItem() {
 }
 
 void TUpDownEdit::AdoptParent() {
-  if (!FUpDown) return;
-  FUpDown->setParent(parentWidget());
-  FUpDown->setEnabled(isEnabled());
-  FUpDown->setLayoutDirection(layoutDirection());
-  PlaceUpDown();
-  if (!isHidden()) FUpDown->show();
-  FUpDown->Attach();
-}
-
-void TUpDownEdit::PlaceUpDown() {
-  if (!FUpDown) return;
-  const QRect Edit = geometry();
-  FUpDown->setGeometry(Edit.x() + Edit.width(), Edit.y(), FUpDown->width(), Edit.height());
+  FSide.Adopt();
+  if (FUpDown) FUpDown->Attach();
 }
 
 bool TUpDownEdit::event(QEvent* Event) {
   if (Event->type() == QEvent::ParentChange) AdoptParent();
-  return TCustomNumEdit::event(Event);
-}
-
-void TUpDownEdit::changeEvent(QEvent* Event) {
-  if (FUpDown) {
-    if (Event->type() == QEvent::EnabledChange) FUpDown->setEnabled(isEnabled());
-    if (Event->type() == QEvent::LayoutDirectionChange) FUpDown->setLayoutDirection(layoutDirection());
-  }
-  TCustomNumEdit::changeEvent(Event);
+  const bool Handled = TCustomNumEdit::event(Event);
+  FSide.Follow(Event);
+  return Handled;
 }
 
 void TUpDownEdit::setVisible(bool Visible) {
   TCustomNumEdit::setVisible(Visible);
-  if (FUpDown && FUpDown->parentWidget()) FUpDown->setVisible(Visible);
-}
-
-void TUpDownEdit::resizeEvent(QResizeEvent* Event) {
-  TCustomNumEdit::resizeEvent(Event);
-  PlaceUpDown();
-}
-
-void TUpDownEdit::moveEvent(QMoveEvent* Event) {
-  TCustomNumEdit::moveEvent(Event);
-  PlaceUpDown();
+  FSide.SetVisible(Visible);
 }
 
 static int ArrowDirection(const QKeyEvent* Event) {

@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "controls/SideItem.h"
+
 class QLayoutItem;
 class QToolButton;
 class TUpDownEdit;
@@ -147,9 +149,6 @@ signals:
 protected:
   virtual void DoVerify();
   bool event(QEvent* Event) override;
-  void changeEvent(QEvent* Event) override;
-  void resizeEvent(QResizeEvent* Event) override;
-  void moveEvent(QMoveEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void keyReleaseEvent(QKeyEvent* Event) override;
 
@@ -160,8 +159,8 @@ private:
   friend class TInternalUpDown;
   QPointer<TInternalUpDown> FUpDown;
   int FUpdateCount = 0;
+  TSideControl FSide;
 
   void TextChanged();
-  void PlaceUpDown();
   void AdoptParent();
 };

@@ -1,7 +1,5 @@
 #include "controls/RefCtrls.h"
 
-#include "controls/SideItem.h"
-
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -26,11 +24,15 @@ TEllipsisButton::TEllipsisButton(QWidget* Parent) : QPushButton(QStringLiteral("
 // ---------------------------------------------------------------------------
 // TCustomRefEdit
 
-TCustomRefEdit::TCustomRefEdit(QWidget* Parent) : QLineEdit(Parent) {
+TCustomRefEdit::TCustomRefEdit(QWidget* Parent)
+    : QLineEdit(Parent), FSide(this, [this](const QRect& Edit) {
+        return QRect(Edit.x() + Edit.width() + FMargin, Edit.y(), Edit.height(), Edit.height());
+      }) {
   FButton = new TEllipsisButton(Parent);
+  FSide.SetSide(FButton);
   connect(FButton, &QPushButton::clicked, this, &TCustomRefEdit::ButtonClick);
   connect(this, &QLineEdit::textChanged, this, &TCustomRefEdit::Change);
-  if (Parent) AdoptParent();
+  if (Parent) FSide.Adopt();
 }
 
 TCustomRefEdit::~TCustomRefEdit() { delete FButton.data(); }
@@ -38,22 +40,7 @@ TCustomRefEdit::~TCustomRefEdit() { delete FButton.data(); }
 void TCustomRefEdit::SetMargin(int Value) {
   if (Value == FMargin) return;
   FMargin = Value;
-  PlaceButton();
-}
-
-void TCustomRefEdit::PlaceButton() {
-  if (!FButton) return;
-  const QRect Edit = geometry();
-  FButton->setGeometry(Edit.x() + Edit.width() + FMargin, Edit.y(), Edit.height(), Edit.height());
-}
-
-void TCustomRefEdit::AdoptParent() {
-  if (!FButton) return;
-  FButton->setParent(parentWidget());
-  FButton->setEnabled(isEnabled());
-  FButton->setLayoutDirection(layoutDirection());
-  PlaceButton();
-  if (!isHidden() && parentWidget()) FButton->show();
+  FSide.Place();
 }
 
 QLayoutItem* TCustomRefEdit::NewLayoutItem() {
@@ -61,7 +48,7 @@ QLayoutItem* TCustomRefEdit::NewLayoutItem() {
 }
 
 bool TCustomRefEdit::event(QEvent* Event) {
-  if (Event->type() == QEvent::ParentChange) AdoptParent();
+  if (Event->type() == QEvent::ParentChange) FSide.Adopt();
   if (Event->type() == QEvent::ToolTip && FTextTip) {
     const QString Tip = TextTipText();
     if (Tip.isEmpty())
@@ -70,30 +57,14 @@ bool TCustomRefEdit::event(QEvent* Event) {
       QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), Tip, this);
     return true;
   }
-  return QLineEdit::event(Event);
-}
-
-void TCustomRefEdit::changeEvent(QEvent* Event) {
-  if (FButton) {
-    if (Event->type() == QEvent::EnabledChange) FButton->setEnabled(isEnabled());
-    if (Event->type() == QEvent::LayoutDirectionChange) FButton->setLayoutDirection(layoutDirection());
-  }
-  QLineEdit::changeEvent(Event);
+  const bool Handled = QLineEdit::event(Event);
+  FSide.Follow(Event);
+  return Handled;
 }
 
 void TCustomRefEdit::setVisible(bool Visible) {
   QLineEdit::setVisible(Visible);
-  if (FButton && FButton->parentWidget()) FButton->setVisible(Visible);
-}
-
-void TCustomRefEdit::resizeEvent(QResizeEvent* Event) {
-  QLineEdit::resizeEvent(Event);
-  PlaceButton();
-}
-
-void TCustomRefEdit::moveEvent(QMoveEvent* Event) {
-  QLineEdit::moveEvent(Event);
-  PlaceButton();
+  FSide.SetVisible(Visible);
 }
 
 // The line edit draws its text inside the frame's contents, less the text margins, a

@@ -18,6 +18,8 @@
 
 #include <functional>
 
+#include "controls/SideItem.h"
+
 class QLayoutItem;
 
 class TEllipsisButton : public QPushButton {
@@ -55,17 +57,12 @@ signals:
 
 protected:
   bool event(QEvent* Event) override;
-  void changeEvent(QEvent* Event) override;
-  void resizeEvent(QResizeEvent* Event) override;
-  void moveEvent(QMoveEvent* Event) override;
 
 private:
   QPointer<TEllipsisButton> FButton;
   int FMargin = 4;
   bool FTextTip = false;
-
-  void PlaceButton();
-  void AdoptParent();
+  TSideControl FSide;
 };
 
 enum TDialogStyle { dsOpen, dsSave };

@@ -1,5 +1,6 @@
 #include "controls/SideItem.h"
 
+#include <QEvent>
 #include <QWidget>
 
 TSideItem::TSideItem(QWidget* Edit, std::function<int(int)> SideWidth)
@@ -37,4 +38,46 @@ QRect TSideItem::geometry() const {
   QRect Rect = QWidgetItem::geometry();
   Rect.setWidth(Rect.width() + Extra(Rect.height()));
   return Rect;
+}
+
+// ---------------------------------------------------------------------------
+// TSideControl
+
+TSideControl::TSideControl(QWidget* Edit, std::function<QRect(const QRect&)> Place)
+    : FEdit(Edit), FPlace(std::move(Place)) {}
+
+void TSideControl::Adopt() {
+  if (!FSide) return;
+  FSide->setParent(FEdit->parentWidget());
+  FSide->setEnabled(FEdit->isEnabled());
+  FSide->setLayoutDirection(FEdit->layoutDirection());
+  Place();
+  // Without a parent the sibling would show as a window of its own.
+  if (!FEdit->isHidden() && FEdit->parentWidget()) FSide->show();
+}
+
+void TSideControl::Place() {
+  if (FSide) FSide->setGeometry(FPlace(FEdit->geometry()));
+}
+
+void TSideControl::Follow(const QEvent* Event) {
+  if (!FSide) return;
+  switch (Event->type()) {
+    case QEvent::EnabledChange:
+      FSide->setEnabled(FEdit->isEnabled());
+      break;
+    case QEvent::LayoutDirectionChange:
+      FSide->setLayoutDirection(FEdit->layoutDirection());
+      break;
+    case QEvent::Move:
+    case QEvent::Resize:
+      Place();
+      break;
+    default:
+      break;
+  }
+}
+
+void TSideControl::SetVisible(bool Visible) {
+  if (FSide && FSide->parentWidget()) FSide->setVisible(Visible);
 }
