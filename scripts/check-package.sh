@@ -49,6 +49,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
 trap cleanup EXIT
 cp "$deb" "$root/tmp/"
+cp "$(dirname "$0")/../tests/dist/service_check.sh" "$root/tmp/"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 
 echo "== apt install ./$(basename "$deb")"
@@ -76,33 +77,13 @@ check "the menu entry opens patterns" grep -q 'application/x-brisko-pattern' /us
 
 useradd -m tester
 home=/home/tester
-mkdir -p "$home/patterns" "$home/scratch"
-echo old > "$home/scratch/old.tmp"; touch -d "40 days ago" "$home/scratch/old.tmp"
-echo new > "$home/scratch/new.tmp"
-printf '[Schedule0]\r\nLocation=%s\r\nMask=*.tmp\r\nExcept=\r\nLapsedDays=M+7\r\nAttribute=\r\nOption=\r\n' \
-  "$home/scratch" > "$home/patterns/daily.rmp"
-chown -R tester: "$home"
-show runuser -u tester -- xdg-mime query filetype "$home/patterns/daily.rmp"
+show runuser -u tester -- sh -c 'echo "[Schedule0]" > ~/some.rmp && xdg-mime query filetype ~/some.rmp'
 check "xdg-mime knows the pattern type" \
-  test "$(runuser -u tester -- xdg-mime query filetype "$home/patterns/daily.rmp")" = application/x-brisko-pattern
+  test "$(runuser -u tester -- xdg-mime query filetype "$home/some.rmp")" = application/x-brisko-pattern
 
-unit=brisko-run@$(systemd-escape --path "$home/patterns/daily.rmp")
-mkdir -p /tmp/units /tmp/runtime && chmod 700 /tmp/runtime
-cp /usr/lib/systemd/user/brisko-run@.service "/tmp/units/$unit.service"
-cp /usr/lib/systemd/user/brisko-run@.timer "/tmp/units/$unit.timer"
-show sh -c "cd /tmp/units && XDG_RUNTIME_DIR=/tmp/runtime systemd-analyze --user verify '$unit.service' '$unit.timer' && echo verified"
-check "systemd-analyze accepts the units" sh -c \
-  "cd /tmp/units && XDG_RUNTIME_DIR=/tmp/runtime systemd-analyze --user verify '$unit.service' '$unit.timer'"
-
-# The service's command, run as the user with no display, the way the unit runs it.
-command=$(sed -n 's/^ExecStart=//p' /usr/lib/systemd/user/brisko-run@.service)
-command=${command//%f/$home/patterns/daily.rmp}
-echo "\$ runuser -u tester -- env -i HOME=$home PATH=/usr/bin:/bin $command"
-status=0
-runuser -u tester -- env -i HOME="$home" PATH=/usr/bin:/bin $command || status=$?
-check "the service's command exits 0 without a display" test "$status" = 0
-check "it removed the due file" test ! -e "$home/scratch/old.tmp"
-check "it kept the file that is not due" test -e "$home/scratch/new.tmp"
+# The units and the service's command, as the user, with no display.
+runuser -u tester -- bash /tmp/service_check.sh /usr/lib/systemd/user "$home/service" ||
+  failures=$((failures + $?))
 exit "$failures"
 CHECKS
 echo "== checks inside the fresh root"
@@ -147,15 +128,15 @@ cat > "$root/tmp/systemctl-checks.sh" <<'SYSTEMCTL'
 set -u
 failures=0
 check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi; }
-echo old > ~/scratch/old.tmp; touch -d "40 days ago" ~/scratch/old.tmp
+echo old > ~/service/target/old.tmp; touch -d "40 days ago" ~/service/target/old.tmp
 # A desktop session exports its display to the manager; the scheduled run must not use it.
 systemctl --user set-environment DISPLAY=:99 WAYLAND_DISPLAY=wayland-99
-unit=brisko-run@$(systemd-escape --path ~/patterns/daily.rmp)
+unit=brisko-run@$(systemd-escape --path ~/service/daily.rmp)
 echo "\$ systemctl --user start $unit.service"
 systemctl --user start "$unit.service"; status=$?
 systemctl --user status --no-pager "$unit.service" 2>&1 | sed -n '1,3p'
-check "the service ran the pattern" test "$status" = 0 -a ! -e ~/scratch/old.tmp -a -e ~/scratch/new.tmp
-missing=brisko-run@$(systemd-escape --path ~/patterns/missing.rmp)
+check "the service ran the pattern" test "$status" = 0 -a ! -e ~/service/target/old.tmp -a -e ~/service/target/new.tmp
+missing=brisko-run@$(systemd-escape --path ~/service/missing.rmp)
 echo "\$ systemctl --user start $missing.service"
 systemctl --user start "$missing.service" 2>/dev/null
 check "a missing pattern fails the service" test "$(systemctl --user is-failed "$missing.service")" = failed

@@ -48,33 +48,9 @@ grep -qx "MimeType=$mime_type;" "$desktop" || fail "the desktop entry does not o
 # The install refreshed the MIME database, which must map *.rmp to the type.
 grep -qx "[0-9]*:$mime_type:\*\.rmp" "$prefix/share/mime/globs2" || fail "*.rmp is not in the MIME database"
 
-# --- the scheduling units: systemd accepts them for a pattern instance
-pattern_dir=$scratch/patterns
-mkdir -p "$pattern_dir" "$scratch/units" "$scratch/runtime" "$scratch/home"
-chmod 700 "$scratch/runtime"
-pattern=$pattern_dir/daily.rmp
-instance=$(systemd-escape --path "$pattern")
-cp "$prefix/share/systemd/user/brisko-run@.service" "$scratch/units/brisko-run@$instance.service"
-cp "$prefix/share/systemd/user/brisko-run@.timer" "$scratch/units/brisko-run@$instance.timer"
-(cd "$scratch/units" && XDG_RUNTIME_DIR=$scratch/runtime HOME=$scratch/home \
-  systemd-analyze --user verify --man=no "brisko-run@$instance.service" "brisko-run@$instance.timer") ||
-  fail "systemd-analyze rejects the units"
-
-# The service's command, with the instance's path put in for %f the way systemd
-# does, must run the pattern with no display and delete only what is due.
-target=$scratch/target
-mkdir -p "$target"
-echo old > "$target/old.tmp" && touch -d "40 days ago" "$target/old.tmp"
-echo new > "$target/new.tmp"
-printf '[Schedule0]\r\nLocation=%s\r\nMask=*.tmp\r\nExcept=\r\nLapsedDays=M+7\r\nAttribute=\r\nOption=\r\n' \
-  "$target" > "$pattern"
-command=$(sed -n 's/^ExecStart=//p' "$prefix/share/systemd/user/brisko-run@.service")
-command=${command//%f/\/$(systemd-escape --unescape --path "$instance")}
-status=0
-env -i HOME="$scratch/home" PATH=/usr/bin:/bin $command || status=$?
-[ "$status" -eq 0 ] || fail "the service's command exited with $status"
-[ ! -e "$target/old.tmp" ] || fail "the service's command left the due file"
-[ -e "$target/new.tmp" ] || fail "the service's command removed a file that was not due"
+# --- the scheduling units
+bash "$(dirname "$0")/service_check.sh" "$prefix/share/systemd/user" "$scratch/service" >"$scratch/service.log" ||
+  fail "the scheduling units: $(grep '^FAIL' "$scratch/service.log" | tr '\n' ' ')"
 
 [ "$failures" -eq 0 ] && echo "install checks passed"
 exit "$failures"
