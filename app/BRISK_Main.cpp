@@ -58,7 +58,7 @@ const TMenuImage MenuImages[11] = {
 
 QString FileNamePart(const std::string& Path) {
   std::string::size_type slash = Path.rfind('/');
-  return FileNameToQString(slash == std::string::npos ? Path : Path.substr(slash + 1));
+  return BytesToText(slash == std::string::npos ? Path : Path.substr(slash + 1));
 }
 
 // The engine's worker behind the window's view of a worker; it lives exactly as
@@ -322,7 +322,7 @@ void TMainForm::ApplicationIdleAtOnce() {
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
-      ReportError(u"no item to run in \"%1\""_qs.arg(FileNameToQString(FPatternFile)));
+      ReportError(u"no item to run in \"%1\""_qs.arg(BytesToText(FPatternFile)));
       close();
     }
     return;
