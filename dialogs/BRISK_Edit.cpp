@@ -46,8 +46,6 @@ TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   setWindowTitle(QString::fromUtf8("アイテム設定"));
   CreateControls();
   ArrangeControls();
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(LocationEdt, &TCustomRefEdit::Change, this, &TEditDialog::LocationEdtChange);
   connect(BitbucketBtn, &QPushButton::clicked, this, &TEditDialog::BitbucketBtnClick);
   connect(IncludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
@@ -56,13 +54,6 @@ TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
 }
 
 void TEditDialog::CreateControls() {
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setObjectName(QStringLiteral("OKButton"));
-  OKButton->setDefault(true);
-  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  CancelButton->setAutoDefault(false);
-
   LocationEdt = new TRefDirectoryEdit(this);
   LocationEdt->setObjectName(QStringLiteral("LocationEdt"));
   LocationEdt->SetTextTip(true);
@@ -156,17 +147,12 @@ void TEditDialog::ArrangeControls() {
   Options->addLayout(Indented);
   Options->addWidget(ToBitbucketChk);
 
-  auto* Bottom = new QHBoxLayout;
-  Bottom->addStretch(1);
-  Bottom->addWidget(OKButton);
-  Bottom->addWidget(CancelButton);
-
   auto* Form = new QVBoxLayout(this);
   Form->setContentsMargins(8, 8, 8, 8);
   Form->addLayout(Fields);
   Form->addWidget(AttributeGroup);
   Form->addWidget(OptionGroup);
-  Form->addLayout(Bottom);
+  Form->addLayout(NewButtonRow());
   Form->setSizeConstraint(QLayout::SetFixedSize);
 
   setTabOrder(OKButton, CancelButton);
