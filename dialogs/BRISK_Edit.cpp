@@ -188,24 +188,17 @@ void TEditDialog::FormShow() {
   FillLapsedDays(BytesToText(Texts[itLapsedDays]));
 
   const QString Attributes = BytesToText(Texts[itAttribute]);
-  for (QCheckBox* Box : {ReadOnlyChk, HiddenChk, SysFileChk, DirectoryChk, ArchiveChk}) Box->setChecked(false);
-  for (QChar Letter : Attributes) {
-    if (Letter == u'R') ReadOnlyChk->setChecked(true);
-    else if (Letter == u'H') HiddenChk->setChecked(true);
-    else if (Letter == u'S') SysFileChk->setChecked(true);
-    else if (Letter == u'D') DirectoryChk->setChecked(true);
-    else if (Letter == u'A') ArchiveChk->setChecked(true);
-  }
+  ReadOnlyChk->setChecked(Attributes.contains(u'R'));
+  HiddenChk->setChecked(Attributes.contains(u'H'));
+  SysFileChk->setChecked(Attributes.contains(u'S'));
+  DirectoryChk->setChecked(Attributes.contains(u'D'));
+  ArchiveChk->setChecked(Attributes.contains(u'A'));
   const QString Options = BytesToText(Texts[itOption]);
-  for (QCheckBox* Box : {SubdirTooChk, EmptydirOnlyChk, DeadlnkNowChk, IgnoreUninsChk, ToBitbucketChk})
-    Box->setChecked(false);
-  for (QChar Letter : Options) {
-    if (Letter == u'T') SubdirTooChk->setChecked(true);
-    else if (Letter == u'O') EmptydirOnlyChk->setChecked(true);
-    else if (Letter == u'I') DeadlnkNowChk->setChecked(true);
-    else if (Letter == u'U') IgnoreUninsChk->setChecked(true);
-    else if (Letter == u'B') ToBitbucketChk->setChecked(true);
-  }
+  SubdirTooChk->setChecked(Options.contains(u'T'));
+  EmptydirOnlyChk->setChecked(Options.contains(u'O'));
+  DeadlnkNowChk->setChecked(Options.contains(u'I'));
+  IgnoreUninsChk->setChecked(Options.contains(u'U'));
+  ToBitbucketChk->setChecked(Options.contains(u'B'));
   UpdateOKButton();
 }
 
