@@ -58,7 +58,7 @@ const TMenuImage MenuImages[11] = {
 
 QString FileNamePart(const std::string& Path) {
   std::string::size_type slash = Path.rfind('/');
-  return FileNameToQString(slash == std::string::npos ? Path : Path.substr(slash + 1));
+  return BytesToText(slash == std::string::npos ? Path : Path.substr(slash + 1));
 }
 
 // The engine's worker behind the window's view of a worker; it lives exactly as
@@ -234,6 +234,8 @@ void TMainForm::CreateViews() {
   PatternView->installEventFilter(this);
   PatternView->viewport()->installEventFilter(this);
   connect(PatternView, &QWidget::customContextMenuRequested, this, [this] { PatternViewContextPopup(); });
+  // Any change of the rows, the selection or the focused row applies the enabling
+  // rule, so the commands that change the list leave that to these signals.
   connect(PatternView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateCommands(); });
   connect(PatternView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateCommands(); });
   connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateCommands(); });
@@ -268,7 +270,6 @@ void TMainForm::CreateStatusBar() {
     statusBar()->addWidget(StatusPanels[i]);
   }
   StatusPanels[1]->setAlignment(Qt::AlignCenter);
-  StatusPanels[0]->setText(u"0/0 選択"_qs);
 }
 
 // ---------------------------------------------------------------------------
@@ -289,6 +290,7 @@ void TMainForm::ProcessCommandLine(const std::vector<std::string>& Arguments) {
   for (const std::string& file : line.Files) LoadPattern(ResolvePatternArgument(file));
   FRun = line.Run;
   FStartState = line.WindowState;
+  // Switches alone leave the list untouched, and no signal has set the commands yet.
   UpdateCommands();
 }
 
@@ -322,7 +324,7 @@ void TMainForm::ApplicationIdleAtOnce() {
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
-      ReportError(u"no item to run in \"%1\""_qs.arg(FileNameToQString(FPatternFile)));
+      ReportError(u"no item to run in \"%1\""_qs.arg(BytesToText(FPatternFile)));
       close();
     }
     return;
@@ -378,14 +380,12 @@ void TMainForm::UpdateCommands() {
 void TMainForm::NewPattern() {
   SetPatternFile({});
   FModel->Reset({});
-  UpdateCommands();
   SetModified(false);
 }
 
 void TMainForm::LoadPattern(const std::string& FileName) {
   std::vector<TItemTexts> items = ::LoadPattern(FileName);
   FModel->Reset(items);
-  UpdateCommands();
   SetPatternFile(FileName);
   SetModified(false);
 }
@@ -502,14 +502,12 @@ void TMainForm::ItemAddMnuClick() {
   } else {
     FModel->RemoveRow(position);
   }
-  UpdateCommands();
 }
 
 void TMainForm::ItemDeleteMnuClick() {
   int position = FocusedRow();
   if (position < 0) return;
   FModel->RemoveRow(position);
-  UpdateCommands();
   SetModified(true);
 }
 

@@ -1,6 +1,5 @@
 #include "app/PatternModel.h"
 
-#include "app/Prompter.h"
 #include "controls/QtText.h"
 
 const char* const PatternColumnCaptions[6] = {"対象フォルダ", "削除ファイル", "除外ファイル",

@@ -12,10 +12,12 @@
 
 const char* const PatternFileFilter = "削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*";
 
+namespace {
+
+// The file dialog hands names to the file system through QFile::encodeName, so names
+// go in and come out in that encoding, not in the window's byte-keeping one.
 QString FileNameToQString(const std::string& Name) { return QFile::decodeName(QByteArray::fromStdString(Name)); }
 std::string QStringToFileName(const QString& Name) { return QFile::encodeName(Name).toStdString(); }
-
-namespace {
 
 QMessageBox::Icon IconOf(TMessageKind Kind) {
   switch (Kind) {

@@ -36,8 +36,6 @@ public:
   std::optional<std::string> SaveFileName(QWidget* Parent, const std::string& Initial) override;
 };
 
-// The pattern filter in the "text|patterns|text|patterns" form, and its Qt form.
+// The pattern filter in the "text|patterns|text|patterns" form (FilterToNameFilters
+// gives its Qt form).
 extern const char* const PatternFileFilter;
-// File names in the window's texts: bytes from the file system shown as text, and back.
-QString FileNameToQString(const std::string& Name);
-std::string QStringToFileName(const QString& Name);

@@ -16,12 +16,6 @@ TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("ConfigDialog"));
   setWindowTitle(QString::fromUtf8("オプション"));
 
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setObjectName(QStringLiteral("OKButton"));
-  OKButton->setDefault(true);
-  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  CancelButton->setAutoDefault(false);
   SaveLogChk = new QCheckBox(QString::fromUtf8("実行ログを保存する(&S)"), this);
   SaveLogChk->setObjectName(QStringLiteral("SaveLogChk"));
 
@@ -48,8 +42,6 @@ TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   LinageLbl->setBuddy(LinageEdt);
 
   ArrangeControls();
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   // toggled, not clicked: a state set by the program runs the rule as well.
   connect(SaveLogChk, &QCheckBox::toggled, this, &TConfigDialog::SaveLogChkClick);
   connect(FilenameEdt, &TCustomRefEdit::Change, this, &TConfigDialog::FileEdtsChange);
@@ -74,16 +66,11 @@ void TConfigDialog::ArrangeControls() {
   Fields->addLayout(Linage, 1, 1);
   Fields->setColumnStretch(1, 1);
 
-  auto* Bottom = new QHBoxLayout;
-  Bottom->addStretch(1);
-  Bottom->addWidget(OKButton);
-  Bottom->addWidget(CancelButton);
-
   auto* Form = new QVBoxLayout(this);
   Form->setContentsMargins(8, 8, 8, 8);
   Form->addWidget(SaveLogChk);
   Form->addLayout(Fields);
-  Form->addLayout(Bottom);
+  Form->addLayout(NewButtonRow());
   Form->setSizeConstraint(QLayout::SetFixedSize);
 
   setTabOrder(OKButton, CancelButton);

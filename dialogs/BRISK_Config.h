@@ -6,7 +6,6 @@
 
 class QCheckBox;
 class QLabel;
-class QPushButton;
 class TRefFileEdit;
 class TUpDownEdit;
 
@@ -19,8 +18,6 @@ public:
   // The settings the next showing fills from and an OK writes to (EditOptions sets them).
   void SetSettings(TLogSettings* Settings) { FSettings = Settings; }
 
-  QPushButton* OKButton;
-  QPushButton* CancelButton;
   QCheckBox* SaveLogChk;
   QLabel* FilenameLbl;
   TRefFileEdit* FilenameEdt;

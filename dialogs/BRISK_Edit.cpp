@@ -46,8 +46,6 @@ TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   setWindowTitle(QString::fromUtf8("アイテム設定"));
   CreateControls();
   ArrangeControls();
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(LocationEdt, &TCustomRefEdit::Change, this, &TEditDialog::LocationEdtChange);
   connect(BitbucketBtn, &QPushButton::clicked, this, &TEditDialog::BitbucketBtnClick);
   connect(IncludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
@@ -56,13 +54,6 @@ TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
 }
 
 void TEditDialog::CreateControls() {
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setObjectName(QStringLiteral("OKButton"));
-  OKButton->setDefault(true);
-  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  CancelButton->setAutoDefault(false);
-
   LocationEdt = new TRefDirectoryEdit(this);
   LocationEdt->setObjectName(QStringLiteral("LocationEdt"));
   LocationEdt->SetTextTip(true);
@@ -156,17 +147,12 @@ void TEditDialog::ArrangeControls() {
   Options->addLayout(Indented);
   Options->addWidget(ToBitbucketChk);
 
-  auto* Bottom = new QHBoxLayout;
-  Bottom->addStretch(1);
-  Bottom->addWidget(OKButton);
-  Bottom->addWidget(CancelButton);
-
   auto* Form = new QVBoxLayout(this);
   Form->setContentsMargins(8, 8, 8, 8);
   Form->addLayout(Fields);
   Form->addWidget(AttributeGroup);
   Form->addWidget(OptionGroup);
-  Form->addLayout(Bottom);
+  Form->addLayout(NewButtonRow());
   Form->setSizeConstraint(QLayout::SetFixedSize);
 
   setTabOrder(OKButton, CancelButton);
@@ -202,24 +188,17 @@ void TEditDialog::FormShow() {
   FillLapsedDays(BytesToText(Texts[itLapsedDays]));
 
   const QString Attributes = BytesToText(Texts[itAttribute]);
-  for (QCheckBox* Box : {ReadOnlyChk, HiddenChk, SysFileChk, DirectoryChk, ArchiveChk}) Box->setChecked(false);
-  for (QChar Letter : Attributes) {
-    if (Letter == u'R') ReadOnlyChk->setChecked(true);
-    else if (Letter == u'H') HiddenChk->setChecked(true);
-    else if (Letter == u'S') SysFileChk->setChecked(true);
-    else if (Letter == u'D') DirectoryChk->setChecked(true);
-    else if (Letter == u'A') ArchiveChk->setChecked(true);
-  }
+  ReadOnlyChk->setChecked(Attributes.contains(u'R'));
+  HiddenChk->setChecked(Attributes.contains(u'H'));
+  SysFileChk->setChecked(Attributes.contains(u'S'));
+  DirectoryChk->setChecked(Attributes.contains(u'D'));
+  ArchiveChk->setChecked(Attributes.contains(u'A'));
   const QString Options = BytesToText(Texts[itOption]);
-  for (QCheckBox* Box : {SubdirTooChk, EmptydirOnlyChk, DeadlnkNowChk, IgnoreUninsChk, ToBitbucketChk})
-    Box->setChecked(false);
-  for (QChar Letter : Options) {
-    if (Letter == u'T') SubdirTooChk->setChecked(true);
-    else if (Letter == u'O') EmptydirOnlyChk->setChecked(true);
-    else if (Letter == u'I') DeadlnkNowChk->setChecked(true);
-    else if (Letter == u'U') IgnoreUninsChk->setChecked(true);
-    else if (Letter == u'B') ToBitbucketChk->setChecked(true);
-  }
+  SubdirTooChk->setChecked(Options.contains(u'T'));
+  EmptydirOnlyChk->setChecked(Options.contains(u'O'));
+  DeadlnkNowChk->setChecked(Options.contains(u'I'));
+  IgnoreUninsChk->setChecked(Options.contains(u'U'));
+  ToBitbucketChk->setChecked(Options.contains(u'B'));
   UpdateOKButton();
 }
 

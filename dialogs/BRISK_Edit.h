@@ -22,8 +22,6 @@ public:
   // The row the next showing fills from and an OK writes to (EditItem sets it).
   void SetItem(TItemTexts* Texts) { FTexts = Texts; }
 
-  QPushButton* OKButton;
-  QPushButton* CancelButton;
   QLabel* LocationLbl;
   TRefDirectoryEdit* LocationEdt;
   QPushButton* BitbucketBtn;
