@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 #include "shell/FileUtils.h"
@@ -191,15 +192,6 @@ private:
 };
 
 }  // namespace
-
-std::string JoinPath(const std::string& Folder, std::string_view Name) {
-  std::string path;
-  path.reserve(Folder.size() + 1 + Name.size());
-  path = Folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += Name;
-  return path;
-}
 
 void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop) {
   TFolderSweep(Settings, List).Run(Stop);

@@ -10,16 +10,11 @@
 #include <cstdlib>
 #include <random>
 
+#include "platform/Paths.h"
+
 namespace {
 
 constexpr size_t BufferLimit = 1 << 16;
-
-std::string FolderOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return Path.substr(0, slash);
-}
 
 std::string ResolveLink(const std::string& FileName) {
   struct stat st;

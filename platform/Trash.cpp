@@ -18,6 +18,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Mounts.h"
+#include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 
@@ -123,24 +124,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // Files and folders
 
-std::string JoinPath(const std::string& Folder, std::string_view Name) {
-  std::string path = Folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += Name;
-  return path;
-}
-
-std::string ParentOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : Path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
 // A name that stands for exactly one entry of its folder: "." and ".." name the
 // folder itself or its parent, and a "/" would reach past the folder.
 bool IsEntryName(std::string_view Name) {
@@ -237,7 +220,7 @@ std::string RealPathOfNearestExisting(std::string Path) {
   while (true) {
     std::string real = RealPathOf(Path);
     if (!real.empty() || Path == "/" || Path == ".") return real;
-    Path = ParentOf(Path);
+    Path = FolderOf(Path);
   }
 }
 
@@ -283,9 +266,9 @@ bool IsUsableSharedTrash(const std::string& Folder) {
 // top-directory trash, nothing for the home trash.
 std::string TopDirOfTrashFolder(const std::string& Folder) {
   const std::string base = BaseNameOf(Folder);
-  if (base.rfind(".Trash-", 0) == 0) return ParentOf(Folder);
-  const std::string parent = ParentOf(Folder);
-  if (BaseNameOf(parent) == ".Trash") return ParentOf(parent);
+  if (base.rfind(".Trash-", 0) == 0) return FolderOf(Folder);
+  const std::string parent = FolderOf(Folder);
+  if (BaseNameOf(parent) == ".Trash") return FolderOf(parent);
   return {};
 }
 
@@ -726,7 +709,7 @@ struct TTrashPurger::TState {
     FilesFolder.clear();
     Files = TFd();
     Info = TFd();
-    TFd trash(open(ParentOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    TFd trash(open(FolderOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat st;
     if (!trash.Valid() || fstat(trash.Get(), &st) != 0) return ENOENT;
     if (!IsUserTrash(st)) return EPERM;
@@ -762,7 +745,7 @@ int TTrashPurger::Purge(const std::string& StoredPath) {
   }
   if (unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
   // Only folders have a line in directorysizes.
-  if (folder) DropDirectorySize(ParentOf(filesFolder), name);
+  if (folder) DropDirectorySize(FolderOf(filesFolder), name);
   return 0;
 }
 

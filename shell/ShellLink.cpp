@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "shell/ShellUtils.h"
 
@@ -466,7 +467,7 @@ bool TShellLink::Resolve(uint32_t /*Flags*/) {
     std::string relative = FRelativePath;
     for (char& c : relative)
       if (c == '\\') c = '/';
-    const std::string candidate = FolderOf(FFileName) + "/" + relative;
+    const std::string candidate = JoinPath(FolderOf(FFileName), relative);
     if (PathExists(candidate)) FResolvedPath = candidate;
   }
   if (FResolvedPath.empty() && !FRecordedPath.empty() &&
