@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/Mounts.h"
 #include "platform/Paths.h"
 #include "platform/Removal.h"
@@ -129,24 +130,6 @@ namespace {
 bool IsEntryName(std::string_view Name) {
   return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
 }
-
-class TFd {
-public:
-  explicit TFd(int Fd = -1) : FFd(Fd) {}
-  ~TFd() {
-    if (FFd >= 0) close(FFd);
-  }
-  TFd(TFd&& Other) noexcept : FFd(std::exchange(Other.FFd, -1)) {}
-  TFd& operator=(TFd&& Other) noexcept {
-    std::swap(FFd, Other.FFd);
-    return *this;
-  }
-  int Get() const { return FFd; }
-  bool Valid() const { return FFd >= 0; }
-
-private:
-  int FFd;
-};
 
 bool WriteAll(int Fd, std::string_view Data) {
   while (!Data.empty()) {
@@ -564,16 +547,11 @@ struct TTrashEnumerator::TState {
       TFd trash(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
       if (!trash.Valid()) continue;
       TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      const int info = openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (!files.Valid() || info < 0) {
-        if (info >= 0) close(info);
-        continue;
-      }
-      Info = fdopendir(info);
-      if (!Info) {
-        close(info);
-        continue;
-      }
+      TFd info(openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (!files.Valid() || !info.Valid()) continue;
+      Info = fdopendir(info.Get());
+      if (!Info) continue;
+      info.Release();
       Files = std::move(files);
       ReadStoredNames();
       TopDir = TopDirOfTrashFolder(folder);
@@ -587,12 +565,10 @@ struct TTrashEnumerator::TState {
   // One listing of files/ costs far less than a lookup per record.
   void ReadStoredNames() {
     Stored.clear();
-    const int fd = openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-      if (fd >= 0) close(fd);
-      return;
-    }
+    TFd fd(openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* dir = fd.Valid() ? fdopendir(fd.Get()) : nullptr;
+    if (!dir) return;
+    fd.Release();
     while (const dirent* entry = readdir(dir))
       if (IsEntryName(entry->d_name)) Stored.insert(entry->d_name);
     closedir(dir);
