@@ -23,8 +23,6 @@ struct TDirCloser {
 };
 using TDirHandle = std::unique_ptr<DIR, TDirCloser>;
 
-bool IsDotOrDotDot(const char* Name) { return Name[0] == '.' && (Name[1] == 0 || (Name[1] == '.' && Name[2] == 0)); }
-
 // The attribute bits that decide the listing, from the entry's type and name.
 uint32_t ListingAttributes(unsigned char Type, const char* Name) {
   uint32_t attr = 0;

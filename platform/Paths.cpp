@@ -15,6 +15,8 @@ std::string FolderOf(const std::string& Path) {
   return slash == 0 ? "/" : Path.substr(0, slash);
 }
 
+bool IsDotOrDotDot(const char* Name) { return Name[0] == '.' && (Name[1] == 0 || (Name[1] == '.' && Name[2] == 0)); }
+
 std::string BaseNameOf(const std::string& Path) {
   const size_t slash = Path.rfind('/');
   return slash == std::string::npos ? Path : Path.substr(slash + 1);

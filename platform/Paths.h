@@ -11,5 +11,8 @@ std::string JoinPath(const std::string& Folder, std::string_view Name);
 // root, "." for a bare name).
 std::string FolderOf(const std::string& Path);
 
+// Whether a listed name is "." or "..", which stand for the folder itself and its parent.
+bool IsDotOrDotDot(const char* Name);
+
 // The last name of a path: everything after its last "/" (the whole path when it has none).
 std::string BaseNameOf(const std::string& Path);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/FileHandle.h"
+#include "platform/Paths.h"
 #include "platform/Trash.h"
 
 namespace {
@@ -195,9 +196,8 @@ private:
         if (errno != 0) Keep(Levels, index, "", errno);
         return false;
       }
-      const char* name = entry->d_name;
-      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      Name = name;
+      if (IsDotOrDotDot(entry->d_name)) continue;
+      Name = entry->d_name;
       if (level.Kept.count(Name)) continue;
       Type = entry->d_type;
       return true;
@@ -332,8 +332,7 @@ int CheckStillEmpty(int ParentFd, const std::string& Name, const TFoundEntry& Fo
   int result = 0;
   errno = 0;
   while (const dirent* e = readdir(dir)) {
-    const char* name = e->d_name;
-    if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+    if (!IsDotOrDotDot(e->d_name)) {
       result = ENOTEMPTY;
       break;
     }
@@ -409,8 +408,8 @@ bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& N
 }
 
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {
-  if (Name.empty()) return ENOENT;
-  if (Name == "." || Name == ".." || Name.find('/') != std::string::npos) return EINVAL;
+  int error = 0;
+  if (!IsValidEntryName(Name, error)) return error;
   return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str());
 }
 
