@@ -252,20 +252,10 @@ std::string ValidUtf8(const std::string& Text) {
   return Utf16ToUtf8(wide);
 }
 
-std::string Utf16Bytes(std::string_view Utf8, bool BigEndian) {
-  std::string out;
-  for (char16_t c : Utf8ToUtf16Lossy(Utf8)) {
-    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-    out += BigEndian ? high : low;
-    out += BigEndian ? low : high;
-  }
-  return out;
-}
-
 std::string Encoded(const std::string& Line, const TOldLog& Old) {
   switch (Old.Encoding) {
-    case TLogEncoding::Utf16LE: return Utf16Bytes(Line, false);
-    case TLogEncoding::Utf16BE: return Utf16Bytes(Line, true);
+    case TLogEncoding::Utf16LE: return Utf8ToUtf16Bytes(Line, false);
+    case TLogEncoding::Utf16BE: return Utf8ToUtf16Bytes(Line, true);
     default: return Old.Cp932 ? Utf8ToCp932(Line) : ValidUtf8(Line);
   }
 }

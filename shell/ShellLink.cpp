@@ -230,8 +230,7 @@ void SetU32(std::string& Out, size_t Offset, uint32_t Value) {
 }
 
 std::string Utf16Bytes(const std::string& Text, bool Terminated) {
-  std::string out;
-  for (const char16_t unit : Utf8ToUtf16Lossy(Text)) PutU16(out, unit);
+  std::string out = Utf8ToUtf16Bytes(Text);
   if (Terminated) PutU16(out, 0);
   return out;
 }
