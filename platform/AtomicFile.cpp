@@ -35,19 +35,6 @@ std::string TempNameFor(const std::string& Target) {
          std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u)) + ".tmp";
 }
 
-int WriteAll(int Handle, const char* Data, size_t Size) {
-  while (Size > 0) {
-    const ssize_t n = write(Handle, Data, Size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    Data += n;
-    Size -= static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 }  // namespace
 
 TAtomicFile::TAtomicFile(const std::string& FileName) : FTarget(ResolveLink(FileName)) {}
@@ -82,7 +69,7 @@ int TAtomicFile::Open() {
 }
 
 int TAtomicFile::Flush() {
-  if (FError == 0 && !FBuffer.empty()) FError = WriteAll(FHandle, FBuffer.data(), FBuffer.size());
+  if (FError == 0 && !FBuffer.empty()) FError = WriteAll(FHandle, FBuffer);
   FBuffer.clear();
   return FError;
 }
@@ -92,7 +79,7 @@ int TAtomicFile::Write(std::string_view Data) {
   if (FHandle < 0) return FError = EBADF;
   if (FBuffer.size() + Data.size() > BufferLimit) {
     if (Flush() != 0) return FError;
-    if (Data.size() > BufferLimit) return FError = WriteAll(FHandle, Data.data(), Data.size());
+    if (Data.size() > BufferLimit) return FError = WriteAll(FHandle, Data);
   }
   FBuffer.append(Data);
   return 0;
@@ -123,6 +110,18 @@ int TAtomicFile::Commit() {
   if (folder >= 0) {
     fsync(folder);
     close(folder);
+  }
+  return 0;
+}
+
+int WriteAll(int Handle, std::string_view Data) {
+  while (!Data.empty()) {
+    const ssize_t n = write(Handle, Data.data(), Data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    Data.remove_prefix(static_cast<size_t>(n));
   }
   return 0;
 }

@@ -131,18 +131,6 @@ bool IsEntryName(std::string_view Name) {
   return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
 }
 
-bool WriteAll(int Fd, std::string_view Data) {
-  while (!Data.empty()) {
-    const ssize_t n = write(Fd, Data.data(), Data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    Data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
 // Regular, when given, tells the two apart: false when the entry is something else.
 bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content, bool* Regular = nullptr) {
@@ -330,8 +318,8 @@ int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& N
     }
     // The record must be on the disk before its entry is moved: after a power loss an
     // empty record would leave the stored entry unlisted for good.
-    const bool written = WriteAll(fd, record) && fsync(fd) == 0;
-    int error = written ? 0 : errno;
+    int error = WriteAll(fd, record);
+    if (error == 0 && fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
     if (error == 0) return 0;
