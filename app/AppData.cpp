@@ -206,17 +206,6 @@ std::vector<std::string_view> SplitLines(std::string_view Bytes, size_t Width) {
   return lines;
 }
 
-std::string Utf16LEBytes(std::string_view Utf8) {
-  const std::u16string wide = Utf8ToUtf16Lossy(Utf8);
-  std::string out;
-  out.reserve(wide.size() * 2);
-  for (char16_t c : wide) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
-}
-
 std::string Utf16LEText(std::string_view Bytes) {
   std::u16string wide;
   wide.reserve(Bytes.size() / 2);
@@ -399,7 +388,7 @@ bool TAppIniFile::TDocument::SerializeIn(TIniEncoding Target, bool UseRaw, std::
         Out += "\r\n";
         break;
       case TIniEncoding::Utf16LE:
-        Out += UseRaw && !line.Modified ? std::string(RawOf(line)) : Utf16LEBytes(line.Text);
+        Out += UseRaw && !line.Modified ? std::string(RawOf(line)) : Utf8ToUtf16Bytes(line.Text);
         Out.append("\r\0\n\0", 4);
         break;
       case TIniEncoding::Cp932:

@@ -14,6 +14,7 @@
 #include "app/AppData.h"
 #include "platform/AtomicFile.h"
 #include "platform/BriskoError.h"
+#include "platform/FileHandle.h"
 #include "platform/TextCodec.h"
 
 std::string SettingsFileName() { return AppDataFileName("Quillmoor\\Brisko\\Brisko.ini"); }
@@ -145,24 +146,20 @@ private:
 // The existing log: its encoding and where its newest lines stand.
 class TOldLog {
 public:
-  ~TOldLog() {
-    if (FHandle >= 0) close(FHandle);
-  }
-
   // False when the file does not exist; raises the open error when it cannot be read.
   bool Read(const std::string& FileName, size_t Keep) {
-    FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (FHandle < 0) {
+    FHandle = TFd(open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!FHandle.Valid()) {
       if (errno == ENOENT) return false;
       RaiseCannotOpen(FileName, errno);
     }
     struct stat st;
-    int error = fstat(FHandle, &st) != 0 ? errno : 0;
+    int error = fstat(FHandle.Get(), &st) != 0 ? errno : 0;
     if (error == 0 && !S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     if (error != 0) RaiseCannotOpen(FileName, error);
 
     char head[3];
-    const ssize_t headSize = ReadAt(FHandle, head, sizeof head, 0);
+    const ssize_t headSize = ReadAt(FHandle.Get(), head, sizeof head, 0);
     if (headSize < 0) RaiseCannotOpen(FileName, errno);
     const std::string_view mark(head, static_cast<size_t>(headSize));
     uint64_t start = 0;
@@ -176,7 +173,7 @@ public:
     std::string buffer(ChunkSize, '\0');
     uint64_t offset = start;
     while (true) {
-      const ssize_t n = ReadAt(FHandle, buffer.data(), buffer.size(), offset);
+      const ssize_t n = ReadAt(FHandle.Get(), buffer.data(), buffer.size(), offset);
       if (n < 0) RaiseCannotOpen(FileName, errno);
       if (n == 0) break;
       const std::string_view chunk(buffer.data(), static_cast<size_t>(n));
@@ -196,7 +193,7 @@ public:
     std::string buffer(ChunkSize, '\0');
     for (const auto& [begin, end] : Lines) {
       for (uint64_t at = begin; at < end;) {
-        const ssize_t n = ReadAt(FHandle, buffer.data(), std::min<uint64_t>(buffer.size(), end - at), at);
+        const ssize_t n = ReadAt(FHandle.Get(), buffer.data(), std::min<uint64_t>(buffer.size(), end - at), at);
         if (n <= 0) return n < 0 ? errno : EIO;  // the file shrank under us
         if (const int error = File.Write(std::string_view(buffer.data(), static_cast<size_t>(n)))) return error;
         at += static_cast<uint64_t>(n);
@@ -211,27 +208,22 @@ public:
   std::deque<std::pair<uint64_t, uint64_t>> Lines;
 
 private:
-  int FHandle = -1;
+  TFd FHandle;
 };
 
 // A file lock beside the log, held while the log is read and replaced, so that two
 // processes saving at once do not both append to the same old content.
 class TLogLock {
 public:
-  explicit TLogLock(const std::string& FileName) {
-    FHandle = open((FileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  explicit TLogLock(const std::string& FileName)
+      : FHandle(open((FileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
     // Without a lock file (a read-only folder) the replacement fails anyway and says why.
-    if (FHandle >= 0)
-      while (flock(FHandle, LOCK_EX) != 0 && errno == EINTR) {}
+    if (FHandle.Valid())
+      while (flock(FHandle.Get(), LOCK_EX) != 0 && errno == EINTR) {}
   }
-  ~TLogLock() {
-    if (FHandle >= 0) close(FHandle);
-  }
-  TLogLock(const TLogLock&) = delete;
-  TLogLock& operator=(const TLogLock&) = delete;
 
 private:
-  int FHandle = -1;
+  TFd FHandle;
 };
 
 std::vector<std::string> SplitNewLines(const std::vector<std::string>& Lines) {
@@ -260,20 +252,10 @@ std::string ValidUtf8(const std::string& Text) {
   return Utf16ToUtf8(wide);
 }
 
-std::string Utf16Bytes(std::string_view Utf8, bool BigEndian) {
-  std::string out;
-  for (char16_t c : Utf8ToUtf16Lossy(Utf8)) {
-    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-    out += BigEndian ? high : low;
-    out += BigEndian ? low : high;
-  }
-  return out;
-}
-
 std::string Encoded(const std::string& Line, const TOldLog& Old) {
   switch (Old.Encoding) {
-    case TLogEncoding::Utf16LE: return Utf16Bytes(Line, false);
-    case TLogEncoding::Utf16BE: return Utf16Bytes(Line, true);
+    case TLogEncoding::Utf16LE: return Utf8ToUtf16Bytes(Line, false);
+    case TLogEncoding::Utf16BE: return Utf8ToUtf16Bytes(Line, true);
     default: return Old.Cp932 ? Utf8ToCp932(Line) : ValidUtf8(Line);
   }
 }

@@ -178,14 +178,12 @@ int TRemoveThread::RemoveFile(const TReservationEntry& Entry, unsigned Flags) {
   if (!SplitEntryPath(Entry.Path, folder, name, error)) return error;
   if (!FParent || FParent->Path != folder) {
     FParent.reset();
-    const int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    FParent.emplace(std::move(folder), fd);
+    TFd fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid()) return errno;
+    FParent.emplace(TOpenFolder{std::move(folder), std::move(fd)});
   }
-  return RemoveFoundEntryForGood(FParent->Fd, name, found);
+  return RemoveFoundEntryForGood(FParent->Fd.Get(), name, found);
 }
-
-TRemoveThread::TOpenFolder::~TOpenFolder() { close(Fd); }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {
   // A run writes thousands of lines a second: the time text is made once a second.

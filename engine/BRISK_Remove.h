@@ -10,6 +10,7 @@
 
 #include "engine/DeletionItem.h"
 #include "engine/RemoveHost.h"
+#include "platform/FileHandle.h"
 
 // Runs on a thread of its own. Everything it reads from or writes to the window goes
 // through the host, inside Synchronize, while the worker waits.
@@ -79,12 +80,8 @@ private:
   std::string FErrorMessage;
   // The folder of the entries being removed, open while a row is removed.
   struct TOpenFolder {
-    TOpenFolder(std::string P, int F) : Path(std::move(P)), Fd(F) {}
-    TOpenFolder(const TOpenFolder&) = delete;
-    TOpenFolder& operator=(const TOpenFolder&) = delete;
-    ~TOpenFolder();
     std::string Path;
-    int Fd;
+    TFd Fd;
   };
   std::optional<TOpenFolder> FParent;
   std::stop_token FStop;           // the worker's own copy, read on its thread only

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 #include "shell/FileUtils.h"
@@ -21,8 +22,6 @@ struct TDirCloser {
   void operator()(DIR* Dir) const { closedir(Dir); }
 };
 using TDirHandle = std::unique_ptr<DIR, TDirCloser>;
-
-bool IsDotOrDotDot(const char* Name) { return Name[0] == '.' && (Name[1] == 0 || (Name[1] == '.' && Name[2] == 0)); }
 
 // The attribute bits that decide the listing, from the entry's type and name.
 uint32_t ListingAttributes(unsigned char Type, const char* Name) {
@@ -191,15 +190,6 @@ private:
 };
 
 }  // namespace
-
-std::string JoinPath(const std::string& Folder, std::string_view Name) {
-  std::string path;
-  path.reserve(Folder.size() + 1 + Name.size());
-  path = Folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += Name;
-  return path;
-}
 
 void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop) {
   TFolderSweep(Settings, List).Run(Stop);

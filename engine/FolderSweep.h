@@ -12,6 +12,3 @@
 // adds nothing. The stop request is tested before each entry. A malformed mask
 // raises EBriskoError (with what was found so far left in List).
 void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop);
-
-// The folder text joined with an entry name by "/".
-std::string JoinPath(const std::string& Folder, std::string_view Name);

@@ -10,16 +10,11 @@
 #include <cstdlib>
 #include <random>
 
+#include "platform/Paths.h"
+
 namespace {
 
 constexpr size_t BufferLimit = 1 << 16;
-
-std::string FolderOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return Path.substr(0, slash);
-}
 
 std::string ResolveLink(const std::string& FileName) {
   struct stat st;
@@ -38,19 +33,6 @@ std::string TempNameFor(const std::string& Target) {
   const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
   return folder + "." + base + "." + std::to_string(getpid()) + "-" +
          std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u)) + ".tmp";
-}
-
-int WriteAll(int Handle, const char* Data, size_t Size) {
-  while (Size > 0) {
-    const ssize_t n = write(Handle, Data, Size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    Data += n;
-    Size -= static_cast<size_t>(n);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -87,7 +69,7 @@ int TAtomicFile::Open() {
 }
 
 int TAtomicFile::Flush() {
-  if (FError == 0 && !FBuffer.empty()) FError = WriteAll(FHandle, FBuffer.data(), FBuffer.size());
+  if (FError == 0 && !FBuffer.empty()) FError = WriteAll(FHandle, FBuffer);
   FBuffer.clear();
   return FError;
 }
@@ -97,7 +79,7 @@ int TAtomicFile::Write(std::string_view Data) {
   if (FHandle < 0) return FError = EBADF;
   if (FBuffer.size() + Data.size() > BufferLimit) {
     if (Flush() != 0) return FError;
-    if (Data.size() > BufferLimit) return FError = WriteAll(FHandle, Data.data(), Data.size());
+    if (Data.size() > BufferLimit) return FError = WriteAll(FHandle, Data);
   }
   FBuffer.append(Data);
   return 0;
@@ -128,6 +110,18 @@ int TAtomicFile::Commit() {
   if (folder >= 0) {
     fsync(folder);
     close(folder);
+  }
+  return 0;
+}
+
+int WriteAll(int Handle, std::string_view Data) {
+  while (!Data.empty()) {
+    const ssize_t n = write(Handle, Data.data(), Data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    Data.remove_prefix(static_cast<size_t>(n));
   }
   return 0;
 }

@@ -42,3 +42,7 @@ private:
 
 // The whole new content in one step. 0 or errno.
 int ReplaceFileContent(const std::string& FileName, std::string_view Content);
+
+// Writes all of Data to the open file Handle, going on after short writes and
+// signals. 0 or errno.
+int WriteAll(int Handle, std::string_view Data);

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/Paths.h"
+
 namespace {
 
 std::string& MountInfoPath() {
@@ -168,11 +170,6 @@ bool IsNetworkFsType(const std::string& FsType) {
 
 bool StartsWith(std::string_view Text, std::string_view Prefix) { return Text.substr(0, Prefix.size()) == Prefix; }
 
-std::string BaseName(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
 // The sysfs folder of the mount's block device, resolved; "" when it has none.
 std::string BlockDeviceFolder(const TMountEntry& Mount) {
   const std::string& sys = SysfsRoot();
@@ -181,10 +178,10 @@ std::string BlockDeviceFolder(const TMountEntry& Mount) {
   if (!folder.empty() || !StartsWith(Mount.Source, "/")) return folder;
   // File systems on anonymous devices (btrfs, fuseblk) are found by their source,
   // whose name may itself be a link ("/dev/mapper/x", "/dev/disk/by-uuid/...").
-  folder = RealPathOrEmpty(sys + "/class/block/" + BaseName(Mount.Source));
+  folder = RealPathOrEmpty(sys + "/class/block/" + BaseNameOf(Mount.Source));
   if (folder.empty()) {
     const std::string device = RealPathOrEmpty(Mount.Source);
-    if (!device.empty()) folder = RealPathOrEmpty(sys + "/class/block/" + BaseName(device));
+    if (!device.empty()) folder = RealPathOrEmpty(sys + "/class/block/" + BaseNameOf(device));
   }
   return folder;
 }
@@ -229,7 +226,7 @@ TDriveClass ClassOfMount(const TMountEntry& Mount) {
   if (IsNetworkFsType(fs)) return dcNetwork;
   if (fs == "tmpfs" || fs == "ramfs") return dcRamDisk;
   const std::string folder = BlockDeviceFolder(Mount);
-  const std::string name = folder.empty() ? BaseName(Mount.Source) : BaseName(folder);
+  const std::string name = folder.empty() ? BaseNameOf(Mount.Source) : BaseNameOf(folder);
   if (IsOpticalDeviceName(name)) return dcCdRom;
   if (folder.empty()) return dcFixed;
   if (IsRamBlockDevice(name)) return dcRamDisk;

@@ -12,6 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/FileHandle.h"
+#include "platform/Paths.h"
 #include "platform/Trash.h"
 
 namespace {
@@ -73,39 +75,25 @@ public:
       if (unlinkat(ParentFd, Name, 0) == 0) return 0;
       if (errno != EISDIR) return errno;
     }
-    const int fd = OpenFolder(ParentFd, Name);
-    if (fd < 0) {
+    TFd fd(OpenFolder(ParentFd, Name));
+    if (!fd.Valid()) {
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return errno;
       if (Found && Found->Ino != 0) return ESTALE;
       // Not a folder (or a link to anything): remove the entry itself.
       return unlinkat(ParentFd, Name, 0) == 0 ? 0 : errno;
     }
     struct statx info;
-    if (!ReadMountKey(fd, FTop, info)) {
-      const int error = errno;
-      close(fd);
-      return error;
-    }
-    if (Found && MatchFoundEntry(info, *Found) != 0) {
-      close(fd);
-      return ESTALE;
-    }
+    if (!ReadMountKey(fd.Get(), FTop, info)) return errno;
+    if (Found && MatchFoundEntry(info, *Found) != 0) return ESTALE;
     // A folder that is itself a mount point (a medium, a bind mount of some other
     // folder) is not the folder's own content: emptying it would reach into the
     // mounted file system.
     TMountKey parentKey;
     struct statx parentInfo;
-    if (!ReadMountKey(ParentFd, parentKey, parentInfo)) {
-      const int error = errno;
-      close(fd);
-      return error;
-    }
-    if (!(parentKey == FTop)) {
-      close(fd);
-      return EBUSY;
-    }
-    MakeWritableIfOwned(fd, info);
-    RemoveTree(ParentFd, Name, fd, info);
+    if (!ReadMountKey(ParentFd, parentKey, parentInfo)) return errno;
+    if (!(parentKey == FTop)) return EBUSY;
+    MakeWritableIfOwned(fd.Get(), info);
+    RemoveTree(ParentFd, Name, std::move(fd), info);
     return FFirstError;
   }
 
@@ -162,11 +150,11 @@ private:
     if ((Info.stx_mode & S_IRWXU) != S_IRWXU) fchmod(Fd, (Info.stx_mode & 07777) | S_IRWXU);
   }
 
-  // Empties the folder Fd (which it takes over) depth first, without recursion, and
-  // removes it as Name of TopParentFd, as far as it can.
-  void RemoveTree(int TopParentFd, const char* Name, int Fd, const struct statx& Info) {
+  // Empties the folder Fd depth first, without recursion, and removes it as Name of
+  // TopParentFd, as far as it can.
+  void RemoveTree(int TopParentFd, const char* Name, TFd Fd, const struct statx& Info) {
     TLevels levels;
-    if (const int error = PushLevel(levels, Name, Fd, Info)) {
+    if (const int error = PushLevel(levels, Name, std::move(Fd), Info)) {
       Note(error);
       if (unlinkat(TopParentFd, Name, AT_REMOVEDIR) != 0) Note(errno);
       return;
@@ -183,14 +171,11 @@ private:
       if (level.Dir) closedir(level.Dir);
   }
 
-  // Starts listing the folder Fd (which it takes over); answers the errno on failure.
-  int PushLevel(TLevels& Levels, const std::string& Name, int Fd, const struct statx& Info) {
-    DIR* dir = fdopendir(Fd);
-    if (!dir) {
-      const int error = errno;
-      close(Fd);
-      return error;
-    }
+  // Starts listing the folder Fd; answers the errno on failure.
+  int PushLevel(TLevels& Levels, const std::string& Name, TFd Fd, const struct statx& Info) {
+    DIR* dir = fdopendir(Fd.Get());
+    if (!dir) return errno;
+    Fd.Release();
     TLevel& level = Levels.emplace_back();
     level.Name = Name;
     level.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
@@ -211,9 +196,8 @@ private:
         if (errno != 0) Keep(Levels, index, "", errno);
         return false;
       }
-      const char* name = entry->d_name;
-      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      Name = name;
+      if (IsDotOrDotDot(entry->d_name)) continue;
+      Name = entry->d_name;
       if (level.Kept.count(Name)) continue;
       Type = entry->d_type;
       return true;
@@ -230,26 +214,19 @@ private:
       // Replaced by a folder since the listing: handle it as one.
       if (errno != EISDIR) return Keep(Levels, index, Name, errno);
     }
-    const int fd = OpenFolder(parentFd, Name.c_str());
-    if (fd < 0) {
+    TFd fd(OpenFolder(parentFd, Name.c_str()));
+    if (!fd.Valid()) {
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return Keep(Levels, index, Name, errno);
       if (unlinkat(parentFd, Name.c_str(), 0) != 0) Keep(Levels, index, Name, errno);
       return;
     }
     TMountKey key;
     struct statx info;
-    if (!ReadMountKey(fd, key, info)) {
-      const int error = errno;
-      close(fd);
-      return Keep(Levels, index, Name, error);
-    }
-    if (!(key == FTop)) {
-      // Another file system (or a bind mount) is mounted here: it stays untouched.
-      close(fd);
-      return Keep(Levels, index, Name, EBUSY);
-    }
-    MakeWritableIfOwned(fd, info);
-    if (const int error = PushLevel(Levels, Name, fd, info)) return Keep(Levels, index, Name, error);
+    if (!ReadMountKey(fd.Get(), key, info)) return Keep(Levels, index, Name, errno);
+    // Another file system (or a bind mount) is mounted here: it stays untouched.
+    if (!(key == FTop)) return Keep(Levels, index, Name, EBUSY);
+    MakeWritableIfOwned(fd.Get(), info);
+    if (const int error = PushLevel(Levels, Name, std::move(fd), info)) return Keep(Levels, index, Name, error);
     if (index >= MaxOpenListings) CloseListing(Levels[index]);
   }
 
@@ -291,20 +268,20 @@ private:
   // still the folder that was entered (it may have been moved meanwhile).
   bool ReopenParent(TLevels& Levels, size_t Index) {
     TLevel& parent = Levels[Index - 1];
-    const int fd = openat(dirfd(Levels[Index].Dir), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    TFd fd(openat(dirfd(Levels[Index].Dir), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid()) {
       NoteStop(errno);
       return false;
     }
     struct stat st;
     DIR* dir = nullptr;
-    if (fstat(fd, &st) == 0 && st.st_dev == parent.Dev && st.st_ino == parent.Ino) dir = fdopendir(fd);
+    if (fstat(fd.Get(), &st) == 0 && st.st_dev == parent.Dev && st.st_ino == parent.Ino) dir = fdopendir(fd.Get());
     if (!dir) {
       // Moved elsewhere: what is left of the tree stays, reported as not emptied.
-      close(fd);
       NoteStop(ENOTEMPTY);
       return false;
     }
+    fd.Release();
     parent.Dir = dir;
     return true;
   }
@@ -314,11 +291,9 @@ int RemoveForGood(const std::string& Path) {
   std::string folder, name;
   int error = 0;
   if (!SplitEntryPath(Path, folder, name, error)) return error;
-  const int parentFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (parentFd < 0) return errno;
-  const int result = TTreeRemover(false).RemoveTop(parentFd, name.c_str());
-  close(parentFd);
-  return result;
+  const TFd parent(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!parent.Valid()) return errno;
+  return TTreeRemover(false).RemoveTop(parent.Get(), name.c_str());
 }
 
 constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME;
@@ -346,29 +321,18 @@ int StatEntry(int ParentFd, const char* Name, struct statx& Info) {
 
 // ENOTEMPTY unless the folder Name of ParentFd (the one Found describes) is empty.
 int CheckStillEmpty(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
-  const int fd = openat(ParentFd, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return IsDirectoryOpenFailureForNonFolder(errno) ? ESTALE : errno;
+  TFd fd(openat(ParentFd, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.Valid()) return IsDirectoryOpenFailureForNonFolder(errno) ? ESTALE : errno;
   struct statx info;
-  if (statx(fd, "", AT_EMPTY_PATH, IdentityFields, &info) != 0) {
-    const int error = errno;
-    close(fd);
-    return error;
-  }
-  if (const int error = MatchFoundEntry(info, Found)) {
-    close(fd);
-    return error;
-  }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    const int error = errno;
-    close(fd);
-    return error;
-  }
+  if (statx(fd.Get(), "", AT_EMPTY_PATH, IdentityFields, &info) != 0) return errno;
+  if (const int error = MatchFoundEntry(info, Found)) return error;
+  DIR* dir = fdopendir(fd.Get());
+  if (!dir) return errno;
+  fd.Release();
   int result = 0;
   errno = 0;
   while (const dirent* e = readdir(dir)) {
-    const char* name = e->d_name;
-    if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+    if (!IsDotOrDotDot(e->d_name)) {
       result = ENOTEMPTY;
       break;
     }
@@ -444,8 +408,8 @@ bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& N
 }
 
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {
-  if (Name.empty()) return ENOENT;
-  if (Name == "." || Name == ".." || Name.find('/') != std::string::npos) return EINVAL;
+  int error = 0;
+  if (!IsValidEntryName(Name, error)) return error;
   return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str());
 }
 

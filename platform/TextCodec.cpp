@@ -140,6 +140,18 @@ std::string Utf16ToUtf8(std::u16string_view t) {
   return out;
 }
 
+std::string Utf8ToUtf16Bytes(std::string_view Text, bool BigEndian) {
+  const std::u16string units = Utf8ToUtf16Lossy(Text);
+  std::string out;
+  out.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out += BigEndian ? high : low;
+    out += BigEndian ? low : high;
+  }
+  return out;
+}
+
 std::string Cp932ToUtf8(std::string_view Bytes) { return Convert("UTF-8", "CP932", Bytes, "\xEF\xBF\xBD"); }
 
 std::string Utf8ToCp932(std::string_view Text) {

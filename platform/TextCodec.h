@@ -15,6 +15,10 @@ std::u16string Utf8ToUtf16Lossy(std::string_view Bytes);
 // their bytes; any other unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view Text);
 
+// UTF-8 as the bytes of a UTF-16 file or record (Utf8ToUtf16Lossy's code units),
+// little-endian unless BigEndian; no byte-order mark, no terminator.
+std::string Utf8ToUtf16Bytes(std::string_view Text, bool BigEndian = false);
+
 // Code page 932 bytes to UTF-8; a byte sequence the code page does not define
 // becomes U+FFFD (one per offending byte), never an error.
 std::string Cp932ToUtf8(std::string_view Bytes);

@@ -17,7 +17,9 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/Mounts.h"
+#include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 
@@ -123,58 +125,10 @@ namespace {
 // ---------------------------------------------------------------------------
 // Files and folders
 
-std::string JoinPath(const std::string& Folder, std::string_view Name) {
-  std::string path = Folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += Name;
-  return path;
-}
-
-std::string ParentOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : Path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
 // A name that stands for exactly one entry of its folder: "." and ".." name the
 // folder itself or its parent, and a "/" would reach past the folder.
 bool IsEntryName(std::string_view Name) {
   return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
-}
-
-class TFd {
-public:
-  explicit TFd(int Fd = -1) : FFd(Fd) {}
-  ~TFd() {
-    if (FFd >= 0) close(FFd);
-  }
-  TFd(TFd&& Other) noexcept : FFd(std::exchange(Other.FFd, -1)) {}
-  TFd& operator=(TFd&& Other) noexcept {
-    std::swap(FFd, Other.FFd);
-    return *this;
-  }
-  int Get() const { return FFd; }
-  bool Valid() const { return FFd >= 0; }
-
-private:
-  int FFd;
-};
-
-bool WriteAll(int Fd, std::string_view Data) {
-  while (!Data.empty()) {
-    const ssize_t n = write(Fd, Data.data(), Data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    Data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
 }
 
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
@@ -237,7 +191,7 @@ std::string RealPathOfNearestExisting(std::string Path) {
   while (true) {
     std::string real = RealPathOf(Path);
     if (!real.empty() || Path == "/" || Path == ".") return real;
-    Path = ParentOf(Path);
+    Path = FolderOf(Path);
   }
 }
 
@@ -283,9 +237,9 @@ bool IsUsableSharedTrash(const std::string& Folder) {
 // top-directory trash, nothing for the home trash.
 std::string TopDirOfTrashFolder(const std::string& Folder) {
   const std::string base = BaseNameOf(Folder);
-  if (base.rfind(".Trash-", 0) == 0) return ParentOf(Folder);
-  const std::string parent = ParentOf(Folder);
-  if (BaseNameOf(parent) == ".Trash") return ParentOf(parent);
+  if (base.rfind(".Trash-", 0) == 0) return FolderOf(Folder);
+  const std::string parent = FolderOf(Folder);
+  if (BaseNameOf(parent) == ".Trash") return FolderOf(parent);
   return {};
 }
 
@@ -364,8 +318,8 @@ int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& N
     }
     // The record must be on the disk before its entry is moved: after a power loss an
     // empty record would leave the stored entry unlisted for good.
-    const bool written = WriteAll(fd, record) && fsync(fd) == 0;
-    int error = written ? 0 : errno;
+    int error = WriteAll(fd, record);
+    if (error == 0 && fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
     if (error == 0) return 0;
@@ -581,16 +535,11 @@ struct TTrashEnumerator::TState {
       TFd trash(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
       if (!trash.Valid()) continue;
       TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      const int info = openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (!files.Valid() || info < 0) {
-        if (info >= 0) close(info);
-        continue;
-      }
-      Info = fdopendir(info);
-      if (!Info) {
-        close(info);
-        continue;
-      }
+      TFd info(openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (!files.Valid() || !info.Valid()) continue;
+      Info = fdopendir(info.Get());
+      if (!Info) continue;
+      info.Release();
       Files = std::move(files);
       ReadStoredNames();
       TopDir = TopDirOfTrashFolder(folder);
@@ -604,12 +553,10 @@ struct TTrashEnumerator::TState {
   // One listing of files/ costs far less than a lookup per record.
   void ReadStoredNames() {
     Stored.clear();
-    const int fd = openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-      if (fd >= 0) close(fd);
-      return;
-    }
+    TFd fd(openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* dir = fd.Valid() ? fdopendir(fd.Get()) : nullptr;
+    if (!dir) return;
+    fd.Release();
     while (const dirent* entry = readdir(dir))
       if (IsEntryName(entry->d_name)) Stored.insert(entry->d_name);
     closedir(dir);
@@ -726,7 +673,7 @@ struct TTrashPurger::TState {
     FilesFolder.clear();
     Files = TFd();
     Info = TFd();
-    TFd trash(open(ParentOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    TFd trash(open(FolderOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat st;
     if (!trash.Valid() || fstat(trash.Get(), &st) != 0) return ENOENT;
     if (!IsUserTrash(st)) return EPERM;
@@ -762,7 +709,7 @@ int TTrashPurger::Purge(const std::string& StoredPath) {
   }
   if (unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
   // Only folders have a line in directorysizes.
-  if (folder) DropDirectorySize(ParentOf(filesFolder), name);
+  if (folder) DropDirectorySize(FolderOf(filesFolder), name);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "shell/ShellUtils.h"
 
@@ -229,8 +230,7 @@ void SetU32(std::string& Out, size_t Offset, uint32_t Value) {
 }
 
 std::string Utf16Bytes(const std::string& Text, bool Terminated) {
-  std::string out;
-  for (const char16_t unit : Utf8ToUtf16Lossy(Text)) PutU16(out, unit);
+  std::string out = Utf8ToUtf16Bytes(Text);
   if (Terminated) PutU16(out, 0);
   return out;
 }
@@ -466,7 +466,7 @@ bool TShellLink::Resolve(uint32_t /*Flags*/) {
     std::string relative = FRelativePath;
     for (char& c : relative)
       if (c == '\\') c = '/';
-    const std::string candidate = FolderOf(FFileName) + "/" + relative;
+    const std::string candidate = JoinPath(FolderOf(FFileName), relative);
     if (PathExists(candidate)) FResolvedPath = candidate;
   }
   if (FResolvedPath.empty() && !FRecordedPath.empty() &&

@@ -5,18 +5,14 @@
 
 #include <vector>
 
+#include "platform/Paths.h"
+
 bool IsShortcutFileName(const std::string& FileName) {
   const size_t dot = FileName.rfind('.');
   if (dot == std::string::npos || FileName.find_first_of("\\/:", dot) != std::string::npos) return false;
   if (FileName.size() - dot != 4) return false;
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
   return lower(FileName[dot + 1]) == 'l' && lower(FileName[dot + 2]) == 'n' && lower(FileName[dot + 3]) == 'k';
-}
-
-std::string FolderOf(const std::string& Path) {
-  const size_t slash = Path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : Path.substr(0, slash);
 }
 
 bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
@@ -36,10 +32,7 @@ bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
     if (buffer.size() >= 1 << 20) return true;
     buffer.resize(buffer.size() * 2);
   }
-  if (!Target.empty() && Target[0] != '/') {
-    const std::string folder = FolderOf(Path);
-    Target = (folder == "/" ? "" : folder) + "/" + Target;
-  }
+  if (!Target.empty() && Target[0] != '/') Target = JoinPath(FolderOf(Path), Target);
   return true;
 }
 

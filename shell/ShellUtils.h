@@ -20,7 +20,3 @@ bool IsPathOfThisSystem(const std::string& Path);
 // that is not of this system, so that "E:\x" never matches a file so named in the
 // current folder.
 bool PathExists(const std::string& Path);
-
-// The folder part of a path: everything before its last "/" ("/" for a name in the
-// root, "." for a bare name).
-std::string FolderOf(const std::string& Path);

@@ -287,19 +287,10 @@ TEST(AppIniFile, HostileFilesReadWithoutHarm) {
 
 class AppDataPaths : public ::testing::Test {
 protected:
-  void SetUp() override {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
-      if (const char* value = std::getenv(name)) FSaved.emplace_back(name, value);
-    setenv("HOME", FHome.Path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_STATE_HOME");
-  }
-  void TearDown() override {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) unsetenv(name);
-    for (const auto& [name, value] : FSaved) setenv(name.c_str(), value.c_str(), 1);
-  }
   TTempDir FHome;
-  std::vector<std::pair<std::string, std::string>> FSaved;
+  const TScopedEnv FHomeVariable{"HOME", FHome.Path().c_str()};
+  const TScopedEnv FConfigHome{"XDG_CONFIG_HOME", nullptr};
+  const TScopedEnv FStateHome{"XDG_STATE_HOME", nullptr};
 };
 
 TEST_F(AppDataPaths, AppDataFileNameCreatesTheFoldersButNotTheFile) {

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "support/TestSupport.h"
+
 namespace {
 
 TCommandLine Parse(std::vector<std::string> Arguments) { return ParseCommandLine(Arguments); }
@@ -62,18 +64,14 @@ TEST(CommandLine, RelativeFileArgumentsBecomeAbsolute) {
 }
 
 TEST(CommandLine, DisplayFromEitherVariable) {
-  std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-  std::string wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
-  unsetenv("DISPLAY");
-  setenv("WAYLAND_DISPLAY", "", 1);
+  const TScopedEnv display("DISPLAY", nullptr);
+  const TScopedEnv wayland("WAYLAND_DISPLAY", "");
   EXPECT_FALSE(HasDisplay());
   setenv("WAYLAND_DISPLAY", "wayland-0", 1);
   EXPECT_TRUE(HasDisplay());
   unsetenv("WAYLAND_DISPLAY");
   setenv("DISPLAY", ":0", 1);
   EXPECT_TRUE(HasDisplay());
-  if (display.empty()) unsetenv("DISPLAY"); else setenv("DISPLAY", display.c_str(), 1);
-  if (wayland.empty()) unsetenv("WAYLAND_DISPLAY"); else setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
 }
 
 }  // namespace

@@ -41,19 +41,9 @@ std::string Utf16(const std::u16string& Text, bool BigEndian) {
 // Settings tests get folders of their own for the roaming and the state folder.
 class LogSettings : public ::testing::Test {
 protected:
-  void SetUp() override {
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME"})
-      if (const char* value = std::getenv(name)) FSaved.emplace_back(name, value);
-    setenv("XDG_CONFIG_HOME", FConfig.Path().c_str(), 1);
-    setenv("XDG_STATE_HOME", FState.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_STATE_HOME");
-    for (const auto& [name, value] : FSaved) setenv(name.c_str(), value.c_str(), 1);
-  }
   TTempDir FConfig, FState;
-  std::vector<std::pair<std::string, std::string>> FSaved;
+  const TScopedEnv FConfigHome{"XDG_CONFIG_HOME", FConfig.Path().c_str()};
+  const TScopedEnv FStateHome{"XDG_STATE_HOME", FState.Path().c_str()};
 };
 
 }  // namespace

@@ -237,9 +237,7 @@ TEST(RemovalSafety, OptionBChecksTheEntryBeforeTrashingIt) {
   TTempDir dir;
   const std::string data = dir / "data";
   MakeFolder(data);
-  const char* saved = std::getenv("XDG_DATA_HOME");
-  const std::string savedValue = saved ? saved : "";
-  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const TScopedEnv dataHome("XDG_DATA_HOME", data.c_str());
   const std::string target = dir / "target";
   MakeFolder(target);
   MakeFile(target + "/a.tmp", 30);
@@ -253,8 +251,6 @@ TEST(RemovalSafety, OptionBChecksTheEntryBeforeTrashingIt) {
     MakeFile(target + "/a.tmp/important", 0);
     MakeFile(target + "/empty.tmp/new", 0);
   });
-  if (saved) setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-  else unsetenv("XDG_DATA_HOME");
   ASSERT_EQ(log.size(), 3u);
   std::sort(log.begin(), log.end(), [](const std::string& A, const std::string& B) {
     return A.substr(A.rfind('/')) < B.substr(B.rfind('/'));
@@ -273,17 +269,13 @@ TEST(RemovalSafety, OptionBMovesIntoTheTrashInsteadOfDeleting) {
   TTempDir dir;
   const std::string data = dir / "data";
   MakeFolder(data);
-  const char* saved = std::getenv("XDG_DATA_HOME");
-  const std::string savedValue = saved ? saved : "";
-  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const TScopedEnv dataHome("XDG_DATA_HOME", data.c_str());
   MakeFolder(dir / "target");
   MakeFile(dir / "target/old.tmp", 30, "keep me");
 
   TMemoryHost host;
   host.AddRow({dir / "target", "*.tmp", "", "M+7", "", "B"});
   host.RunWorker(false);
-  if (saved) setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-  else unsetenv("XDG_DATA_HOME");
   ASSERT_EQ(host.Log.size(), 1u);
   EXPECT_NE(host.Log[0].find(" RM 0x0000 "), std::string::npos) << host.Log[0];
   EXPECT_FALSE(Exists(dir / "target/old.tmp"));

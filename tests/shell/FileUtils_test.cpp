@@ -5,17 +5,13 @@
 #include <random>
 
 #include "platform/BriskoError.h"
+#include "support/TestSupport.h"
 
 namespace {
 
 // The message of the mask error that testing Name against Masks raises; "" when none.
 std::string MaskError(const std::string& Name, const std::string& Masks) {
-  try {
-    MatchesMaskList(Name, Masks);
-  } catch (const EBriskoError& e) {
-    return e.what();
-  }
-  return "";
+  return ErrorOf([&] { MatchesMaskList(Name, Masks); });
 }
 
 // Straightforward full backtracking over a mask made of "*", "?" and plain ASCII

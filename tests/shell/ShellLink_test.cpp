@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/Mounts.h"
+#include "platform/Paths.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellUtils.h"
 #include "support/TestSupport.h"

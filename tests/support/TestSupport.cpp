@@ -30,6 +30,21 @@ TTempDir::~TTempDir() {
   std::filesystem::remove_all(FPath, ec);
 }
 
+TScopedEnv::TScopedEnv(const char* Name, const char* Value) : FName(Name) {
+  if (const char* saved = std::getenv(Name)) FSaved = saved;
+  if (Value)
+    setenv(Name, Value, 1);
+  else
+    unsetenv(Name);
+}
+
+TScopedEnv::~TScopedEnv() {
+  if (FSaved)
+    setenv(FName.c_str(), FSaved->c_str(), 1);
+  else
+    unsetenv(FName.c_str());
+}
+
 void WriteFile(const std::string& Path, const std::string& Content) {
   std::ofstream out(Path, std::ios::binary | std::ios::trunc);
   out << Content;

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the tests and the benchmarks.
+#include <optional>
 #include <string>
 
 #include "platform/BriskoError.h"
@@ -17,6 +18,20 @@ public:
 
 private:
   std::string FPath;
+};
+
+// Sets an environment variable (Value null: unsets it) for as long as it lives, then
+// puts back what the variable held before, or unsets it again.
+class TScopedEnv {
+public:
+  TScopedEnv(const char* Name, const char* Value);
+  ~TScopedEnv();
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+  std::string FName;
+  std::optional<std::string> FSaved;
 };
 
 // Writes Content to a file (created or truncated); aborts the test program on failure.
