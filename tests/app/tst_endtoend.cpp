@@ -85,7 +85,6 @@ void SetTimes(const std::string& Path, int AccessDaysAgo, int ModifyDaysAgo) {
 // File contents as text, so that a failure shows both sides.
 QString Text(const std::string& Bytes) { return QString::fromStdString(Bytes); }
 
-bool Exists(const std::string& Path) { return QFileInfo::exists(QString::fromStdString(Path)); }
 
 QStringList RowTexts(TMainForm& Form, int Row) {
   QStringList texts;

@@ -27,10 +27,6 @@ void SetAge(const std::string& Path, int Days) {
   utime(Path.c_str(), &times);
 }
 
-bool Exists(const std::string& Path) {
-  struct stat st;
-  return lstat(Path.c_str(), &st) == 0;
-}
 
 }  // namespace
 

@@ -33,7 +33,3 @@ inline void MakeLink(const std::string& Target, const std::string& Path, double 
   SetAge(Path, Days);
 }
 
-inline bool Exists(const std::string& Path) {
-  struct stat st;
-  return lstat(Path.c_str(), &st) == 0;
-}

@@ -28,10 +28,6 @@ namespace {
 
 using TNames = std::vector<std::pair<std::string, std::string>>;  // parsing name, in-folder name
 
-bool Exists(const std::string& Path) {
-  struct stat st;
-  return lstat(Path.c_str(), &st) == 0;
-}
 
 std::string TrashDate(double DaysAgo) {
   const TDateFields d = DecodeDateTime(TDateTime{Now().Ms - static_cast<int64_t>(DaysAgo * MsPerDay)});

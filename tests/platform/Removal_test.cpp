@@ -42,10 +42,6 @@ extern "C" struct dirent64* readdir64(DIR* Dir) {
 
 namespace {
 
-bool Exists(const std::string& Path) {
-  struct stat st;
-  return lstat(Path.c_str(), &st) == 0;
-}
 
 void MakeFolder(const std::string& Path) { ASSERT_EQ(mkdir(Path.c_str(), 0755), 0) << Path; }
 

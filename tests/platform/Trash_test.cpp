@@ -18,10 +18,6 @@
 
 namespace {
 
-bool Exists(const std::string& Path) {
-  struct stat st;
-  return lstat(Path.c_str(), &st) == 0;
-}
 
 void MakeFolder(const std::string& Path, mode_t Mode = 0755) {
   ASSERT_EQ(mkdir(Path.c_str(), Mode), 0) << Path;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 TTempDir::TTempDir() {
   const char* base = std::getenv("TMPDIR");
@@ -68,4 +69,9 @@ std::string Utf16LE(const std::u16string& Text) {
     out += static_cast<char>(c >> 8);
   }
   return out;
+}
+
+bool Exists(const std::string& Path) {
+  struct stat st;
+  return lstat(Path.c_str(), &st) == 0;
 }

@@ -39,6 +39,9 @@ void WriteFile(const std::string& Path, const std::string& Content);
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& Path);
 
+// Whether Path names an entry; a link counts as itself, whatever it points to.
+bool Exists(const std::string& Path);
+
 // Text as a UTF-16LE file holds it, byte-order mark first.
 std::string Utf16LE(const std::u16string& Text);
 
