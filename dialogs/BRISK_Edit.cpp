@@ -3,7 +3,6 @@
 #include "controls/NumEdits.h"
 #include "controls/QtText.h"
 #include "controls/RefCtrls.h"
-#include "platform/TextCodec.h"
 #include "shell/ShellTypes.h"
 
 #include <QCheckBox>

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
