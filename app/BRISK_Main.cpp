@@ -5,13 +5,15 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
+#include <QLocale>
+#include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -24,6 +26,7 @@
 #include <utility>
 
 #include "app/EditorInterfaces.h"
+#include "app/LogView.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
 #include "app/Prompter.h"
@@ -67,7 +70,11 @@ class TRemoveThreadWorker : public TWorker {
 public:
   explicit TRemoveThreadWorker(TRemoveThread* Thread) : FThread(Thread) {}
   void Terminate() override { FThread->Terminate(); }
+  void Interrupt() override { FThread->Interrupt(); }
+  bool Terminated() const override { return FThread->Terminated(); }
   std::string ErrorMessage() const override { return FThread->ErrorMessage(); }
+  void DeliverResults() override { FThread->DeliverResults(); }
+  TRunSummary Summary() const override { return FThread->Summary(); }
 
 private:
   TRemoveThread* FThread;
@@ -243,12 +250,8 @@ void TMainForm::CreateViews() {
   connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateCommands(); });
   connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateCommands(); });
 
-  LogView = new QPlainTextEdit;
+  LogView = new TLogView;
   LogView->setObjectName(u"LogView"_qs);
-  LogView->setReadOnly(true);
-  LogView->setLineWrapMode(QPlainTextEdit::NoWrap);
-  LogView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  LogView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
   Splitter = new QSplitter(Qt::Vertical);
   Splitter->setObjectName(u"Splitter"_qs);
@@ -267,9 +270,24 @@ void TMainForm::CreateStatusBar() {
     StatusPanels[i] = new QLabel;
     StatusPanels[i]->setMinimumWidth(Scaled(widths[i]));
     StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addWidget(StatusPanels[i]);
+    statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
   }
   StatusPanels[1]->setAlignment(Qt::AlignCenter);
+  // Panel 2 shows the progress of a test or run, then what it did.
+  ProgressBar = new QProgressBar;
+  ProgressBar->setObjectName(u"ProgressBar"_qs);
+  ProgressBar->setMaximumHeight(StatusPanels[2]->sizeHint().height());
+  ProgressBar->setTextVisible(false);
+  ProgressBar->hide();
+  auto* layout = new QHBoxLayout(StatusPanels[2]);
+  layout->setContentsMargins(2, 1, 2, 1);
+  layout->addWidget(ProgressBar);
+
+  FDeliveryTimer = new QTimer(this);
+  FDeliveryTimer->setInterval(25);
+  connect(FDeliveryTimer, &QTimer::timeout, this, [this] {
+    if (FRemoveThread) FRemoveThread->DeliverResults();
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -422,7 +440,20 @@ bool TMainForm::SaveChangesFirst() {
   return true;
 }
 
-void TMainForm::SaveLogFile() { ::SaveLogFile(LogFile, FLogLines, LogLinage); }
+std::vector<std::string> TMainForm::LogLines() const {
+  const TLogLines& lines = LogView->Lines();
+  std::vector<std::string> copy;
+  copy.reserve(lines.Size());
+  for (size_t i = 0; i < lines.Size(); ++i) copy.emplace_back(lines[i]);
+  return copy;
+}
+
+// Only the newest LogLinage lines can stay in the file.
+void TMainForm::SaveLogFile() {
+  std::vector<std::string> newest;
+  for (std::string_view line : LogView->Lines().Tail(size_t(std::max(LogLinage, 0)))) newest.emplace_back(line);
+  ::SaveLogFile(LogFile, newest, LogLinage);
+}
 
 void TMainForm::FormDestroy() {
   if (FDestroyed) return;
@@ -553,7 +584,6 @@ void TMainForm::DeleteStopMnuClick() {
 
 void TMainForm::ViewClearMnuClick() {
   if (SaveLog) SaveLogFile();
-  FLogLines.clear();
   LogView->clear();
 }
 
@@ -600,7 +630,10 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
 // Worker
 
 void TMainForm::RemoveThreadExecute(bool TestRun) {
+  FTestRun = TestRun;
+  StatusPanels[2]->clear();
   FRemoveThread = FServices.WorkerFactory(*this, TestRun, [this](TWorker& Sender) { RemoveThreadTerminate(Sender); });
+  FDeliveryTimer->start();
   UpdateCommands();
 }
 
@@ -626,8 +659,10 @@ void TMainForm::WaitForWorker() {
 void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
   if (&Sender != FRemoveThread) return;
   FRemoveThread = nullptr;
+  FDeliveryTimer->stop();
   // An error leaves the last progress on the launcher; nothing is running any more.
-  if (FProgress) FProgress->SetProgressState(psNoProgress);
+  SetProgressState(psNoProgress);
+  ShowSummary(Sender.Summary(), Sender.Terminated() || !Sender.ErrorMessage().empty());
   std::string error = Sender.ErrorMessage();
   emit WorkerEnded();
   UpdateCommands();
@@ -694,19 +729,32 @@ void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
   if (position >= 0) FModel->Row(position).Reservation = std::move(Entries);
 }
 
-void TMainForm::AppendLog(const std::string& Line) {
-  FLogLines.push_back(Line);
-  LogView->appendPlainText(BytesToText(Line));
-}
+void TMainForm::AppendLog(std::vector<std::string>& Lines) { LogView->AppendLines(Lines); }
 
-bool TMainForm::HasProgress() { return FProgress != nullptr; }
+// The status bar always shows progress; the launcher only where there is one.
+bool TMainForm::HasProgress() { return true; }
 
 void TMainForm::SetProgressState(TProgressState State) {
   if (FProgress) FProgress->SetProgressState(State);
+  ProgressBar->setVisible(State != psNoProgress);
+  if (State == psIndeterminate) ProgressBar->setRange(0, 0);
 }
 
 void TMainForm::SetProgressValue(int64_t Completed, int64_t Total) {
   if (FProgress) FProgress->SetProgressValue(Completed, Total);
+  // A row selected after the collect pass can take the count past the total.
+  const int64_t total = std::max<int64_t>(Total, 1);
+  const int64_t done = std::min(Completed, total);
+  ProgressBar->setRange(0, 1000);
+  ProgressBar->setValue(int(done * 1000 / total));
+}
+
+void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped) {
+  const QString bytes = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeTraditionalFormat);
+  QString text = FTestRun ? u"テスト: %1 件、%2"_qs.arg(Summary.Entries).arg(bytes)
+                          : u"実行: %1 件削除、%2 解放、失敗 %3 件"_qs.arg(Summary.Removed).arg(bytes).arg(Summary.Failed);
+  if (Stopped) text += u"（中断）"_qs;
+  StatusPanels[2]->setText(text);
 }
 
 void TMainForm::Synchronize(const std::function<void()>& Step) {

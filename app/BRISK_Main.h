@@ -15,11 +15,13 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
+class QProgressBar;
 class QSplitter;
+class QTimer;
 class QToolBar;
 class QTreeView;
 class TItemEditor;
+class TLogView;
 class TOptionsEditor;
 class TPatternModel;
 class TPrompter;
@@ -32,7 +34,14 @@ class TWorker {
 public:
   virtual ~TWorker() = default;
   virtual void Terminate() = 0;
+  // Stops at the next entry, also in the middle of a row: the process is ending.
+  virtual void Interrupt() { Terminate(); }
+  virtual bool Terminated() const { return false; }
   virtual std::string ErrorMessage() const = 0;
+  // Hands the queued result lines to the host now (the window's timer calls it).
+  virtual void DeliverResults() {}
+  // What the test or run did; read in the end handler.
+  virtual TRunSummary Summary() const { return {}; }
 };
 using TWorkerEnd = std::function<void(TWorker&)>;
 using TWorkerFactory = std::function<TWorker*(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)>;
@@ -88,7 +97,8 @@ public:
 
   // Widgets and commands, reachable for tests and for the application's handlers.
   QTreeView* PatternView = nullptr;
-  QPlainTextEdit* LogView = nullptr;
+  TLogView* LogView = nullptr;
+  QProgressBar* ProgressBar = nullptr;  // in status panel 2 while a worker runs
   QSplitter* Splitter = nullptr;
   QToolBar* ToolBar = nullptr;
   QLabel* StatusPanels[3] = {};
@@ -101,7 +111,7 @@ public:
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
   TPatternModel* Model() const { return FModel; }
   // The log view's lines as the worker wrote them (bytes kept).
-  const std::vector<std::string>& LogLines() const { return FLogLines; }
+  std::vector<std::string> LogLines() const;
 
 signals:
   void WorkerEnded();
@@ -124,7 +134,8 @@ private:
   std::string FSaveDlgFileName;
   bool FModified = false;
   std::unique_ptr<TTaskbarProgress> FProgress;
-  std::vector<std::string> FLogLines;
+  QTimer* FDeliveryTimer = nullptr;  // takes the worker's queued lines while it runs
+  bool FTestRun = false;             // what the running worker does
   TStartWindowState FStartState = swsNormal;
   int FExitCode = 0;
 
@@ -182,6 +193,7 @@ private:
   void StartWhenIdle(bool TestRun);
   void WaitForWorker();
   void RemoveThreadTerminate(TWorker& Sender);
+  void ShowSummary(const TRunSummary& Summary, bool Stopped);
   bool Unattended() const { return FRun || FServices.Headless; }
 
   // TRemoveHost: called inside Synchronize, on the user-interface thread.
@@ -193,7 +205,7 @@ private:
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
   TReservation TakeRowReservation(TRow Row) override;
-  void AppendLog(const std::string& Line) override;
+  void AppendLog(std::vector<std::string>& Lines) override;
   bool HasProgress() override;
   void SetProgressState(TProgressState State) override;
   void SetProgressValue(int64_t Completed, int64_t Total) override;

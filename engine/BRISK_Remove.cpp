@@ -30,6 +30,11 @@ TRemoveThread::~TRemoveThread() = default;
 
 void TRemoveThread::Terminate() { FThread.request_stop(); }
 
+void TRemoveThread::Interrupt() {
+  FInterrupted.store(true, std::memory_order_relaxed);
+  FThread.request_stop();
+}
+
 bool TRemoveThread::Terminated() const { return FThread.get_stop_token().stop_requested(); }
 
 void TRemoveThread::Run(std::stop_token Stop) {
@@ -64,6 +69,17 @@ void TRemoveThread::EndEvent() {
       if (Worker->FreeOnTerminate) delete Worker;
     }
   } freeAtEnd{this};
+  // Lines of a run that an error ended were not all delivered by a last step.
+  DeliverResults();
+  if (FResults.Error && FErrorMessage.empty()) {
+    try {
+      std::rethrow_exception(FResults.Error);
+    } catch (const std::exception& e) {
+      FErrorMessage = e.what();
+    } catch (...) {
+      FErrorMessage = "不明なエラーで処理を中断しました";
+    }
+  }
   if (OnTerminate) OnTerminate(*this);
 }
 
@@ -91,8 +107,8 @@ void TRemoveThread::Execute() {
     FFlags = psNormal;
     Synchronize(&TRemoveThread::FirstItem);
   }
-  // The stop request is not polled while a row's entries are removed: a row is
-  // always removed and reported whole.
+  // A stop request is not polled while a row's entries are removed: a row is removed
+  // and reported whole, unless the process is being asked to end (Interrupt).
   while (!StopRequested() && FListItem) {
     Synchronize(&TRemoveThread::ParseItem);
     if (!FLocation.empty()) {
@@ -100,7 +116,8 @@ void TRemoveThread::Execute() {
       RemoveReservation(bitbucket);
       // The row keeps its list after the run, as if it had only been read.
       Synchronize(&TRemoveThread::StoreReservation);
-      Synchronize(&TRemoveThread::UnselectItem);
+      // A row that an interruption cut short is not done.
+      if (!FInterrupted.load(std::memory_order_relaxed)) Synchronize(&TRemoveThread::UnselectItem);
     }
     Synchronize(&TRemoveThread::NextItem);
   }
@@ -138,12 +155,11 @@ void TRemoveThread::ScanBitbucket() {
 
 void TRemoveThread::RemoveFolderFiles() {
   const size_t count = FDeletion.size();
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
     if (!FTestRun) code = RemoveFile(entry, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
-    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, entry.Path);
-    Synchronize(&TRemoveThread::ReportResult);
+    ReportResult(code, entry.Path, entry.Size);
   }
   FParent.reset();
 }
@@ -153,12 +169,11 @@ void TRemoveThread::RemoveFolderFiles() {
 void TRemoveThread::RemoveBitbucketFiles() {
   TTrashPurger purger;
   const size_t count = FDeletion.size();
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
     if (!FTestRun) code = purger.Purge(entry.Path);
-    FResultMsg = FormatResult(Now(), FTestRun ? "TE" : "RM", code, TrashEntryText(entry.Path, entry.InFolderName));
-    Synchronize(&TRemoveThread::ReportResult);
+    ReportResult(code, TrashEntryText(entry.Path, entry.InFolderName), entry.Size);
   }
 }
 
@@ -210,16 +225,71 @@ std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, i
   return line;
 }
 
+// Every step first delivers the lines queued before it, so that the window sees a
+// row's lines before the row is unselected, and all lines before the run's end.
 void TRemoveThread::Synchronize(void (TRemoveThread::*Step)()) {
   std::exception_ptr error;
   FHost.Synchronize([&] {
     try {
+      DeliverResults();
       (this->*Step)();
     } catch (...) {
       error = std::current_exception();
     }
   });
   if (error) std::rethrow_exception(error);
+  RaiseDeliveryError();
+}
+
+// Lines go to the queue without waiting for the window. A batch is posted once enough
+// have gathered, so that a host with no timer of its own still gets them in time.
+void TRemoveThread::ReportResult(int32_t Code, std::string_view Entry, uint64_t Size) {
+  constexpr size_t BatchLines = 4096;
+  std::string line = FormatResult(Now(), FTestRun ? "TE" : "RM", Code, Entry);
+  ++FCompleted;
+  ++FSummary.Entries;
+  if (Code == 0) {
+    ++FSummary.Removed;
+    FSummary.Bytes += Size;
+  } else if (Code != ENOENT && FSummary.Failed++ == 0) {
+    FSummary.FirstFailureCode = Code;
+    FSummary.FirstFailureEntry = Entry;
+  }
+  bool post = false;
+  {
+    std::lock_guard lock(FResults.Lock);
+    FResults.Lines.push_back(std::move(line));
+    FResults.Completed = FCompleted;
+    FResults.Total = FTotal;
+    if (FResults.Lines.size() >= BatchLines && !FResults.DeliveryPosted) post = FResults.DeliveryPosted = true;
+  }
+  if (post) FHost.Post([this] { DeliverResults(); });
+  RaiseDeliveryError();
+}
+
+void TRemoveThread::RaiseDeliveryError() {
+  std::lock_guard lock(FResults.Lock);
+  if (FResults.Error) std::rethrow_exception(FResults.Error);
+}
+
+void TRemoveThread::DeliverResults() {
+  std::vector<std::string> lines;
+  int64_t completed = 0, total = 0;
+  {
+    std::lock_guard lock(FResults.Lock);
+    FResults.DeliveryPosted = false;
+    if (FResults.Lines.empty() || FResults.Error) return;
+    lines.swap(FResults.Lines);
+    completed = FResults.Completed;
+    total = FResults.Total;
+  }
+  try {
+    if (FHost.HasProgress()) FHost.SetProgressValue(completed, total);
+    FHost.AppendLog(lines);
+  } catch (...) {
+    std::lock_guard lock(FResults.Lock);
+    FResults.Error = std::current_exception();
+  }
 }
 
 void TRemoveThread::FirstItem() {
@@ -247,12 +317,6 @@ void TRemoveThread::StoreReservation() {
 }
 
 void TRemoveThread::LoadReservation() { FDeletion = FHost.TakeRowReservation(FListItem); }
-
-void TRemoveThread::ReportResult() {
-  ++FCompleted;
-  if (FHost.HasProgress()) FHost.SetProgressValue(FCompleted, FTotal);
-  FHost.AppendLog(FResultMsg);
-}
 
 void TRemoveThread::UnselectItem() {
   if (FListItem) FHost.UnselectRow(FListItem);

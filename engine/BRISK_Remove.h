@@ -1,28 +1,46 @@
 #pragma once
 // The deletion worker: a test or a run over the selected rows of the pattern list.
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "engine/DeletionItem.h"
 #include "engine/RemoveHost.h"
 #include "platform/FileHandle.h"
 
-// Runs on a thread of its own. Everything it reads from or writes to the window goes
-// through the host, inside Synchronize, while the worker waits.
+// Runs on a thread of its own. What it needs to know of the window it asks for inside
+// Synchronize, while it waits. Result lines do not wait: they are queued, and reach
+// the host in batches (DeliverResults).
 class TRemoveThread : private TRunSettings {
 public:
   // Starts the worker at once. Its first act is a synchronous step, so the creator
   // may assign OnTerminate right after construction.
   static TRemoveThread* Create(TRemoveHost& Host, bool TestRun);
 
-  // Asks the worker to stop at its next check.
+  // Asks the worker to stop at its next check: before the next row, or the next
+  // entry of a sweep; a row being removed is removed whole.
   void Terminate();
   bool Terminated() const;
+  // Asks the worker to stop at its next entry, also in the middle of a row's removal:
+  // the process is being asked to end. The row then keeps its selection.
+  void Interrupt();
+
+  // Hands the lines queued so far to the host (AppendLog), with the progress value of
+  // the last of them. Runs on the user-interface thread; the worker has it run before
+  // each of its steps, every few thousand lines and at its end, and the host may run
+  // it whenever it likes (a timer). An error the host raises ends the run.
+  void DeliverResults();
+
+  // Valid once the worker has ended (OnTerminate).
+  const TRunSummary& Summary() const { return FSummary; }
 
   // Runs on the user-interface thread after Execute has ended (normally, by a stop
   // or by an error); with FreeOnTerminate the worker deletes itself right after.
@@ -65,7 +83,8 @@ private:
   void ParseItem();
   void StoreReservation();
   void LoadReservation();
-  void ReportResult();
+  void ReportResult(int32_t Code, std::string_view Entry, uint64_t Size);
+  void RaiseDeliveryError();
   void UnselectItem();
   void UpdateState();
 
@@ -76,8 +95,18 @@ private:
   int64_t FCompleted = 0;          // result lines reported
   TRemoveHost::TRow FListItem = nullptr;
   TReservation FDeletion;          // the current row's due entries
-  std::string FResultMsg;          // the line being handed to the window
   std::string FErrorMessage;
+  TRunSummary FSummary;            // worker thread until the end
+  std::atomic<bool> FInterrupted{false};
+  // Lines on their way to the host, with the progress value of the last one.
+  struct TResultQueue {
+    std::mutex Lock;
+    std::vector<std::string> Lines;
+    int64_t Completed = 0;
+    int64_t Total = 0;
+    bool DeliveryPosted = false;
+    std::exception_ptr Error;      // raised by the host in a delivery; ends the run
+  } FResults;
   // The folder of the entries being removed, open while a row is removed.
   struct TOpenFolder {
     std::string Path;

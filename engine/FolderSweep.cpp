@@ -65,7 +65,7 @@ public:
   // False when the entry cannot be examined (it vanished since the listing).
   bool Examine() {
     if (FExamined) return true;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | FTimeFields,
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_SIZE | FTimeFields,
               &FStat) != 0)
       return false;
     FExamined = true;
@@ -116,7 +116,7 @@ public:
       TEntry entry(fd, *e, FTimeFields);
       // A due entry is examined in any case: the remove pass needs what it was.
       if (IsDue(entry) && entry.Examine())
-        FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}, FoundEntry(entry)});
+        FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}, FoundEntry(entry), SizeOf(entry)});
     }
   }
 
@@ -126,6 +126,10 @@ private:
     TEntryKind kind = ekNonFolder;
     if (Entry.Type() == DT_DIR) kind = FSettings.HasOption('O') ? ekEmptyFolder : ekFolder;
     return FoundEntryOf(Entry.Stat(), kind);
+  }
+
+  static uint64_t SizeOf(const TEntry& Entry) {
+    return Entry.Type() != DT_DIR && (Entry.Stat().stx_mask & STATX_SIZE) ? Entry.Stat().stx_size : 0;
   }
 
   bool Listed(const TEntry& Entry) const {

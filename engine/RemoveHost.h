@@ -1,8 +1,9 @@
 #pragma once
-// What the deletion worker needs of the window side. The worker calls these only
-// inside Synchronize, so an implementation runs them on the user-interface thread
-// while the worker waits; the Qt window does it with blocking queued calls, the
-// tests and benchmarks in memory.
+// What the deletion worker needs of the window side. The worker calls these only on
+// the user-interface thread: inside Synchronize, while the worker waits, or in a
+// delivery of result lines (TRemoveThread::DeliverResults), which never makes the
+// worker wait. The Qt window serves them from its event loop, the unattended run and
+// the tests from a TTaskLoop.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,9 +33,20 @@ struct TReservationEntry {
   std::string Path;
   std::string InFolderName;
   TFoundEntry Found;
+  uint64_t Size = 0;  // bytes, as the collect pass saw them (a folder counts none)
   bool operator==(const TReservationEntry&) const = default;
 };
 using TReservation = std::vector<TReservationEntry>;
+
+// What a test or a run did, for the status bar and the exit status.
+struct TRunSummary {
+  int64_t Entries = 0;        // result lines
+  int64_t Removed = 0;        // lines with the code 0: listed, in a test
+  uint64_t Bytes = 0;         // size of the entries listed (a test) or removed (a run)
+  int64_t Failed = 0;         // entries that could not be removed, those already gone aside
+  int32_t FirstFailureCode = 0;
+  std::string FirstFailureEntry;
+};
 
 // Taskbar progress states.
 enum TProgressState : int { psNoProgress = 0, psIndeterminate = 1, psNormal = 2 };
@@ -59,7 +71,9 @@ public:
   // itself may hand it over instead of copying it: a list can hold a million entries.
   virtual TReservation TakeRowReservation(TRow Row) { return RowReservation(Row); }
 
-  virtual void AppendLog(const std::string& Line) = 0;
+  // Result lines, a batch at a time, in the order the worker made them; the host may
+  // move them out of Lines.
+  virtual void AppendLog(std::vector<std::string>& Lines) = 0;
 
   // False when there is no taskbar progress object; the worker then skips progress.
   virtual bool HasProgress() = 0;

@@ -25,6 +25,7 @@
 
 #include "ModalAnswers.h"
 #include "app/BRISK_Main.h"
+#include "app/LogView.h"
 #include "app/BriskoApplication.h"
 #include "app/LogFile.h"
 #include "app/TaskbarProgress.h"

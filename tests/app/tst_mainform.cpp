@@ -19,6 +19,7 @@
 #include <ctime>
 
 #include "app/BRISK_Main.h"
+#include "app/LogView.h"
 #include "app/EditorInterfaces.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
@@ -163,7 +164,8 @@ private:
         TReservation taken = FHost.TakeRowReservation(row);
         FLab.Taken.emplace_back(taken.size(), FHost.RowReservation(row).size());
         FHost.SetRowReservation(row, std::move(taken));
-        FHost.AppendLog(std::string(FTestRun ? "TE" : "RM") + " 0x0000 " + texts[itLocation]);
+        std::vector<std::string> lines{std::string(FTestRun ? "TE" : "RM") + " 0x0000 " + texts[itLocation]};
+        FHost.AppendLog(lines);
         if (!FTestRun) FHost.UnselectRow(row);
       });
     }

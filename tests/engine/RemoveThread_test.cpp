@@ -104,7 +104,7 @@ TEST(RemoveThread, TestReportsDueEntriesAndRemovesNothing) {
   EXPECT_TRUE(host.Row(1).Selected);
   EXPECT_EQ(host.Row(0).Reservation.size(), 3u);
   EXPECT_EQ(host.States, (std::vector<TProgressState>{psIndeterminate, psNormal, psNoProgress}));
-  EXPECT_EQ(host.Values, (std::vector<std::pair<int64_t, int64_t>>{{1, 3}, {2, 3}, {3, 3}}));
+  EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{3, 3}));
   EXPECT_EQ(host.OffThreadCalls, 0);
 }
 
@@ -154,7 +154,7 @@ TEST(RemoveThread, StopDuringTheRemovePassFinishesTheCurrentRow) {
   TMemoryHost host;
   for (const TDueFolder& f : folders) host.AddRow(f.Item());
   host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
-    if (Call == "AppendLog" && host.Log.size() == 4) host.Worker()->Terminate();  // first line of row 2
+    if (Call == "AppendLog" && host.Log.size() >= 4) host.Worker()->Terminate();  // lines of row 2
   };
   const auto outcome = host.RunWorker(false);
   EXPECT_TRUE(outcome.Terminated);
@@ -297,6 +297,43 @@ TEST(RemoveThread, ARowKeepsItsListWhenAnErrorEndsTheRemovePass) {
   };
   const auto outcome = host.RunWorker(true);
   EXPECT_EQ(outcome.ErrorMessage, "the log cannot take more");
-  EXPECT_EQ(host.Log.size(), 1u);
+  EXPECT_EQ(host.Log.size(), 3u);
   EXPECT_EQ(host.Row(0).Reservation.size(), 3u);
+}
+
+// Lines reach the host in batches without the worker waiting for each; every line
+// arrives once, in the order of the row's list, with a progress value per batch. An
+// interruption stops the removal at the next entry, and every entry that went has
+// its line.
+TEST(RemoveThread, LinesArriveInBatchesInOrderAndAnInterruptionStopsAtTheNextEntry) {
+  for (const bool interrupt : {false, true}) {
+    SCOPED_TRACE(interrupt ? "interrupted" : "whole");
+    TTempDir dir;
+    const std::string folder = dir / "many";
+    MakeFolder(folder);
+    const int count = 4500;  // more than one posted batch
+    for (int i = 0; i < count; ++i) MakeFile(folder + "/" + std::to_string(i) + ".tmp", 10);
+    TMemoryHost host;
+    host.AddRow({folder, "*.tmp", "", "M+7", "", ""});
+    host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
+      if (interrupt && Call == "AppendLog") host.Worker()->Interrupt();
+    };
+    const auto outcome = host.RunWorker(false);
+    ASSERT_TRUE(outcome.ErrorMessage.empty());
+    const TReservation& list = host.Row(0).Reservation;
+    ASSERT_EQ(list.size(), size_t(count));
+    ASSERT_LE(host.Log.size(), list.size());
+    for (size_t i = 0; i < host.Log.size(); ++i) ASSERT_EQ(PathOf(host.Log[i]), list[i].Path) << i;
+    size_t gone = 0;
+    for (const TReservationEntry& entry : list) gone += Exists(entry.Path) ? 0 : 1;
+    EXPECT_EQ(gone, host.Log.size());
+    EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{int64_t(host.Log.size()), count}));
+    EXPECT_EQ(host.Row(0).Selected, interrupt);
+    if (interrupt) {
+      EXPECT_LT(host.Log.size(), list.size());
+    } else {
+      EXPECT_EQ(host.Log.size(), list.size());
+      EXPECT_GT(host.LogBatches, 1);
+    }
+  }
 }

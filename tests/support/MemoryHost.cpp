@@ -1,36 +1,8 @@
 #include "support/MemoryHost.h"
 
-#include <chrono>
 #include <stdexcept>
 
 #include "engine/BRISK_Remove.h"
-
-namespace {
-
-void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
-
-// A step is a short hand-over between two threads. Waiting a few microseconds
-// before going to sleep saves two trips through the scheduler per step when the
-// other side answers quickly, as it does when both threads have a processor. The
-// wait yields all along, in case the other side is waiting for this very processor.
-template <typename TReady>
-bool SpinFor(const TReady& Ready) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-  do {
-    for (int i = 0; i < 8; ++i) {
-      if (Ready()) return true;
-      CpuRelax();
-    }
-    std::this_thread::yield();
-  } while (std::chrono::steady_clock::now() < until);
-  return Ready();
-}
-
-}  // namespace
 
 TMemoryHost::TMemoryHost() : FUiThread(std::this_thread::get_id()) {}
 
@@ -66,50 +38,11 @@ TMemoryHost::TOutcome TMemoryHost::RunWorker(bool TestRun) {
   return outcome;
 }
 
-void TMemoryHost::Pump(const std::function<bool()>& Done) {
-  while (!Done()) {
-    SpinFor([&] { return FPending.load(std::memory_order_acquire) > 0; });
-    TTask task;
-    {
-      std::unique_lock lock(FMutex);
-      FTaskReady.wait(lock, [&] { return !FTasks.empty(); });
-      task = std::move(FTasks.front());
-      FTasks.pop_front();
-      FPending.store(FTasks.size(), std::memory_order_release);
-    }
-    task.Run();
-    if (task.Done) {
-      std::lock_guard lock(FMutex);
-      task.Done->store(true, std::memory_order_release);
-      FTaskDone.notify_all();
-    }
-  }
-}
+void TMemoryHost::Pump(const std::function<bool()>& Done) { FLoop.Pump(Done); }
 
-void TMemoryHost::Synchronize(const std::function<void()>& Step) {
-  std::atomic<bool> done{false};
-  {
-    std::lock_guard lock(FMutex);
-    FTasks.push_back({Step, &done});
-    FPending.store(FTasks.size(), std::memory_order_release);
-    FTaskReady.notify_one();
-  }
-  if (SpinFor([&] { return done.load(std::memory_order_acquire); })) {
-    // The pump may still be inside its notify under the lock: let it leave before
-    // "done" goes out of scope.
-    std::lock_guard lock(FMutex);
-    return;
-  }
-  std::unique_lock lock(FMutex);
-  FTaskDone.wait(lock, [&] { return done.load(std::memory_order_acquire); });
-}
+void TMemoryHost::Synchronize(const std::function<void()>& Step) { FLoop.Synchronize(Step); }
 
-void TMemoryHost::Post(std::function<void()> Step) {
-  std::lock_guard lock(FMutex);
-  FTasks.push_back({std::move(Step), nullptr});
-  FPending.store(FTasks.size(), std::memory_order_release);
-  FTaskReady.notify_one();
-}
+void TMemoryHost::Post(std::function<void()> Step) { FLoop.Post(std::move(Step)); }
 
 TRemoveHost::TRow TMemoryHost::FirstSelectedRow() {
   TRow found = nullptr;
@@ -164,9 +97,10 @@ void TMemoryHost::SetRowReservation(TRow Row, TReservation Entries) {
   Called("SetRowReservation", Row);
 }
 
-void TMemoryHost::AppendLog(const std::string& Line) {
-  ++LogLines;
-  if (KeepLog) Log.push_back(Line);
+void TMemoryHost::AppendLog(std::vector<std::string>& Lines) {
+  LogLines += static_cast<int64_t>(Lines.size());
+  ++LogBatches;
+  if (KeepLog) Log.insert(Log.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
   Called("AppendLog", nullptr);
 }
 

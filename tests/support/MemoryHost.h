@@ -2,9 +2,6 @@
 // The worker's host held in memory, for tests and benchmarks. The thread that
 // creates the host plays the user-interface thread: it serves the worker's steps
 // while it pumps (RunWorker, Pump). Every host call made by the worker is recorded.
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,6 +12,7 @@
 #include <vector>
 
 #include "engine/RemoveHost.h"
+#include "engine/TaskLoop.h"
 
 class TRemoveThread;
 
@@ -56,6 +54,7 @@ public:
   bool KeepLog = true;
   std::vector<std::string> Log;
   int64_t LogLines = 0;
+  int64_t LogBatches = 0;
   bool Progress = true;
   std::vector<TProgressState> States;
   std::vector<std::pair<int64_t, int64_t>> Values;
@@ -71,7 +70,7 @@ public:
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
   TReservation TakeRowReservation(TRow Row) override;
-  void AppendLog(const std::string& Line) override;
+  void AppendLog(std::vector<std::string>& Lines) override;
   bool HasProgress() override;
   void SetProgressState(TProgressState State) override;
   void SetProgressValue(int64_t Completed, int64_t Total) override;
@@ -79,10 +78,6 @@ public:
   void Post(std::function<void()> Step) override;
 
 private:
-  struct TTask {
-    std::function<void()> Run;
-    std::atomic<bool>* Done;  // null for a posted task
-  };
   void Called(std::string_view Call, TRow Row);
   TMemoryRow* RowOf(TRow Row) const { return static_cast<TMemoryRow*>(const_cast<void*>(Row)); }
   size_t PositionOf(TRow Row) const;
@@ -90,9 +85,5 @@ private:
   std::vector<std::unique_ptr<TMemoryRow>> FRows;
   std::thread::id FUiThread;
   TRemoveThread* FWorker = nullptr;
-  std::mutex FMutex;
-  std::condition_variable FTaskReady;
-  std::condition_variable FTaskDone;
-  std::deque<TTask> FTasks;
-  std::atomic<size_t> FPending{0};  // FTasks.size(), readable without the lock
+  TTaskLoop FLoop;
 };

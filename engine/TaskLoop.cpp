@@ -1,0 +1,86 @@
+#include "engine/TaskLoop.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// A step is a short hand-over between two threads. Waiting a few microseconds
+// before going to sleep saves two trips through the scheduler per step when the
+// other side answers quickly, as it does when both threads have a processor. The
+// wait yields all along, in case the other side is waiting for this very processor.
+template <typename TReady>
+bool SpinFor(const TReady& Ready) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+  do {
+    for (int i = 0; i < 8; ++i) {
+      if (Ready()) return true;
+      CpuRelax();
+    }
+    std::this_thread::yield();
+  } while (std::chrono::steady_clock::now() < until);
+  return Ready();
+}
+
+}  // namespace
+
+void TTaskLoop::Pump(const std::function<bool()>& Done) {
+  while (!Done()) {
+    SpinFor([&] { return FPending.load(std::memory_order_acquire) > 0; });
+    TTask task;
+    {
+      std::unique_lock lock(FMutex);
+      FTaskReady.wait(lock, [&] { return !FTasks.empty() || FWoken; });
+      if (FTasks.empty()) {
+        FWoken = false;
+        continue;
+      }
+      task = std::move(FTasks.front());
+      FTasks.pop_front();
+      FPending.store(FTasks.size(), std::memory_order_release);
+    }
+    task.Run();
+    if (task.Done) {
+      std::lock_guard lock(FMutex);
+      task.Done->store(true, std::memory_order_release);
+      FTaskDone.notify_all();
+    }
+  }
+}
+
+void TTaskLoop::Wake() {
+  std::lock_guard lock(FMutex);
+  FWoken = true;
+  FTaskReady.notify_one();
+}
+
+void TTaskLoop::Synchronize(const std::function<void()>& Step) {
+  std::atomic<bool> done{false};
+  {
+    std::lock_guard lock(FMutex);
+    FTasks.push_back({Step, &done});
+    FPending.store(FTasks.size(), std::memory_order_release);
+    FTaskReady.notify_one();
+  }
+  if (SpinFor([&] { return done.load(std::memory_order_acquire); })) {
+    // The pump may still be inside its notify under the lock: let it leave before
+    // "done" goes out of scope.
+    std::lock_guard lock(FMutex);
+    return;
+  }
+  std::unique_lock lock(FMutex);
+  FTaskDone.wait(lock, [&] { return done.load(std::memory_order_acquire); });
+}
+
+void TTaskLoop::Post(std::function<void()> Step) {
+  std::lock_guard lock(FMutex);
+  FTasks.push_back({std::move(Step), nullptr});
+  FPending.store(FTasks.size(), std::memory_order_release);
+  FTaskReady.notify_one();
+}
