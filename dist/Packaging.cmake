@@ -11,6 +11,9 @@ pattern to see what it would remove, or run it from the window or unattended fro
 systemd timer or cron.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The Debian revision of the upstream version, as in debian/changelog's newest entry.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/quillmoor/brisko)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries come from the program's own links; the platform and image
