@@ -33,9 +33,10 @@ install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package in $(BUILD)/, installed with: apt install ./$(BUILD)/brisko_*.deb
+# lintian then checks the package just made; an error fails the target.
 package: build
 	@scripts/setup.sh --package
-	@cd $(BUILD) && cpack -G DEB
+	@cd $(BUILD) && cpack -G DEB && lintian --fail-on error "$$(ls -t brisko_*.deb | head -n1)"
 
 clean:
 	rm -rf $(BUILD)

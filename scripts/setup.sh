@@ -12,13 +12,18 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6svg6 qt6-qpa-plugins
   # the desktop files: icon rendering, and the checkers the install test runs
   librsvg2-bin desktop-file-utils libxml2-utils shared-mime-info systemd
+  # the manual page, AppStream metadata and shell completion the install test checks
+  man-db groff-base appstream bash-completion
+  # Qt's own texts (file choosers, standard buttons) in the languages the tests run in
+  qt6-translations-l10n
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
-  packages+=(fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n)
+  packages+=(fonts-ipafont-gothic adwaita-icon-theme)
 elif [ "${1:-}" = "--package" ]; then
-  # CPack works out the package's library dependencies with dpkg-shlibdeps.
-  packages+=(dpkg-dev file)
+  # CPack works out the package's library dependencies with dpkg-shlibdeps;
+  # lintian checks the package it makes.
+  packages+=(dpkg-dev file lintian)
 fi
 
 missing=()
