@@ -29,6 +29,7 @@
 #include "app/LogView.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
+#include "app/UnattendedRun.h"
 #include "app/Prompter.h"
 #include "controls/QtText.h"
 #include "app/TaskbarProgress.h"
@@ -347,6 +348,7 @@ void TMainForm::ApplicationIdleAtOnce() {
     }
     return;
   }
+  if (Unattended()) WarnUnreadableLocations(FModel->Items());
   PatternView->selectAll();
   RemoveThreadExecute(false);
 }
@@ -423,7 +425,7 @@ bool TMainForm::SavePattern(const std::string& FileName) {
 }
 
 int TMainForm::ConfirmSave() {
-  if (!FModified) return 0;
+  if (!FModified || FEndingBySignal) return 0;
   QString name = FPatternFile.empty() ? Untitled : FileNamePart(FPatternFile);
   if (FServices.Headless) return mrNo;  // nobody can have changed it, nobody can answer
   return FServices.Prompter->MessageBox(this, u"%1 の変更を保存しますか？"_qs.arg(name), u"情報"_qs, mkInformation,
@@ -448,17 +450,45 @@ std::vector<std::string> TMainForm::LogLines() const {
   return copy;
 }
 
-// Only the newest LogLinage lines can stay in the file.
+// The lines of the view not yet in the file; only the newest LogLinage can stay there.
 void TMainForm::SaveLogFile() {
+  const TLogLines& lines = LogView->Lines();
+  const size_t unsaved = lines.Size() - std::min(FLogSaved, lines.Size());
   std::vector<std::string> newest;
-  for (std::string_view line : LogView->Lines().Tail(size_t(std::max(LogLinage, 0)))) newest.emplace_back(line);
-  ::SaveLogFile(LogFile, newest, LogLinage);
+  for (std::string_view line : lines.Tail(std::min(unsaved, size_t(std::max(LogLinage, 0))))) newest.emplace_back(line);
+  FLogSaved = lines.Size();
+  if (!newest.empty() || unsaved == 0) ::SaveLogFile(LogFile, newest, LogLinage);
+}
+
+// An unattended run writes its lines as they come, about once a second, so that a
+// run that is killed loses at most the last moment of its record. Where the file
+// cannot be written, the lines go to standard error instead (cron mails it).
+void TMainForm::SaveLogAsItComes(bool Now) {
+  if (!Unattended() || !SaveLog) return;
+  if (!Now && FLogWritten.isValid() && FLogWritten.elapsed() < 1000) return;
+  FLogWritten.start();
+  const size_t from = FLogSaved;
+  if (FLogToStandardError) {
+    FLogSaved = LogView->Lines().Size();
+  } else {
+    try {
+      SaveLogFile();
+      return;
+    } catch (const std::exception& error) {
+      FLogToStandardError = true;
+      ReportError(QString::fromUtf8(error.what()));
+    }
+  }
+  const TLogLines& lines = LogView->Lines();
+  for (size_t i = from; i < lines.Size(); ++i) std::fprintf(stderr, "%.*s\n", int(lines[i].size()), lines[i].data());
+  std::fflush(stderr);
 }
 
 void TMainForm::FormDestroy() {
   if (FDestroyed) return;
   FDestroyed = true;
   if (!SaveLog) return;
+  if (Unattended()) return SaveLogAsItComes(true);
   try {
     SaveLogFile();
   } catch (const std::exception& error) {
@@ -585,6 +615,7 @@ void TMainForm::DeleteStopMnuClick() {
 void TMainForm::ViewClearMnuClick() {
   if (SaveLog) SaveLogFile();
   LogView->clear();
+  FLogSaved = 0;
 }
 
 void TMainForm::OptionConfigMnuClick() {
@@ -667,6 +698,11 @@ void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
   emit WorkerEnded();
   UpdateCommands();
   if (!error.empty()) ReportError(BytesToText(error));
+  const TRunSummary summary = Sender.Summary();
+  if (Unattended() && error.empty() && summary.Failed > 0 && FExitCode == 0) {
+    std::fputs(("brisko: " + NotRemovedMessage(summary) + "\n").c_str(), stderr);
+    FExitCode = esNotRemoved;
+  }
   if (FRun) {
     close();
   } else if (FPendingRun) {
@@ -729,7 +765,23 @@ void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
   if (position >= 0) FModel->Row(position).Reservation = std::move(Entries);
 }
 
-void TMainForm::AppendLog(std::vector<std::string>& Lines) { LogView->AppendLines(Lines); }
+void TMainForm::AppendLog(std::vector<std::string>& Lines) {
+  LogView->AppendLines(Lines);
+  SaveLogAsItComes(false);
+}
+
+// A signal asks the process to end: the run stops at its next entry, and the window
+// closes as Exit does, without a question nobody may be there to answer.
+void TMainForm::EndBySignal(int Signal) {
+  FExitCode = 128 + Signal;
+  FEndingBySignal = true;
+  if (FRemoveThread) FRemoveThread->Interrupt();
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->close();
+    if (QApplication::activeModalWidget() == modal) break;
+  }
+  close();
+}
 
 // The status bar always shows progress; the launcher only where there is one.
 bool TMainForm::HasProgress() { return true; }

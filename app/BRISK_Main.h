@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the pattern document, the log view, every command, and the
 // lifetime of the deletion worker.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -94,6 +95,9 @@ public:
   // Shows an error in a box, or on standard error where no box may wait (an
   // automatic run, no display); the general exception handler lands here.
   void ReportError(const QString& Message);
+  // SIGTERM and the like: stops the run at its next entry and closes the window
+  // without asking anything; the exit status becomes 128 + Signal.
+  void EndBySignal(int Signal);
 
   // Widgets and commands, reachable for tests and for the application's handlers.
   QTreeView* PatternView = nullptr;
@@ -136,6 +140,10 @@ private:
   std::unique_ptr<TTaskbarProgress> FProgress;
   QTimer* FDeliveryTimer = nullptr;  // takes the worker's queued lines while it runs
   bool FTestRun = false;             // what the running worker does
+  size_t FLogSaved = 0;              // lines of the log view already in the log file
+  QElapsedTimer FLogWritten;         // since the log file was last written, in an unattended run
+  bool FLogToStandardError = false;  // the log file failed: an unattended run's lines go to stderr
+  bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
   int FExitCode = 0;
 
@@ -164,6 +172,7 @@ private:
   int ConfirmSave();
   bool SaveChangesFirst();
   void SaveLogFile();
+  void SaveLogAsItComes(bool Now);
   void FormDestroy();
   int FocusedRow() const;
   void FocusRow(int Position);

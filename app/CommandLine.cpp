@@ -18,6 +18,10 @@ void ApplySwitch(const std::string& Argument, TCommandLine& Result) {
     Result.Version = true;
     return;
   }
+  if (Argument == "--test") {
+    Result.Test = true;
+    return;
+  }
   if (Argument.size() < 2) return;
   switch (LowerAscii(Argument[1])) {
     case 'r':
@@ -59,17 +63,26 @@ std::string ResolvePatternArgument(const std::string& Argument) {
 
 std::string CommandLineUsage() {
   return "Usage: brisko [-R] [-W+|-W-] [PATTERN.rmp ...]\n"
+         "       brisko --test PATTERN.rmp\n"
          "Deletes files by rule: opens the pattern files (the last one stays open).\n"
          "\n"
          "  -R          select every item and run it at once, then close; without a\n"
          "              display (cron, systemd timers) Brisko runs without a window\n"
          "  -W+         start with the window maximized\n"
          "  -W-         start with the window minimized\n"
+         "  --test      test every item of the pattern: print the result lines,\n"
+         "              remove nothing, leave the log file alone; needs no display\n"
          "  --help      show this help and exit\n"
          "  --version   show the version and exit\n"
          "\n"
          "Switches begin with \"-\"; an argument beginning with \"/\" is a path.\n"
-         "Exit status after -R: 0 when the run ended normally, 1 when it failed.\n";
+         "\n"
+         "Exit status of -R and --test:\n"
+         "  0    every due entry was removed (or listed, in a test)\n"
+         "  1    the run ended on an error, or its record could not be kept\n"
+         "  2    bad usage\n"
+         "  3    the run went through, but some entries could not be removed\n"
+         "  128+N  stopped by signal N (SIGTERM, SIGINT, SIGHUP); the record is kept\n";
 }
 
 bool HasDisplay() { return NonEmptyEnv("DISPLAY") || NonEmptyEnv("WAYLAND_DISPLAY"); }

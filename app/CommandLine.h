@@ -8,10 +8,19 @@ enum TStartWindowState { swsNormal, swsMaximized, swsMinimized };
 
 struct TCommandLine {
   bool Run = false;                          // -R: run every item, then close
+  bool Test = false;                         // --test: test every item, lines on standard output
   TStartWindowState WindowState = swsNormal; // the last -W+ / -W- wins
   std::vector<std::string> Files;            // every argument that is no switch, in order
   bool Help = false;                         // --help
   bool Version = false;                      // --version
+};
+
+// The program's exit statuses; a run ended by signal N answers 128 + N.
+enum TExitStatus : int {
+  esSuccess = 0,     // every due entry was removed (or listed, in a test)
+  esError = 1,       // the run ended on an error, or its record could not be kept
+  esUsage = 2,       // the arguments cannot be acted on
+  esNotRemoved = 3,  // the run went through, but some entry could not be removed
 };
 
 // Arguments are argv[1..]. A switch begins with "-"; its second character names

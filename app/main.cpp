@@ -1,5 +1,7 @@
 // Brisko: deletes files by rule, in a window or unattended from a scheduler.
 #include <QLibraryInfo>
+#include <QMetaObject>
+#include <QPointer>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
@@ -7,57 +9,88 @@
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "app/UnattendedRun.h"
 #include "dialogs/BRISK_Config.h"
 #include "dialogs/BRISK_Edit.h"
+#include "platform/StopSignals.h"
 
 #ifndef BRISKO_VERSION
 #define BRISKO_VERSION "unknown"
 #endif
 
 namespace {
+
 void QuietMessages(QtMsgType Type, const QMessageLogContext&, const QString& Message) {
   if (Type == QtCriticalMsg || Type == QtFatalMsg) std::fprintf(stderr, "brisko: %s\n", qPrintable(Message));
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-  TCommandLine early = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (early.Help) {
-    std::fputs(CommandLineUsage().c_str(), stdout);
-    return 0;
-  }
-  if (early.Version) {
-    std::printf("brisko %s\n", BRISKO_VERSION);
-    return 0;
-  }
-  bool headless = !HasDisplay();
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (headless && !(platform && *platform)) {
-    if (!early.Run) {
-      std::fputs("brisko: needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
-                 "        run a pattern without one with: brisko -R PATTERN.rmp\n",
-                 stderr);
-      return 2;
-    }
-    // A scheduled run: the same program, with a window nobody sees.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  // A scheduler mails whatever a job prints: only real errors go to standard error.
-  if (headless) qInstallMessageHandler(QuietMessages);
+// The file an unattended run works on: the last one named decides the document.
+std::string LastFile(const TCommandLine& Line) { return Line.Files.empty() ? std::string() : Line.Files.back(); }
 
+int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Headless) {
+  // A signal ends a run and closes the window; the watcher exists before any thread.
+  QPointer<TMainForm> target;
+  TStopSignals stopSignals([&target](int Signal) {
+    QMetaObject::invokeMethod(qApp, [&target, Signal] {
+      if (target) target->EndBySignal(Signal);
+    }, Qt::QueuedConnection);
+  });
+  // The toolkit gets the program's name alone: every argument is ours, read by our
+  // rules, so "-reverse" or "-session" never change what Qt does or hide a pattern.
+  int argc = 1;
+  char* argv[] = {Program, nullptr};
   TBriskoApplication app(argc, argv);
   QTranslator qtTexts;
   if (qtTexts.load(u"qtbase_ja"_qs, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) app.installTranslator(&qtTexts);
 
   TMainFormServices services;
-  services.Headless = headless;
-  // QApplication has taken its own options out of argv; the rest are ours, as bytes.
-  TMainForm form(std::vector<std::string>(argv + 1, argv + argc), services);
+  services.Headless = Headless;
+  TMainForm form(Arguments, services);
   // The two dialogs live as long as the window, which owns them.
   form.SetDialogs(new TEditDialog(&form), new TConfigDialog(&form));
   app.OnError = [&form](const QString& Message) { form.ReportError(Message); };
+  target = &form;
+  if (const int signal = stopSignals.Received()) form.EndBySignal(signal);
   form.ShowInitial();
   int status = app.exec();
   app.OnError = nullptr;
   return status != 0 ? status : form.ExitCode();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const TCommandLine line = ParseCommandLine(arguments);
+  if (line.Help) {
+    std::fputs(CommandLineUsage().c_str(), stdout);
+    return esSuccess;
+  }
+  if (line.Version) {
+    std::printf("brisko %s\n", BRISKO_VERSION);
+    return esSuccess;
+  }
+  if (line.Test) {
+    if (line.Files.size() != 1 || line.Run) {
+      std::fputs("brisko: --test takes one pattern file: brisko --test PATTERN.rmp\n", stderr);
+      return esUsage;
+    }
+    return RunUnattended(ResolvePatternArgument(line.Files.back()), true);
+  }
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const bool headless = !HasDisplay();
+  if (headless && !(platform && *platform)) {
+    if (!line.Run) {
+      std::fputs("brisko: needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
+                 "        run a pattern without one with: brisko -R PATTERN.rmp\n"
+                 "        or try it first with:          brisko --test PATTERN.rmp\n",
+                 stderr);
+      return esUsage;
+    }
+    // A scheduled run: no window at all.
+    return RunUnattended(ResolvePatternArgument(LastFile(line)), false);
+  }
+  // A scheduler mails whatever a job prints: only real errors go to standard error.
+  if (headless) qInstallMessageHandler(QuietMessages);
+  return RunWindow(argv[0], arguments, headless);
 }

@@ -12,6 +12,7 @@
 #include "engine/FolderSweep.h"
 #include "engine/TrashSweep.h"
 #include "platform/Removal.h"
+#include "platform/TextCodec.h"
 #include "platform/Trash.h"
 #include "shell/ShellTypes.h"
 
@@ -214,14 +215,15 @@ std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, i
   for (auto value = static_cast<uint32_t>(Code); value != 0 || digits < 4; value >>= 4)
     code[digits++] = "0123456789ABCDEF"[value & 15];
   std::string line;
-  line.reserve(lastTimeText.size() + Mark.size() + Entry.size() + 14);
+  const std::string entry = EscapeBytes(Entry);
+  line.reserve(lastTimeText.size() + Mark.size() + entry.size() + 14);
   line += lastTimeText;
   line += ' ';
   line += Mark;
   line += " 0x";
   while (digits > 0) line += code[--digits];
   line += ' ';
-  line += Entry;
+  line += entry;
   return line;
 }
 
@@ -253,7 +255,7 @@ void TRemoveThread::ReportResult(int32_t Code, std::string_view Entry, uint64_t 
     FSummary.Bytes += Size;
   } else if (Code != ENOENT && FSummary.Failed++ == 0) {
     FSummary.FirstFailureCode = Code;
-    FSummary.FirstFailureEntry = Entry;
+    FSummary.FirstFailureEntry = EscapeBytes(Entry);
   }
   bool post = false;
   {

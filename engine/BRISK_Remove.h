@@ -56,7 +56,9 @@ public:
   ~TRemoveThread();
 
   // One result line: "yyyy/mm/dd hh:nn:ss", the mark, the code as at least four
-  // upper-case hexadecimal digits after "0x", the entry.
+  // upper-case hexadecimal digits after "0x", the entry with its control characters,
+  // backslashes and non-UTF-8 bytes escaped (EscapeBytes): one line names one entry,
+  // and its name's bytes can be read back from it.
   static std::string FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry);
 
 private:

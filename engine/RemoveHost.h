@@ -45,7 +45,7 @@ struct TRunSummary {
   uint64_t Bytes = 0;         // size of the entries listed (a test) or removed (a run)
   int64_t Failed = 0;         // entries that could not be removed, those already gone aside
   int32_t FirstFailureCode = 0;
-  std::string FirstFailureEntry;
+  std::string FirstFailureEntry;  // as its result line writes it
 };
 
 // Taskbar progress states.

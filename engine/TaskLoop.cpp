@@ -30,17 +30,29 @@ bool SpinFor(const TReady& Ready) {
 
 }  // namespace
 
-void TTaskLoop::Pump(const std::function<bool()>& Done) {
+void TTaskLoop::Pump(const std::function<bool()>& Done) { Pump(Done, std::chrono::milliseconds::max(), {}); }
+
+void TTaskLoop::Pump(const std::function<bool()>& Done, std::chrono::milliseconds Tick,
+                     const std::function<void()>& OnTick) {
+  using TClock = std::chrono::steady_clock;
+  const bool ticking = static_cast<bool>(OnTick);
+  auto nextTick = ticking ? TClock::now() + Tick : TClock::time_point::max();
   while (!Done()) {
+    if (ticking && TClock::now() >= nextTick) {
+      OnTick();
+      nextTick = TClock::now() + Tick;
+      continue;
+    }
     SpinFor([&] { return FPending.load(std::memory_order_acquire) > 0; });
     TTask task;
     {
       std::unique_lock lock(FMutex);
-      FTaskReady.wait(lock, [&] { return !FTasks.empty() || FWoken; });
-      if (FTasks.empty()) {
-        FWoken = false;
-        continue;
-      }
+      const auto ready = [&] { return !FTasks.empty(); };
+      if (ticking)
+        FTaskReady.wait_until(lock, nextTick, ready);
+      else
+        FTaskReady.wait(lock, ready);
+      if (FTasks.empty()) continue;  // time to tick
       task = std::move(FTasks.front());
       FTasks.pop_front();
       FPending.store(FTasks.size(), std::memory_order_release);
@@ -52,12 +64,6 @@ void TTaskLoop::Pump(const std::function<bool()>& Done) {
       FTaskDone.notify_all();
     }
   }
-}
-
-void TTaskLoop::Wake() {
-  std::lock_guard lock(FMutex);
-  FWoken = true;
-  FTaskReady.notify_one();
 }
 
 void TTaskLoop::Synchronize(const std::function<void()>& Step) {

@@ -3,6 +3,7 @@
 // serves the steps other threads hand it, in the order they were handed. The
 // unattended run serves its worker with it; so do the tests and benchmarks.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -16,9 +17,8 @@ public:
   void Post(std::function<void()> Step);
   // Serves steps until Done answers true (checked before waiting for each step).
   void Pump(const std::function<bool()>& Done);
-  // Wakes a Pump that waits for a step, so that it checks Done again; safe to call
-  // from any thread.
-  void Wake();
+  // The same, and calls OnTick whenever Tick has passed since it was last called.
+  void Pump(const std::function<bool()>& Done, std::chrono::milliseconds Tick, const std::function<void()>& OnTick);
 
 private:
   struct TTask {
@@ -30,5 +30,4 @@ private:
   std::condition_variable FTaskDone;
   std::deque<TTask> FTasks;
   std::atomic<size_t> FPending{0};  // FTasks.size(), readable without the lock
-  bool FWoken = false;
 };

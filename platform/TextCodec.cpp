@@ -98,6 +98,48 @@ bool IsValidUtf8(std::string_view s) {
   return true;
 }
 
+namespace {
+
+void AppendByteEscape(std::string& Out, unsigned char Byte) {
+  switch (Byte) {
+    case '\n': Out += "\\n"; return;
+    case '\r': Out += "\\r"; return;
+    case '\t': Out += "\\t"; return;
+    case '\\': Out += "\\\\"; return;
+    default: break;
+  }
+  Out += "\\x";
+  Out += "0123456789abcdef"[Byte >> 4];
+  Out += "0123456789abcdef"[Byte & 15];
+}
+
+bool NeedsEscape(char32_t CodePoint) {
+  return CodePoint < 0x20 || CodePoint == '\\' || (CodePoint >= 0x7F && CodePoint <= 0x9F);
+}
+
+}  // namespace
+
+std::string EscapeBytes(std::string_view s) {
+  // Most names are plain ASCII: leave them without a copy of each character.
+  size_t plain = 0;
+  while (plain < s.size() && s[plain] >= 0x20 && s[plain] < 0x7F && s[plain] != '\\') ++plain;
+  if (plain == s.size()) return std::string(s);
+  std::string out(s.substr(0, plain));
+  out.reserve(s.size() + 8);
+  char32_t cp;
+  for (size_t i = plain; i < s.size();) {
+    const size_t n = Utf8SequenceAt(s, i, cp);
+    if (n == 0 || NeedsEscape(cp)) {
+      for (size_t k = 0; k < std::max<size_t>(n, 1); ++k) AppendByteEscape(out, static_cast<unsigned char>(s[i + k]));
+      i += std::max<size_t>(n, 1);
+      continue;
+    }
+    out.append(s.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
 std::u16string Utf8ToUtf16Lossy(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());

@@ -7,6 +7,11 @@
 
 bool IsValidUtf8(std::string_view Bytes);
 
+// Bytes as one line of text that tells them exactly: control characters (C0, DEL
+// and C1) and bytes that are not valid UTF-8 become \xNN, except \n, \r and \t,
+// and the backslash becomes \\. Any other text is left as it is.
+std::string EscapeBytes(std::string_view Bytes);
+
 // UTF-8 to UTF-16 for matching and for UTF-16 files. Every byte that is not part of
 // valid UTF-8 becomes U+DC80 plus the byte, so that no two names decode alike.
 std::u16string Utf8ToUtf16Lossy(std::string_view Bytes);

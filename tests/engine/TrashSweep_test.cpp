@@ -244,7 +244,8 @@ TEST_F(TrashSweepTest, WorkerRoundTripThroughTheTrash) {
   trash.AddRow(TrashItem("*.tmp", "", "D+1"));
   trash.RunWorker(false);
   std::vector<std::string> expected;
-  for (const std::string& name : names) expected.push_back("RM 0x0000 " + FTrash + "/files/" + name);
+  for (const char* name : {"old 1.tmp", "old=2.tmp", "bad\\xff.tmp"})  // as the lines write them
+    expected.push_back("RM 0x0000 " + FTrash + "/files/" + name);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Results(trash.Log), expected);
   EXPECT_TRUE(std::filesystem::is_empty(FTrash + "/files"));

@@ -1,0 +1,207 @@
+#include "app/UnattendedRun.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/LogFile.h"
+#include "app/PatternFile.h"
+#include "engine/BRISK_Remove.h"
+#include "engine/TaskLoop.h"
+#include "platform/StopSignals.h"
+#include "platform/TextCodec.h"
+#include "shell/ShellTypes.h"
+#include "shell/ShellUtils.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+void PrintError(const std::string& Message) {
+  std::fprintf(stderr, "brisko: %s\n", Message.c_str());
+  std::fflush(stderr);
+}
+
+void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
+  std::string text;
+  for (const std::string& line : Lines) (text += line) += '\n';
+  std::fwrite(text.data(), 1, text.size(), Stream);
+  std::fflush(Stream);
+}
+
+// Where a run's lines go: the log file, about once a second, or standard error once
+// the log file has failed; a test's lines go to standard output.
+class TLineSink {
+public:
+  TLineSink(bool TestRun, const TLogSettings& Settings) : FTestRun(TestRun), FSettings(Settings) {}
+
+  void Take(std::vector<std::string>& Lines) {
+    if (FTestRun) return WriteLines(stdout, Lines);
+    if (FLogFailed) return WriteLines(stderr, Lines);
+    if (!FSettings.SaveLog) return;
+    FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
+    if (TClock::now() - FLastWrite >= std::chrono::seconds(1)) Flush(false);
+  }
+
+  // The last flush writes also when no line is left: the log is then cut to its
+  // limit, and a log that cannot be written is told of, as after any run.
+  void Flush(bool Last) {
+    FLastWrite = TClock::now();
+    if (FLogFailed || !FSettings.SaveLog || FTestRun || (FPending.empty() && !Last)) return;
+    try {
+      SaveLogFile(FSettings.LogFile, FPending, FSettings.LogLinage);
+    } catch (const std::exception& e) {
+      // The record must not be lost: cron mails standard error, the journal keeps it.
+      FLogFailed = true;
+      PrintError(e.what());
+      WriteLines(stderr, FPending);
+    }
+    FPending.clear();
+  }
+
+  bool LogFailed() const { return FLogFailed; }
+
+private:
+  const bool FTestRun;
+  const TLogSettings FSettings;
+  std::vector<std::string> FPending;
+  TClock::time_point FLastWrite = TClock::now();
+  bool FLogFailed = false;
+};
+
+// The pattern's items as rows that are all selected, served on the calling thread.
+class TUnattendedHost : public TRemoveHost {
+public:
+  TUnattendedHost(const std::vector<TItemTexts>& Items, TLineSink& Sink) : FSink(Sink) {
+    FRows.reserve(Items.size());
+    for (const TItemTexts& texts : Items) FRows.push_back({texts, true, {}});
+  }
+
+  // Runs a worker to its end; Summary and Error then tell how it went.
+  void Run(bool TestRun) {
+    bool ended = false;
+    FWorker = TRemoveThread::Create(*this, TestRun);
+    FWorker->OnTerminate = [&](TRemoveThread& Worker) {
+      FSummary = Worker.Summary();
+      FError = Worker.ErrorMessage();
+      FWorker = nullptr;
+      ended = true;
+    };
+    FLoop.Pump([&] { return ended; }, std::chrono::milliseconds(25), [this] {
+      if (FWorker) FWorker->DeliverResults();
+    });
+  }
+
+  // From the signal watcher's thread: the worker is reached on this host's thread.
+  void Interrupt() {
+    FLoop.Post([this] {
+      if (FWorker) FWorker->Interrupt();
+    });
+  }
+
+  const TRunSummary& Summary() const { return FSummary; }
+  const std::string& Error() const { return FError; }
+
+private:
+  struct TRowData {
+    TItemTexts Texts;
+    bool Selected;
+    TReservation Reservation;
+  };
+  TRowData& RowOf(TRow Row) { return *static_cast<TRowData*>(const_cast<void*>(Row)); }
+  TRow Next(size_t From) {
+    for (size_t i = From; i < FRows.size(); ++i)
+      if (FRows[i].Selected) return &FRows[i];
+    return nullptr;
+  }
+
+  TRow FirstSelectedRow() override { return Next(0); }
+  TRow NextSelectedRow(TRow After) override { return Next(size_t(&RowOf(After) - FRows.data()) + 1); }
+  bool IsRowSelected(TRow Row) override { return RowOf(Row).Selected; }
+  void UnselectRow(TRow Row) override { RowOf(Row).Selected = false; }
+  TItemTexts RowTexts(TRow Row) override { return RowOf(Row).Texts; }
+  TReservation RowReservation(TRow Row) override { return RowOf(Row).Reservation; }
+  TReservation TakeRowReservation(TRow Row) override { return std::exchange(RowOf(Row).Reservation, {}); }
+  void SetRowReservation(TRow Row, TReservation Entries) override { RowOf(Row).Reservation = std::move(Entries); }
+  void AppendLog(std::vector<std::string>& Lines) override { FSink.Take(Lines); }
+  bool HasProgress() override { return false; }
+  void SetProgressState(TProgressState) override {}
+  void SetProgressValue(int64_t, int64_t) override {}
+  void Synchronize(const std::function<void()>& Step) override { FLoop.Synchronize(Step); }
+  void Post(std::function<void()> Step) override { FLoop.Post(std::move(Step)); }
+
+  TLineSink& FSink;
+  std::vector<TRowData> FRows;
+  TTaskLoop FLoop;
+  TRemoveThread* FWorker = nullptr;
+  TRunSummary FSummary;
+  std::string FError;
+};
+
+}  // namespace
+
+// A mistyped or vanished folder would otherwise go unnoticed for months: the sweep
+// simply finds nothing in it.
+void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
+  const std::string trash = GetSpecialFolderName(CSIDL_BITBUCKET);
+  for (const TItemTexts& item : Items) {
+    const std::string& location = item[itLocation];
+    if (location.empty() || location == trash) continue;
+    const int fd = open(location.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+      close(fd);
+      continue;
+    }
+    const int error = errno;
+    PrintError("warning: the folder \"" + EscapeBytes(location) + "\" " +
+               (error == ENOENT ? std::string("does not exist") : "cannot be read: " + std::string(std::strerror(error))));
+  }
+}
+
+std::string NotRemovedMessage(const TRunSummary& Summary) {
+  return std::to_string(Summary.Failed) + (Summary.Failed == 1 ? " entry" : " entries") +
+         " could not be removed; the first: " + Summary.FirstFailureEntry + ": " + std::strerror(Summary.FirstFailureCode);
+}
+
+int RunUnattended(const std::string& PatternFile, bool TestRun) {
+  std::vector<TItemTexts> items;
+  TLogSettings settings;
+  try {
+    items = LoadPattern(PatternFile);
+    if (!TestRun) settings = LoadSettings();
+  } catch (const std::exception& e) {
+    PrintError(e.what());
+    return esError;
+  }
+  if (items.empty()) {
+    PrintError("no item to run in \"" + EscapeBytes(PatternFile) + "\"");
+    return esError;
+  }
+  WarnUnreadableLocations(items);
+
+  TLineSink sink(TestRun, settings);
+  TUnattendedHost host(items, sink);
+  // Before the worker's thread exists, so that it too leaves the signals to the watcher.
+  TStopSignals signals([&host](int) { host.Interrupt(); });
+  host.Run(TestRun);
+  sink.Flush(true);
+
+  if (const int signal = signals.Received()) return 128 + signal;
+  if (!host.Error().empty()) {
+    PrintError(host.Error());
+    return esError;
+  }
+  if (sink.LogFailed()) return esError;
+  const TRunSummary& summary = host.Summary();
+  if (summary.Failed > 0) {
+    PrintError(NotRemovedMessage(summary));
+    return esNotRemoved;
+  }
+  return esSuccess;
+}
