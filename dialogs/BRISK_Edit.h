@@ -55,7 +55,10 @@ private:
   void LocationEdtChange();
   void BitbucketBtnClick();
   void FileEdtsChange();
+  // The OK rule, field by field: what keeps each field from being stored (empty: nothing).
   void UpdateOKButton();
+  QString LocationFault() const;
+  QString IncludeFault() const;
   void FillLapsedDays(const QString& DaysText);
   void SetCheckBoxesEnabled(bool Enabled);
 };

@@ -1,0 +1,12 @@
+#pragma once
+// The mark of an input field whose content keeps its dialog from being confirmed:
+// a warning icon at the end of the field, and what is wrong as its tool tip (and its
+// accessible description, for screen readers).
+#include <QString>
+
+class QLineEdit;
+
+// Marks Field with Fault, or takes the mark away when Fault is empty.
+void SetFieldFault(QLineEdit* Field, const QString& Fault);
+// What Field is marked with; empty when it is not marked.
+QString FieldFault(const QLineEdit* Field);
