@@ -276,17 +276,17 @@ void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
 
 void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
 
-QString TEditDialog::LocationFault() const {
+QString TEditDialog::LocationEdtFault() const {
   if (LocationEdt->text().isEmpty()) return QString::fromUtf8("対象フォルダを指定してください。");
   return {};
 }
 
-QString TEditDialog::IncludeFault() const {
+QString TEditDialog::IncludeEdtFault() const {
   if (IncludeEdt->text().isEmpty()) return QString::fromUtf8("削除ファイルを指定してください。");
   return {};
 }
 
 void TEditDialog::UpdateOKButton() {
-  ApplyFieldChecks({{LocationEdt, LocationFault()}, {IncludeEdt, IncludeFault()},
+  ApplyFieldChecks({{LocationEdt, LocationEdtFault()}, {IncludeEdt, IncludeEdtFault()},
                     {LapsedTimeEdt, UpDownFault(LapsedTimeEdt)}});
 }

@@ -57,8 +57,8 @@ private:
   void FileEdtsChange();
   // The OK rule, field by field: what keeps each field from being stored (empty: nothing).
   void UpdateOKButton();
-  QString LocationFault() const;
-  QString IncludeFault() const;
+  QString LocationEdtFault() const;
+  QString IncludeEdtFault() const;
   void FillLapsedDays(const QString& DaysText);
   void SetCheckBoxesEnabled(bool Enabled);
 };
