@@ -60,6 +60,18 @@ const TMenuImage MenuImages[11] = {
     {"go-down", QStyle::SP_ArrowDown},                // 10 Down
 };
 
+// Qt makes the first row current when a list without one gets the focus. Here a row
+// is current only once the user has picked one, by mouse or by keyboard: Delete,
+// Modify, Up and Down act on it.
+class TPatternView : public QTreeView {
+protected:
+  void focusInEvent(QFocusEvent* Event) override {
+    const bool HadCurrent = currentIndex().isValid();
+    QTreeView::focusInEvent(Event);
+    if (!HadCurrent) selectionModel()->clearCurrentIndex();
+  }
+};
+
 QString FileNamePart(const std::string& Path) {
   std::string::size_type slash = Path.rfind('/');
   return BytesToText(slash == std::string::npos ? Path : Path.substr(slash + 1));
@@ -218,7 +230,7 @@ void TMainForm::CreateToolBar() {
 }
 
 void TMainForm::CreateViews() {
-  PatternView = new QTreeView;
+  PatternView = new TPatternView;
   PatternView->setObjectName(u"PatternView"_qs);
   PatternView->setModel(FModel);
   PatternView->setRootIsDecorated(false);
@@ -549,6 +561,7 @@ void TMainForm::FileSaveAsMnuClick() {
 void TMainForm::FileExitMnuClick() { close(); }
 
 void TMainForm::ItemAddMnuClick() {
+  const QPersistentModelIndex focused = PatternView->currentIndex();
   int position = FModel->AppendRow({});
   FocusRow(position);
   const TPatternRow* row = &FModel->Row(position);
@@ -562,6 +575,8 @@ void TMainForm::ItemAddMnuClick() {
     SetModified(true);
   } else {
     FModel->RemoveRow(position);
+    // Qt hands the current row on to a neighbour; the row focused before (or none) is current again.
+    PatternView->selectionModel()->setCurrentIndex(focused, QItemSelectionModel::NoUpdate);
   }
 }
 

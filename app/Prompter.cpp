@@ -1,8 +1,10 @@
 #include "app/Prompter.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <sys/stat.h>
@@ -45,6 +47,9 @@ public:
     setLabelText(LookIn, u"ファイルの場所:"_qs);
     setLabelText(FileName, u"ファイル名(&N):"_qs);
     setLabelText(FileType, u"ファイルの種類(&T):"_qs);
+    // Qt's dialog gives this label no buddy, and a label without one shows its "&".
+    if (auto* typeLabel = findChild<QLabel*>(u"fileTypeLabel"_qs))
+      typeLabel->setBuddy(findChild<QComboBox*>(u"fileTypeCombo"_qs));
     setLabelText(Accept, Save ? u"保存(&S)"_qs : u"開く(&O)"_qs);
     setLabelText(Reject, u"キャンセル"_qs);
     FSave = Save;

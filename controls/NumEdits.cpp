@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <limits>
 
@@ -290,16 +291,26 @@ void TInternalUpDown::SetPosition(int Value) {
   Notify();
 }
 
-void TInternalUpDown::Step(int Direction) {
+void TInternalUpDown::Step(int Steps) {
   const qint64 Current = Position();
-  qint64 Next = Current + qint64(Direction) * FIncrement;
+  qint64 Next = Current + qint64(Steps) * FIncrement;
   if (Next > FMax) Next = FWrap ? FMin : FMax;
   if (Next < FMin) Next = FWrap ? FMax : FMin;
-  if (WritePosition(static_cast<int>(Next))) emit Click(Direction);
+  if (WritePosition(static_cast<int>(Next))) emit Click(Steps > 0 ? +1 : -1);
   Notify();
 }
 
 void TInternalUpDown::EndStep() { Notify(); }
+
+void TInternalUpDown::Wheel(QWheelEvent* Event) {
+  FWheelDelta += Event->angleDelta().y();
+  const int Steps = FWheelDelta / QWheelEvent::DefaultDeltasPerStep;
+  FWheelDelta -= Steps * QWheelEvent::DefaultDeltasPerStep;
+  if (Steps != 0) Step(Steps);
+  Event->accept();
+}
+
+void TInternalUpDown::wheelEvent(QWheelEvent* Event) { Wheel(Event); }
 
 void TInternalUpDown::Attach() {
   FAttached = true;
@@ -395,16 +406,23 @@ void TUpDownEdit::setVisible(bool Visible) {
   FSide.SetVisible(Visible);
 }
 
-static int ArrowDirection(const QKeyEvent* Event) {
+// The steps a key takes the up-down: one for the arrows, a page of ten for PageUp
+// and PageDown, as a spin box takes them.
+static int KeySteps(const QKeyEvent* Event) {
+  constexpr int PageSteps = 10;
   if (Event->modifiers() & ~Qt::KeypadModifier) return 0;
-  if (Event->key() == Qt::Key_Up) return +1;
-  if (Event->key() == Qt::Key_Down) return -1;
-  return 0;
+  switch (Event->key()) {
+    case Qt::Key_Up: return +1;
+    case Qt::Key_Down: return -1;
+    case Qt::Key_PageUp: return +PageSteps;
+    case Qt::Key_PageDown: return -PageSteps;
+    default: return 0;
+  }
 }
 
 void TUpDownEdit::keyPressEvent(QKeyEvent* Event) {
-  if (const int Direction = ArrowDirection(Event); Direction && FUpDown && FUpDown->ArrowKeys()) {
-    FUpDown->Step(Direction);
+  if (const int Steps = KeySteps(Event); Steps && FUpDown && FUpDown->ArrowKeys()) {
+    FUpDown->Step(Steps);
     Event->accept();
     return;
   }
@@ -412,10 +430,17 @@ void TUpDownEdit::keyPressEvent(QKeyEvent* Event) {
 }
 
 void TUpDownEdit::keyReleaseEvent(QKeyEvent* Event) {
-  if (ArrowDirection(Event) && FUpDown && FUpDown->ArrowKeys() && !Event->isAutoRepeat()) {
+  if (KeySteps(Event) && FUpDown && FUpDown->ArrowKeys() && !Event->isAutoRepeat()) {
     FUpDown->EndStep();
     Event->accept();
     return;
   }
   TCustomNumEdit::keyReleaseEvent(Event);
+}
+
+void TUpDownEdit::wheelEvent(QWheelEvent* Event) {
+  if (FUpDown)
+    FUpDown->Wheel(Event);
+  else
+    TCustomNumEdit::wheelEvent(Event);
 }

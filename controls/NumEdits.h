@@ -19,6 +19,7 @@
 
 class QLayoutItem;
 class QToolButton;
+class QWheelEvent;
 class TUpDownEdit;
 
 enum TFilterChar : unsigned {
@@ -91,9 +92,13 @@ public:
   // count event and closes the edit's update, also when nothing changed.
   void SetPosition(int Value);
 
-  // One step up (+1) or down (-1), as an arrow click; EndStep is the arrow's release.
-  void Step(int Direction);
+  // Steps increments up (positive) or down (negative), as an arrow click does one;
+  // EndStep is the arrow's release. Past the range the position stops at its end, or
+  // wraps around to the other end with Wrap.
+  void Step(int Steps);
   void EndStep();
+  // The mouse wheel over the edit or the arrows: one step per notch.
+  void Wheel(QWheelEvent* Event);
 
   bool IsAttached() const { return FAttached; }
   void Attach();
@@ -113,8 +118,10 @@ private:
   QToolButton* FUpButton;
   QToolButton* FDownButton;
   int FMin = 0, FMax = 100, FIncrement = 1, FPosition = 0;
+  int FWheelDelta = 0;  // a touchpad sends parts of a notch
   bool FWrap = false, FArrowKeys = true, FAttached = false;
 
+  void wheelEvent(QWheelEvent* Event) override;
   bool CanChange();
   bool WritePosition(int Value);
   void WriteBuddyText();
@@ -151,6 +158,7 @@ protected:
   bool event(QEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void keyReleaseEvent(QKeyEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
 
 public:
   void setVisible(bool Visible) override;

@@ -1,5 +1,7 @@
 #include "controls/RefCtrls.h"
 
+#include "controls/FieldFault.h"
+
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -15,7 +17,6 @@
 
 TEllipsisButton::TEllipsisButton(QWidget* Parent) : QPushButton(QStringLiteral("..."), Parent) {
   setObjectName(QStringLiteral("Button"));
-  setAutoDefault(false);
   // A square button the height of an edit is narrower than a push button's usual minimum.
   setMinimumSize(1, 1);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -79,7 +80,11 @@ int TCustomRefEdit::TextSpace() const {
   return Contents.width() - 2 * HorizontalMargin - 1;
 }
 
+// A marked field says first what is wrong, then shows its whole text: the mark's icon
+// takes part of the text's room.
 QString TCustomRefEdit::TextTipText() const {
+  if (const QString Fault = FieldFault(this); !Fault.isEmpty())
+    return text().isEmpty() ? Fault : Fault + u'\n' + text();
   return fontMetrics().horizontalAdvance(text()) > TextSpace() ? text() : QString();
 }
 

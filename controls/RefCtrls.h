@@ -41,7 +41,7 @@ public:
   void SetTextTip(bool Value) { FTextTip = Value; }
 
   // The width the edit gives its text, and the tool tip the text tip shows now
-  // (empty: none).
+  // (empty: none); a field marked with a fault (FieldFault) shows the fault too.
   int TextSpace() const;
   QString TextTipText() const;
 

@@ -3,7 +3,6 @@
 #include "controls/NumEdits.h"
 #include "controls/QtText.h"
 #include "controls/RefCtrls.h"
-#include "dialogs/BRISK_Edit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -45,6 +44,9 @@ TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   // toggled, not clicked: a state set by the program runs the rule as well.
   connect(SaveLogChk, &QCheckBox::toggled, this, &TConfigDialog::SaveLogChkClick);
   connect(FilenameEdt, &TCustomRefEdit::Change, this, &TConfigDialog::FileEdtsChange);
+  // The line count runs the rule too, typed or stepped, so that its mark follows it.
+  connect(LinageEdt, &TUpDownEdit::Change, this, &TConfigDialog::LinageEdtChange);
+  connect(LinageEdt, &TUpDownEdit::Count, this, &TConfigDialog::LinageEdtChange);
 }
 
 // The design at 96 dpi: the check box on top; below it, indented, the file name and
@@ -111,7 +113,12 @@ void TConfigDialog::SaveLogChkClick() { UpdateOKButton(); }
 
 void TConfigDialog::FileEdtsChange() { UpdateOKButton(); }
 
+void TConfigDialog::LinageEdtChange() { UpdateOKButton(); }
+
+// Without saving, nothing here keeps OK disabled.
 void TConfigDialog::UpdateOKButton() {
-  OKButton->setEnabled(!SaveLogChk->isChecked() ||
-                       (!FilenameEdt->text().isEmpty() && LinageEdt->Relation() == nrAccord));
+  const bool Saving = SaveLogChk->isChecked();
+  QString NameFault;
+  if (Saving && FilenameEdt->text().isEmpty()) NameFault = QString::fromUtf8("ファイル名を指定してください。");
+  ApplyFieldChecks({{FilenameEdt, NameFault}, {LinageEdt, Saving ? UpDownFault(LinageEdt) : QString()}});
 }

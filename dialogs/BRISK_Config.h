@@ -32,5 +32,6 @@ private:
   void FormClose() override;
   void SaveLogChkClick();
   void FileEdtsChange();
+  void LinageEdtChange();
   void UpdateOKButton();
 };

@@ -15,8 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-
-
 namespace {
 
 const char* const BaseDatePrefixes[] = {"C+", "M+", "A+", "D+"};
@@ -50,6 +48,8 @@ TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   connect(IncludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
   connect(ExcludeEdt, &QLineEdit::textChanged, this, &TEditDialog::FileEdtsChange);
   connect(LapsedTimeEdt, &TUpDownEdit::Change, this, &TEditDialog::FileEdtsChange);
+  // The arrows change the count without a change event; the mark must follow them too.
+  connect(LapsedTimeEdt, &TUpDownEdit::Count, this, &TEditDialog::FileEdtsChange);
 }
 
 void TEditDialog::CreateControls() {
@@ -58,7 +58,6 @@ void TEditDialog::CreateControls() {
   LocationEdt->SetTextTip(true);
   BitbucketBtn = new QPushButton(QString::fromUtf8("ゴミ箱"), this);
   BitbucketBtn->setObjectName(QStringLiteral("BitbucketBtn"));
-  BitbucketBtn->setAutoDefault(false);
   IncludeEdt = new QLineEdit(this);
   IncludeEdt->setObjectName(QStringLiteral("IncludeEdt"));
   ExcludeEdt = new QLineEdit(this);
@@ -277,7 +276,17 @@ void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
 
 void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
 
+QString TEditDialog::LocationEdtFault() const {
+  if (LocationEdt->text().isEmpty()) return QString::fromUtf8("対象フォルダを指定してください。");
+  return {};
+}
+
+QString TEditDialog::IncludeEdtFault() const {
+  if (IncludeEdt->text().isEmpty()) return QString::fromUtf8("削除ファイルを指定してください。");
+  return {};
+}
+
 void TEditDialog::UpdateOKButton() {
-  OKButton->setEnabled(!LocationEdt->text().isEmpty() && !IncludeEdt->text().isEmpty() &&
-                       LapsedTimeEdt->Relation() == nrAccord);
+  ApplyFieldChecks({{LocationEdt, LocationEdtFault()}, {IncludeEdt, IncludeEdtFault()},
+                    {LapsedTimeEdt, UpDownFault(LapsedTimeEdt)}});
 }

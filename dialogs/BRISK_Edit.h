@@ -55,7 +55,10 @@ private:
   void LocationEdtChange();
   void BitbucketBtnClick();
   void FileEdtsChange();
+  // The OK rule, field by field: what keeps each field from being stored (empty: nothing).
   void UpdateOKButton();
+  QString LocationEdtFault() const;
+  QString IncludeEdtFault() const;
   void FillLapsedDays(const QString& DaysText);
   void SetCheckBoxesEnabled(bool Enabled);
 };

@@ -1,11 +1,15 @@
 #pragma once
 // What the item editor and the options dialog share: OK and Cancel, filled when
-// shown, written back when closed, and shown modally over a window that must not
-// come to own them.
+// shown, written back when closed, shown modally over a window that must not come to
+// own them, and an OK that, while disabled, has the fields that keep it so marked.
 #include <QDialog>
+#include <QList>
+#include <QPointer>
 
 class QBoxLayout;
+class QLineEdit;
 class QPushButton;
+class TUpDownEdit;
 
 class TModalForm : public QDialog {
 public:
@@ -17,6 +21,12 @@ public:
   QPushButton* CancelButton;
 
 protected:
+  // One condition of the OK rule: a field, and what is wrong with it now (empty: nothing).
+  struct TFieldCheck {
+    QLineEdit* Field;
+    QString Fault;
+  };
+
   // The row of OK and Cancel at the bottom right, for the form's own layout.
   QBoxLayout* NewButtonRow();
 
@@ -25,8 +35,18 @@ protected:
   // is shown, so that Parent never deletes it.
   bool ExecOver(QWidget* Parent);
 
+  // Applies the OK rule: OK is enabled exactly when no field has a fault; every field
+  // with a fault is marked with it (controls/FieldFault), the others are unmarked.
+  void ApplyFieldChecks(const QList<TFieldCheck>& Checks);
+
   void showEvent(QShowEvent* Event) override;
   virtual void FormShow() = 0;
   // Runs on every close, before the form hides; writes back only when result() is Accepted.
   virtual void FormClose() = 0;
+
+private:
+  QPointer<QLineEdit> FFirstFault;  // where the focus goes when the form opens with OK disabled
 };
+
+// The fault of an up-down edit whose text is no whole number within its range.
+QString UpDownFault(TUpDownEdit* Edit);

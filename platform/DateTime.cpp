@@ -1,5 +1,6 @@
 #include "platform/DateTime.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -40,6 +41,26 @@ int64_t CurrentUtcOffsetSeconds() {
 
 TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
   return TDateTime{(Seconds + CurrentUtcOffsetSeconds()) * 1000 + FloorDiv(Nanoseconds, 1'000'000)};
+}
+
+TDateTime WallClockToDateTime(const TDateFields& Fields) {
+  struct tm wall {};
+  wall.tm_year = Fields.Year - 1900;
+  wall.tm_mon = Fields.Month - 1;
+  wall.tm_mday = Fields.Day;
+  wall.tm_hour = Fields.Hour;
+  wall.tm_min = Fields.Minute;
+  wall.tm_sec = Fields.Second;
+  wall.tm_isdst = -1;  // whatever was in effect on that date
+  errno = 0;
+  const time_t utc = mktime(&wall);
+  if (utc == -1 && errno != 0) {
+    // No zone rule reaches that far: the offset of today is the best there is.
+    TDateFields whole = Fields;
+    whole.Millisecond = 0;
+    return TDateTime{EncodeDateTime(whole).Ms + Fields.Millisecond};
+  }
+  return UtcToLocalDateTime(utc, int64_t{Fields.Millisecond} * 1'000'000);
 }
 
 TDateTime Now() {

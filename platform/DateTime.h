@@ -25,6 +25,11 @@ int64_t CurrentUtcOffsetSeconds();
 TDateTime Now();
 // A UTC moment (seconds and nanoseconds since the Unix epoch) as local date-time.
 TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds = 0);
+// A date and time as the local wall clock showed it on that date (a trash record's
+// deletion date): taken to UTC with the offset in effect on that date, daylight
+// saving included, then made local like any UTC moment, so that it compares as true
+// elapsed time with Now().
+TDateTime WallClockToDateTime(const TDateFields& Fields);
 TDateTime IncDays(TDateTime Value, int64_t Days);
 
 TDateFields DecodeDateTime(TDateTime Value);

@@ -400,7 +400,8 @@ std::optional<TDateTime> ParseTrashDate(std::string_view Text) {
   }
   if (!FieldsInRange(f)) return std::nullopt;
   if (f.Second == 60) f.Second = 59;  // a leap second counts as the second before
-  if (pos == Text.size()) return EncodeDateTime(f);
+  // Without a zone the value is the wall clock of its own date, daylight saving and all.
+  if (pos == Text.size()) return WallClockToDateTime(f);
   int64_t offset = 0;
   if (!ReadZone(Text, pos, offset) || pos != Text.size()) return std::nullopt;
   // The fields are a moment at the given offset: take it to UTC, then to local.

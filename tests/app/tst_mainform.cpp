@@ -2,13 +2,16 @@
 // answered by the test, the deletion worker is a stand-in that really runs on a
 // thread of its own and reaches the window only through the host.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <atomic>
 #include <condition_variable>
@@ -733,6 +736,67 @@ private slots:
     QCOMPARE(model.IndexOf(b), -1);
     QCOMPARE(model.Row(1).Texts, Item("b"));
     QCOMPARE(model.IndexOf(nullptr), -1);
+  }
+
+  // Delete, Modify, Up and Down need a row that the user picked: none is current after
+  // a load, when the list gets the focus, or after a cancelled Add, until a key or a
+  // click picks one.
+  void noCurrentRowUntilTheUserPicksOne() {
+    auto form = FormWithRows(3);
+    ShowActive(*form);
+    auto noRowCommand = [&form] {
+      return !form->ItemDeleteMnu->isEnabled() && !form->ItemModifyMnu->isEnabled() &&
+             !form->ItemUpMnu->isEnabled() && !form->ItemDownMnu->isEnabled();
+    };
+    for (int round = 0; round < 2; ++round) {
+      FEditor.Calls = 0;
+      form->LogView->setFocus(Qt::TabFocusReason);
+      form->PatternView->setFocus(Qt::TabFocusReason);
+      QVERIFY(form->PatternView->hasFocus());
+      QVERIFY(!form->PatternView->currentIndex().isValid());
+      QVERIFY(noRowCommand());
+      QTest::keyClick(form->PatternView, Qt::Key_Delete);
+      QTest::keyClick(form->PatternView, Qt::Key_M, Qt::ControlModifier);
+      form->ItemAddMnu->trigger();  // cancelled
+      QCOMPARE(FEditor.Calls, 1);  // Ctrl+M did not reach it
+      QCOMPARE(form->Model()->Count(), 3);
+      QVERIFY(!form->PatternView->currentIndex().isValid());
+      QTest::keyClick(form->PatternView, Qt::Key_Down);
+      QCOMPARE(form->PatternView->currentIndex().row(), 0);
+      QVERIFY(RowCommandsEnabled(*form));
+      // A cancelled Add gives the current row back to the one the user picked.
+      form->ItemAddMnu->trigger();
+      QCOMPARE(form->PatternView->currentIndex().row(), 0);
+      // Loading a pattern forgets the row, with the focus still in the list.
+      FPrompter.OpenNames.push_back(*FHome / "three.rmp");
+      form->FileOpenMnu->trigger();
+      QVERIFY(!form->PatternView->currentIndex().isValid());
+      QVERIFY(noRowCommand());
+    }
+    QTest::mouseClick(form->PatternView->viewport(), Qt::LeftButton, {},
+                      form->PatternView->visualRect(form->Model()->index(1, 0)).center());
+    QCOMPARE(form->PatternView->currentIndex().row(), 1);
+  }
+
+  // The pattern file dialogs: a mnemonic belongs to a label with a buddy, or the label
+  // shows its "&".
+  void fileDialogLabelsShowNoAmpersand() {
+    for (bool save : {false, true}) {
+      QStringList orphans, mnemonics;
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+          if (!label->isVisibleTo(dialog) || !label->text().contains(u'&')) continue;
+          (label->buddy() ? mnemonics : orphans) << label->text();
+        }
+        dialog->reject();
+      });
+      TQtPrompter prompter;
+      QVERIFY(!(save ? prompter.SaveFileName(nullptr, {}) : prompter.OpenFileName(nullptr, {})));
+      QCOMPARE(orphans, QStringList());
+      QVERIFY(mnemonics.contains(u"ファイルの種類(&T):"_qs));
+    }
   }
 
   void contextMenuOffersTheItemCommands() {

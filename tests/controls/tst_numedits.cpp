@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 class TNumEditsTest : public QObject {
   Q_OBJECT
@@ -29,6 +30,8 @@ private slots:
   void EndUpdateWithoutBegin();
   void ArrowsRaiseCountNeverChange();
   void ArrowsClampAndWrap();
+  void WheelAndPageKeysStepWithinRange_data();
+  void WheelAndPageKeysStepWithinRange();
   void VerifyCorrectsTextAndPosition();
   void CanChangeRefusal();
   void UpDownPlacementAndState();
@@ -328,6 +331,53 @@ void TNumEditsTest::ArrowsClampAndWrap() {
   Edit.UpDown()->Step(-1);
   QCOMPARE(Edit.text(), QString("3"));
   QCOMPARE(Edit.UpdateCount(), 0);
+}
+
+void TNumEditsTest::WheelAndPageKeysStepWithinRange_data() {
+  QTest::addColumn<int>("Start");
+  QTest::addColumn<QString>("Input");  // "wheel:" and eighths of a degree, or a key
+  QTest::addColumn<int>("Expected");
+  QTest::newRow("one notch up") << 5 << "wheel:120" << 6;
+  QTest::newRow("two notches down") << 5 << "wheel:-240" << 3;
+  QTest::newRow("half a notch waits") << 5 << "wheel:60" << 5;
+  QTest::newRow("two halves make a step") << 5 << "wheel:60,60" << 6;
+  QTest::newRow("wheel stops at the top") << 20 << "wheel:360" << 20;
+  QTest::newRow("page up") << 5 << "PageUp" << 15;
+  QTest::newRow("page up stops at the top") << 15 << "PageUp" << 20;
+  QTest::newRow("page down stops at the bottom") << 5 << "PageDown" << 0;
+}
+
+// Range 0 to 20: the wheel over the edit or its arrows and the page keys move the
+// position as the arrows do, never past the range.
+void TNumEditsTest::WheelAndPageKeysStepWithinRange() {
+  QFETCH(int, Start);
+  QFETCH(QString, Input);
+  QFETCH(int, Expected);
+  const bool ByWheel = Input.startsWith("wheel:");
+  for (int Target = 0; Target < (ByWheel ? 2 : 1); ++Target) {
+    QWidget Form;
+    TUpDownEdit Edit(&Form);
+    Edit.UpDown()->SetMax(20);
+    Edit.SetValue(Start);
+    Form.show();
+    QSignalSpy Changes(&Edit, &TUpDownEdit::Change);
+    // The arrows pass the wheel on to their up-down.
+    QWidget* Under = Target == 0 ? static_cast<QWidget*>(&Edit) : Edit.UpDown();
+    if (ByWheel) {
+      for (const QString& Delta : Input.mid(6).split(u',')) {
+        const QPointF At = QPointF(Under->rect().center());
+        QWheelEvent Wheel(At, Under->mapToGlobal(At), QPoint(), QPoint(0, Delta.toInt()), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Under, &Wheel);
+      }
+    } else {
+      QTest::keyClick(&Edit, Input == "PageUp" ? Qt::Key_PageUp : Qt::Key_PageDown);
+    }
+    QCOMPARE(Edit.text(), QString::number(Expected));
+    QCOMPARE(Edit.Value(), Expected);
+    QCOMPARE(Changes.count(), 0);  // steps count, they are no edits
+    QCOMPARE(Edit.UpdateCount(), 0);
+  }
 }
 
 void TNumEditsTest::VerifyCorrectsTextAndPosition() {

@@ -1,3 +1,4 @@
+#include "controls/FieldFault.h"
 #include "controls/NumEdits.h"
 #include "controls/RefCtrls.h"
 #include "dialogs/BRISK_Config.h"
@@ -34,7 +35,8 @@ class TConfigDialogTest : public QObject {
 private slots:
   void SavingOffStoresEverything();
   void CheckingSaveWithEmptyName();
-  void LineCountEditingDoesNotRunRule();
+  void LineCountRunsRuleAndIsMarked();
+  void EnterOnTheBrowseButtonBrowses();
   void FileDialogStartsAtLogFile();
   void ChosenFileRunsOkRule();
   void LineCountFromUpDown();
@@ -71,21 +73,47 @@ void TConfigDialogTest::CheckingSaveWithEmptyName() {
   QVERIFY(!Again.Dialog.OKButton->isEnabled());
 }
 
-void TConfigDialogTest::LineCountEditingDoesNotRunRule() {
+// With saving on, a line count that is no whole number within 0 to 32767 disables OK
+// and is marked, whether typed or stepped to; with saving off nothing is marked.
+void TConfigDialogTest::LineCountRunsRuleAndIsMarked() {
+  const QString Fault = QString::fromUtf8("0 から 32767 までの整数を指定してください。");
   TShownOptions Shown(TLogSettings{true, "/tmp/b.log", 10});
   TConfigDialog& D = Shown.Dialog;
   QVERIFY(D.OKButton->isEnabled());
   D.LinageEdt->selectAll();
   QTest::keyClicks(D.LinageEdt, "x");
-  QVERIFY(D.OKButton->isEnabled());  // only the check box and the file name run the rule
-  QTest::keyClicks(D.FilenameEdt, "g");
   QVERIFY(!D.OKButton->isEnabled());
-  D.LinageEdt->setText("40000");
-  QTest::keyClick(D.FilenameEdt, Qt::Key_Backspace);
-  QVERIFY(!D.OKButton->isEnabled());
-  D.LinageEdt->setText("300");
-  QTest::keyClicks(D.FilenameEdt, "x");
+  QCOMPARE(FieldFault(D.LinageEdt), Fault);
+  QCOMPARE(D.LinageEdt->toolTip(), Fault);
+  QTest::keyClick(D.LinageEdt, Qt::Key_PageUp);  // from the last position, 10
+  QCOMPARE(D.LinageEdt->text(), QString("20"));
   QVERIFY(D.OKButton->isEnabled());
+  QCOMPARE(FieldFault(D.LinageEdt), QString());
+  D.LinageEdt->setText("40000");
+  QVERIFY(!D.OKButton->isEnabled());
+  D.FilenameEdt->clear();
+  QCOMPARE(FieldFault(D.FilenameEdt), QString::fromUtf8("ファイル名を指定してください。"));
+  D.SaveLogChk->setChecked(false);
+  QVERIFY(D.OKButton->isEnabled());
+  QCOMPARE(FieldFault(D.LinageEdt), QString());
+  QCOMPARE(FieldFault(D.FilenameEdt), QString());
+}
+
+// Return on "..." opens the file chooser and leaves the dialog open; in a field it is OK.
+void TConfigDialogTest::EnterOnTheBrowseButtonBrowses() {
+  TShownOptions Shown(TLogSettings{false, "/tmp/a.log", 7});
+  TConfigDialog& D = Shown.Dialog;
+  QVERIFY(QTest::qWaitForWindowActive(&D));
+  int Browsed = 0;
+  D.FilenameEdt->Dialog().Runner = [&Browsed](QFileDialog&, QStringList&) { return ++Browsed, false; };
+  D.FilenameEdt->Button()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(D.FilenameEdt->Button(), Qt::Key_Return);
+  QCOMPARE(Browsed, 1);
+  QVERIFY(D.isVisible());
+  D.LinageEdt->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(D.LinageEdt, Qt::Key_Return);
+  QVERIFY(D.isHidden());
+  QCOMPARE(D.result(), int(QDialog::Accepted));
 }
 
 void TConfigDialogTest::FileDialogStartsAtLogFile() {
@@ -132,6 +160,7 @@ void TConfigDialogTest::LineCountFromUpDown() {
   Shown.Ok();
   QCOMPARE(Shown.Settings.LogLinage, 12);
 
+  Shown.Settings.SaveLog = false;  // with saving on, OK would stay disabled
   Shown.Show();
   D.LinageEdt->setText("99999");  // out of range: the last position stays
   Shown.Ok();

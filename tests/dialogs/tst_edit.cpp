@@ -1,8 +1,10 @@
+#include "controls/FieldFault.h"
 #include "controls/NumEdits.h"
 #include "controls/RefCtrls.h"
 #include "dialogs/BRISK_Edit.h"
 #include "shell/ShellTypes.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -55,7 +57,11 @@ private slots:
   void UnusableDayCounts_data();
   void UnusableDayCounts();
   void FolderEditResetsBaseDate();
-  void ArrowsDoNotRunOkRule();
+  void StepsRunOkRule();
+  void DisabledOkMarksItsFields_data();
+  void DisabledOkMarksItsFields();
+  void EnterActsOnTheFocusedButton_data();
+  void EnterActsOnTheFocusedButton();
   void BrowsedFolderMakesOrdinaryItem();
   void NamesKeptByteForByte();
   void EditItemModal();
@@ -229,16 +235,88 @@ void TEditDialogTest::FolderEditResetsBaseDate() {
   QCOMPARE(Shown.Texts[itLocation], std::string("/ab"));
 }
 
-void TEditDialogTest::ArrowsDoNotRunOkRule() {
+// A step writes a valid count without a change event; OK and the mark follow it all the same.
+void TEditDialogTest::StepsRunOkRule() {
   TShownDialog Shown(TItemTexts{"/a", "*", "", "A+abc", "", ""});
   TEditDialog& D = Shown.Dialog;
   QVERIFY(!D.OKButton->isEnabled());
+  QVERIFY(!FieldFault(D.LapsedTimeEdt).isEmpty());
   D.LapsedTimeEdt->setFocus();
   QTest::keyClick(D.LapsedTimeEdt, Qt::Key_Up);
-  QCOMPARE(D.LapsedTimeEdt->Relation(), nrAccord);
-  QVERIFY(!D.OKButton->isEnabled());  // no change event, so the rule did not run
-  QTest::keyClicks(D.ExcludeEdt, "z");
+  QCOMPARE(D.LapsedTimeEdt->text(), QString("8"));
   QVERIFY(D.OKButton->isEnabled());
+  QCOMPARE(FieldFault(D.LapsedTimeEdt), QString());
+}
+
+void TEditDialogTest::DisabledOkMarksItsFields_data() {
+  QTest::addColumn<QStringList>("Row");  // folder, include masks, days
+  QTest::addColumn<QStringList>("Faults");  // of the folder, the include masks, the count
+  const QString Folder = QString::fromUtf8("対象フォルダを指定してください。");
+  const QString Include = QString::fromUtf8("削除ファイルを指定してください。");
+  const QString Count = QString::fromUtf8("0 から 32767 までの整数を指定してください。");
+  QTest::newRow("new item") << QStringList{"", "", ""} << QStringList{Folder, Include, ""};
+  QTest::newRow("no masks") << QStringList{"/a", "", "A+1"} << QStringList{"", Include, ""};
+  QTest::newRow("count out of range") << QStringList{"/a", "*", "A+40000"} << QStringList{"", "", Count};
+  QTest::newRow("count no number") << QStringList{"/a", "*", "C+x1"} << QStringList{"", "", Count};
+  QTest::newRow("usable") << QStringList{"/a", "*", "A+1"} << QStringList{"", "", ""};
+}
+
+// OK is disabled exactly while a field is marked; a marked field carries a warning icon
+// and says what is wrong in its tool tip, and the dialog opens in the first of them.
+void TEditDialogTest::DisabledOkMarksItsFields() {
+  QFETCH(QStringList, Row);
+  QFETCH(QStringList, Faults);
+  TEditDialog Dialog;
+  TItemTexts Texts{Row[0].toStdString(), Row[1].toStdString(), "", Row[2].toStdString(), "", ""};
+  Dialog.SetItem(&Texts);
+  Dialog.show();
+  QVERIFY(QTest::qWaitForWindowActive(&Dialog));
+  const QList<QLineEdit*> Fields{Dialog.LocationEdt, Dialog.IncludeEdt, Dialog.LapsedTimeEdt};
+  QWidget* FirstMarked = nullptr;
+  for (int At = 0; At < Fields.size(); ++At) {
+    QCOMPARE(FieldFault(Fields[At]), Faults[At]);
+    QCOMPARE(Fields[At]->toolTip(), Faults[At]);
+    // The wide fields carry a warning icon; the narrow count has the tint alone.
+    QCOMPARE(Fields[At]->actions().isEmpty(), Faults[At].isEmpty() || Fields[At] == Dialog.LapsedTimeEdt);
+    QCOMPARE(Fields[At]->palette().color(QPalette::Base) != Dialog.ExcludeEdt->palette().color(QPalette::Base),
+             !Faults[At].isEmpty());
+    if (!Faults[At].isEmpty() && !FirstMarked) FirstMarked = Fields[At];
+  }
+  QCOMPARE(Dialog.OKButton->isEnabled(), FirstMarked == nullptr);
+  QCOMPARE(QApplication::focusWidget(), FirstMarked ? FirstMarked : Dialog.OKButton);
+  // The folder's text tip says what is wrong (its short text needs no tip of its own).
+  QCOMPARE(Dialog.LocationEdt->TextTipText(), Faults[0]);
+}
+
+void TEditDialogTest::EnterActsOnTheFocusedButton_data() {
+  QTest::addColumn<QString>("Focus");
+  QTest::addColumn<QString>("Outcome");
+  QTest::newRow("OK") << "OKButton" << "accepted";
+  QTest::newRow("Cancel") << "CancelButton" << "rejected";
+  QTest::newRow("trash button") << "BitbucketBtn" << "trash";
+  QTest::newRow("browse button") << "Button" << "browsed";
+  QTest::newRow("a field") << "IncludeEdt" << "accepted";
+}
+
+// Return, and Enter on the keypad, press the focused push button; elsewhere they press OK.
+void TEditDialogTest::EnterActsOnTheFocusedButton() {
+  QFETCH(QString, Focus);
+  QFETCH(QString, Outcome);
+  for (Qt::Key Key : {Qt::Key_Return, Qt::Key_Enter}) {
+    TShownDialog Shown(TItemTexts{"/a", "*", "", "A+1", "", ""});
+    TEditDialog& D = Shown.Dialog;
+    QVERIFY(QTest::qWaitForWindowActive(&D));
+    bool Browsed = false;
+    D.LocationEdt->Dialog().Runner = [&Browsed](QFileDialog&, QString&) { return Browsed = true, false; };
+    QWidget* Target = D.findChild<QWidget*>(Focus);
+    QVERIFY(Target);
+    Target->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Key);
+    const QString Happened = D.isVisible() ? (Browsed ? "browsed" : D.LocationEdt->text() == "trash:///" ? "trash" : "nothing")
+                             : D.result() == QDialog::Accepted ? "accepted"
+                                                               : "rejected";
+    QCOMPARE(Happened, Outcome);
+  }
 }
 
 void TEditDialogTest::BrowsedFolderMakesOrdinaryItem() {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 
@@ -28,7 +29,21 @@ std::string BaseName(const std::string& Path) { return Path.substr(Path.rfind('/
 
 std::string Uid() { return std::to_string(geteuid()); }
 
-TDateTime Local(int Y, int M, int D, int h, int m, int s, int ms = 0) { return EncodeDateTime({Y, M, D, h, m, s, ms}); }
+TDateTime Local(int Y, int M, int D, int h, int m, int s, int ms = 0) {
+  return WallClockToDateTime({Y, M, D, h, m, s, ms});
+}
+
+// TZ for one test; the C library reads it again when it is set and when it is restored.
+class TScopedZone {
+public:
+  explicit TScopedZone(const char* Zone) : FEnv("TZ", Zone) { tzset(); }
+
+private:
+  struct TReread {
+    ~TReread() { tzset(); }
+  } FReread;  // destroyed after FEnv has restored TZ
+  TScopedEnv FEnv;
+};
 
 // A home with its own data folder, and a mount table that the test writes: "/" plus
 // the fake top directories that a test adds.
@@ -105,6 +120,25 @@ TEST(TrashDate, ReadsTheFormsWrittenInTheWild) {
                           "2024-05-10T15:30:07+25:00", "2024-0510T15:30:07", "2024-05-10T15:30:07."})
     EXPECT_FALSE(ParseTrashDate(bad).has_value()) << bad;
   EXPECT_TRUE(ParseTrashDate("2024-02-29T00:00:00").has_value());
+}
+
+// A DeletionDate is the wall clock of its own date. Read with the offset of today,
+// a summer date would be an hour off in winter and the other way round.
+TEST(TrashDate, TakesTheOffsetOfItsOwnDate) {
+  const TScopedZone berlin("Europe/Berlin");
+  const struct {
+    const char* Text;
+    TDateFields Utc;
+  } cases[] = {
+      {"2024-07-10T12:00:00", {2024, 7, 10, 10, 0, 0, 0}},      // summer time, UTC+2
+      {"2024-12-10T12:00:00", {2024, 12, 10, 11, 0, 0, 0}},     // winter time, UTC+1
+      {"2024-03-31T03:30:00.5", {2024, 3, 31, 1, 30, 0, 500}},  // just after the change
+      {"2024-10-27T01:59:59", {2024, 10, 26, 23, 59, 59, 0}},   // before the change back
+  };
+  for (const auto& c : cases) {
+    const int64_t utcMs = EncodeDateTime(c.Utc).Ms;
+    EXPECT_EQ(ParseTrashDate(c.Text), UtcToLocalDateTime(utcMs / 1000, utcMs % 1000 * 1'000'000)) << c.Text;
+  }
 }
 
 TEST(TrashPath, EncodingKeepsUnreservedBytesAndSlashAndRoundTripsEveryByte) {
