@@ -537,6 +537,20 @@ std::vector<std::string> TAppIniFile::ReadSections() {
   return names;
 }
 
+std::vector<std::vector<std::string>> TAppIniFile::ReadEachSection(const std::vector<std::string_view>& Keys,
+                                                                    std::string_view Default) {
+  std::vector<std::vector<std::string>> sections;
+  for (TDocument::TSection& section : Document().Sections) {
+    if (section.Erased) continue;
+    std::vector<std::string>& values = sections.emplace_back();
+    for (std::string_view key : Keys) {
+      const TDocument::TLine* line = TDocument::FindKey(section, key);
+      values.push_back(line ? ValueAsRead(std::string_view(line->Text).substr(line->ValueStart)) : std::string(Default));
+    }
+  }
+  return sections;
+}
+
 bool TAppIniFile::SectionExists(std::string_view Section) {
   const TDocument::TSection* section = Document().Find(Section);
   return section && std::any_of(section->Lines.begin(), section->Lines.end(),

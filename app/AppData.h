@@ -43,6 +43,11 @@ public:
   bool ReadBool(std::string_view Section, std::string_view Key, bool Default);
   std::vector<std::string> ReadSections();
   bool SectionExists(std::string_view Section);
+  // The values of Keys (Default where a key is missing) in each section, in file
+  // order. A section named like an earlier one is read on its own here, where
+  // ReadString finds only the first of them.
+  std::vector<std::vector<std::string>> ReadEachSection(const std::vector<std::string_view>& Keys,
+                                                        std::string_view Default);
 
   // Writes raise EBriskoError("<file> に書き込めません") when the file cannot be replaced.
   void WriteString(std::string_view Section, std::string_view Key, std::string_view Value);

@@ -24,9 +24,10 @@ void SavePattern(const std::string& FileName, const std::vector<TItemTexts>& Ite
 std::vector<TItemTexts> LoadPattern(const std::string& FileName) {
   TAppIniFile ini(FileName);
   std::vector<TItemTexts> items;
-  for (const std::string& section : ini.ReadSections()) {
+  // Each section is an item of its own, also when a hand-edited file repeats a name.
+  for (std::vector<std::string>& values : ini.ReadEachSection({std::begin(ItemKeys), std::end(ItemKeys)}, "")) {
     TItemTexts& item = items.emplace_back();
-    for (int text = itLocation; text <= itOption; ++text) item[text] = ini.ReadString(section, ItemKeys[text], "");
+    for (int text = itLocation; text <= itOption; ++text) item[text] = std::move(values[text]);
   }
   return items;
 }

@@ -7,5 +7,6 @@
 
 // Replaces the file's content with the items; raises EBriskoError when it cannot be written.
 void SavePattern(const std::string& FileName, const std::vector<TItemTexts>& Items);
-// Every section in file order, whatever its name; missing keys give empty texts.
+// Every section in file order, whatever its name, each its own item (also sections
+// of the same name); missing keys give empty texts.
 std::vector<TItemTexts> LoadPattern(const std::string& FileName);

@@ -96,11 +96,13 @@ TEST(PatternFile, EmptyPatternWhereNoFileExistsCreatesNone) {
 
 TEST(PatternFile, LoadsEverySectionInFileOrderWhateverItsName) {
   TTempDir dir;
+  // A repeated name (a hand-edited file) is an item of its own, with its own values.
   WriteFile(dir / "p.rmp", "[Schedule10]\nLocation=/ten\nUnknown=x\n[Schedule2]\nMask= ' *.a ' \n[Extra]\n"
-                           "Option=\"TB\"\nLocation=/extra\n");
+                           "Option=\"TB\"\nLocation=/extra\n[schedule10]\nLocation=/again\n");
   EXPECT_EQ(LoadPattern(dir / "p.rmp"), (std::vector<TItemTexts>{{"/ten", "", "", "", "", ""},
                                                                  {"", " *.a ", "", "", "", ""},
-                                                                 {"/extra", "", "", "", "", "TB"}}));
+                                                                 {"/extra", "", "", "", "", "TB"},
+                                                                 {"/again", "", "", "", "", ""}}));
 }
 
 TEST(PatternFile, FailedSaveRaisesTheWriteError) {
