@@ -4,10 +4,18 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <ctime>
+#include <set>
 
 #include "app/LogFile.h"
 #include "app/PatternFile.h"
@@ -25,6 +33,32 @@ void SetAge(const std::string& Path, int Days) {
   struct utimbuf times;
   times.actime = times.modtime = std::time(nullptr) - Days * 86400L;
   utime(Path.c_str(), &times);
+}
+
+// Sets or clears the immutable flag; false where the file system or the user cannot.
+bool SetImmutable(const std::string& Path, bool On) {
+  const int fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = On ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return done;
+}
+
+// The paths named by the result lines of a log file.
+std::set<std::string> LoggedPaths(const std::string& Log) {
+  std::set<std::string> paths;
+  size_t start = 0;
+  while (start < Log.size()) {
+    size_t end = Log.find("\r\n", start);
+    if (end == std::string::npos) end = Log.size();
+    const std::string line = Log.substr(start, end - start);
+    const size_t code = line.find(" 0x");
+    if (code != std::string::npos) paths.insert(line.substr(line.find(' ', code + 3) + 1));
+    start = end + 2;
+  }
+  return paths;
 }
 
 
@@ -127,6 +161,105 @@ private slots:
     QVERIFY2(log.rfind("earlier line\r\n", 0) == 0, log.c_str());
     QVERIFY2(log.find(" RM 0x0000 " + folder + "/old.tmp\r\n") != std::string::npos, log.c_str());
     QVERIFY(log.find("new.tmp") == std::string::npos);
+  }
+
+  // Every argument is ours: the toolkit's own options neither hide the pattern nor
+  // change the run ("-reverse" is the run switch by our rule: it begins with "-r").
+  void toolkitOptionsAreOurArguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("-reverse") << QStringList{u"-reverse"_qs};
+    QTest::newRow("-session") << QStringList{u"-R"_qs, u"-session"_qs};
+    QTest::newRow("-style") << QStringList{u"-R"_qs, u"-style"_qs, u"Fusion"_qs};
+    QTest::newRow("-platform") << QStringList{u"-R"_qs, u"-platform"_qs, u"xcb"_qs};
+  }
+  void toolkitOptionsAreOurArguments() {
+    QFETCH(QStringList, arguments);
+    const std::string folder = *FHome / "args";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/old.tmp", "x");
+    SetAge(folder + "/old.tmp", 30);
+    SavePattern(*FHome / "args.rmp", {{folder, "*.tmp", "", "M+7", "", ""}});
+    WriteSettings(false);
+    TResult result = Run(arguments << QString::fromStdString(*FHome / "args.rmp"), CronEnvironment());
+    QVERIFY2(result.Finished, "the run did not end");
+    QCOMPARE(result.ExitCode, 0);
+    QVERIFY2(result.Err.isEmpty(), qPrintable(result.Err));
+    QVERIFY(!Exists(folder + "/old.tmp"));
+  }
+
+  // SIGTERM in the middle of a run stops it at the next entry, keeps the record of
+  // every entry that went, and answers 128 + 15: without a window, and in one.
+  void stopSignalKeepsTheRecordOfEveryRemovedEntry_data() {
+    QTest::addColumn<bool>("window");
+    QTest::newRow("no display") << false;
+    QTest::newRow("window") << true;
+  }
+  void stopSignalKeepsTheRecordOfEveryRemovedEntry() {
+    QFETCH(bool, window);
+    const std::string base = QDir(u"/dev/shm"_qs).exists() ? "/dev/shm" : FHome->Path();
+    const std::string folder = base + "/brisko-signal-" + std::to_string(getpid());
+    QDir().mkpath(QString::fromStdString(folder));
+    const int count = 50000;
+    for (int i = 0; i < count; ++i) WriteFile(folder + "/" + std::to_string(i) + ".tmp", "");
+    SavePattern(*FHome / "big.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    WriteSettings(true);
+    WriteFile(FHome->Path() + "/.config/Quillmoor/Brisko/Brisko.ini", "[Log]\r\nSave=1\r\nLinage=1000000\r\n");
+    std::remove(LogName().c_str());
+
+    const int watch = inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0 && inotify_add_watch(watch, folder.c_str(), IN_DELETE) >= 0);
+    QProcess process;
+    QProcessEnvironment env = CronEnvironment();
+    if (window) env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    process.setProcessEnvironment(env);
+    process.start(Program(), {u"-R"_qs, QString::fromStdString(*FHome / "big.rmp")});
+    QVERIFY(process.waitForStarted(10000));
+    pollfd ready{watch, POLLIN, 0};
+    const bool deleting = poll(&ready, 1, 30000) == 1;  // the first removal
+    ::kill(pid_t(process.processId()), SIGTERM);
+    close(watch);
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(deleting);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+
+    std::set<std::string> removed;
+    for (int i = 0; i < count; ++i) {
+      const std::string path = folder + "/" + std::to_string(i) + ".tmp";
+      if (!Exists(path)) removed.insert(path);
+    }
+    QVERIFY(!removed.empty());
+    QVERIFY2(removed.size() < size_t(count), "the run ended before the signal");
+    QCOMPARE(LoggedPaths(ReadFile(LogName())), removed);
+    QDir(QString::fromStdString(folder)).removeRecursively();
+  }
+
+  // What a script can act on: 3 and a summary when an entry could not be removed; a
+  // warning naming a folder that does not exist; --test prints and removes nothing.
+  void statusesAndMessagesTellWhatHappened() {
+    const std::string folder = *FHome / "stuck";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/locked.tmp", "x");
+    WriteFile(folder + "/free.tmp", "x");
+    const std::string missing = *FHome / "no-such-folder";
+    SavePattern(*FHome / "stuck.rmp", {{folder, "*.tmp", "", "M+0", "", ""}, {missing, "*", "", "M+0", "", ""}});
+    WriteSettings(false);
+
+    TResult test = Run({u"--test"_qs, QString::fromStdString(*FHome / "stuck.rmp")}, CronEnvironment());
+    QCOMPARE(test.ExitCode, 0);
+    QCOMPARE(test.Out.count(u" TE 0x0000 "_qs), 2);
+    QVERIFY(test.Out.contains(QString::fromStdString(folder + "/locked.tmp\n")));
+    QVERIFY(Exists(folder + "/free.tmp"));
+    QVERIFY(test.Err.contains(u"warning"_qs) && test.Err.contains(QString::fromStdString(missing)));
+    QVERIFY(!Exists(LogName()) || ReadFile(LogName()).find(" TE ") == std::string::npos);
+
+    if (!SetImmutable(folder + "/locked.tmp", true)) QSKIP("no immutable files here");
+    TResult run = Run({u"-R"_qs, QString::fromStdString(*FHome / "stuck.rmp")}, CronEnvironment());
+    SetImmutable(folder + "/locked.tmp", false);
+    QCOMPARE(run.ExitCode, 3);
+    QVERIFY(!Exists(folder + "/free.tmp"));
+    QVERIFY2(run.Err.contains(u"1 entry could not be removed"_qs) && run.Err.contains(u"locked.tmp"_qs),
+             qPrintable(run.Err));
   }
 
   void workerErrorGivesAFailureStatus() {
