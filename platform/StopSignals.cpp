@@ -1,9 +1,12 @@
 #include "platform/StopSignals.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 
 namespace {
 
@@ -19,19 +22,31 @@ sigset_t StopSet() {
 TStopSignals::TStopSignals(std::function<void(int Signal)> OnSignal) : FOnSignal(std::move(OnSignal)) {
   const sigset_t set = StopSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  FWatcher = std::jthread([this, set](std::stop_token Stop) {
-    // A short wait, so that the watcher notices when it is no longer wanted.
-    const timespec wait{0, 100'000'000};
-    while (!Stop.stop_requested()) {
-      const int signal = sigtimedwait(&set, nullptr, &wait);
-      if (signal <= 0) continue;
-      int none = 0;
-      FReceived.compare_exchange_strong(none, signal);
-      if (FOnSignal) FOnSignal(signal);
+  FSignals = TFd(signalfd(-1, &set, SFD_CLOEXEC));
+  FWake = TFd(eventfd(0, EFD_CLOEXEC));
+  FWatcher = std::jthread([this] { Watch(); });
+}
+
+void TStopSignals::Watch() {
+  pollfd watched[2] = {{FSignals.Get(), POLLIN, 0}, {FWake.Get(), POLLIN, 0}};
+  while (true) {
+    if (poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
     }
-  });
+    if (watched[1].revents) return;  // the owner is going
+    signalfd_siginfo info{};
+    if (read(FSignals.Get(), &info, sizeof info) != ssize_t(sizeof info)) continue;
+    const int signal = int(info.ssi_signo);
+    int none = 0;
+    FReceived.compare_exchange_strong(none, signal);
+    if (FOnSignal) FOnSignal(signal);
+  }
 }
 
 // The signals stay blocked: one that comes after the watcher is gone waits, as the
 // process is about to end anyway.
-TStopSignals::~TStopSignals() = default;
+TStopSignals::~TStopSignals() {
+  const uint64_t one = 1;
+  if (write(FWake.Get(), &one, sizeof one) != ssize_t(sizeof one)) FWatcher.detach();
+}

@@ -10,6 +10,8 @@
 #include <functional>
 #include <thread>
 
+#include "platform/FileHandle.h"
+
 class TStopSignals {
 public:
   explicit TStopSignals(std::function<void(int Signal)> OnSignal);
@@ -21,7 +23,11 @@ public:
   int Received() const { return FReceived.load(); }
 
 private:
+  void Watch();
+
   std::function<void(int)> FOnSignal;
   std::atomic<int> FReceived{0};
+  TFd FSignals;  // signalfd of the three signals
+  TFd FWake;     // eventfd: the destructor's word to the watcher
   std::jthread FWatcher;
 };
