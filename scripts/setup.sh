@@ -4,6 +4,7 @@
 #   scripts/setup.sh          packages for building and testing
 #   scripts/setup.sh --run    also the fonts and icons the window needs on screen
 #   scripts/setup.sh --package  also what `make package` needs
+#   scripts/setup.sh --bench    also the tools bench_program compares with
 set -euo pipefail
 
 packages=(
@@ -24,6 +25,9 @@ elif [ "${1:-}" = "--package" ]; then
   # CPack works out the package's library dependencies with dpkg-shlibdeps;
   # lintian checks the package it makes.
   packages+=(dpkg-dev file lintian)
+elif [ "${1:-}" = "--bench" ]; then
+  # The tools the benchmarks of the real program compare it with.
+  packages+=(findutils trash-cli systemd)
 fi
 
 missing=()
