@@ -468,8 +468,8 @@ void TMainForm::SaveLogFile() {
   const size_t unsaved = lines.Size() - std::min(FLogSaved, lines.Size());
   std::vector<std::string> newest;
   for (std::string_view line : lines.Tail(std::min(unsaved, size_t(std::max(LogLinage, 0))))) newest.emplace_back(line);
+  ::SaveLogFile(LogFile, newest, LogLinage);
   FLogSaved = lines.Size();
-  if (!newest.empty() || unsaved == 0) ::SaveLogFile(LogFile, newest, LogLinage);
 }
 
 // An unattended run writes its lines as they come, about once a second, so that a

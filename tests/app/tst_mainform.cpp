@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QClipboard>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -634,6 +635,49 @@ private slots:
     form->SaveLog = false;
     TLogSettings off{false, log, 256};
     SaveSettings(off);
+  }
+
+  // The log view keeps every line of every batch in order, and selects and copies
+  // whole lines with the keys a text view has.
+  void logViewKeepsBatchesAndCopiesLines() {
+    TLogView view;
+    view.resize(300, 100);
+    view.AppendLines({"one", "two\\x01"});
+    view.AppendLines({"three"});
+    QCOMPARE(view.toPlainText(), u"one\ntwo\\x01\nthree"_qs);
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"two\\x01\nthree"_qs);
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.SelectedText(), view.toPlainText());
+    view.clear();
+    QVERIFY(!view.HasSelection() && view.toPlainText().isEmpty());
+  }
+
+  // Clearing the view while a worker still runs saves what it shows; later lines are
+  // saved once, by the next clear or at the end, never twice.
+  void clearingDuringARunSavesEachLineOnce() {
+    const std::string log = *FHome / "during.log";
+    std::remove(log.c_str());
+    SaveSettings({true, log, 256});
+    auto form = FormWithRows(2, "during.rmp");
+    form->PatternView->selectAll();
+    FLab.AutoFinish = false;
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    form->ViewClearMnu->trigger();
+    QVERIFY(form->WorkerRunning());
+    FLab.Live.back()->Finish();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->PatternView->selectAll();
+    FLab.AutoFinish = true;
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->close();
+    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\r\nTE 0x0000 row1\r\nTE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    SaveSettings({false, log, 256});
   }
 
   void automaticRunSelectsRunsAndCloses() {
