@@ -6,23 +6,32 @@
 void TLogLines::Append(std::string_view Line) {
   if (FBlocks.empty() || FBlocks.back().Capacity - FBlocks.back().Used < Line.size()) {
     const size_t capacity = std::max(BlockSize, Line.size());
-    FBlocks.push_back({std::make_unique<char[]>(capacity), capacity, 0});
+    FBlocks.push_back({std::make_unique<char[]>(capacity), capacity, 0, FStarts.size()});
   }
   TBlock& block = FBlocks.back();
-  char* at = block.Bytes.get() + block.Used;
-  if (!Line.empty()) std::memcpy(at, Line.data(), Line.size());
+  if (!Line.empty()) std::memcpy(block.Bytes.get() + block.Used, Line.data(), Line.size());
+  FStarts.push_back(uint32_t(block.Used));
   block.Used += Line.size();
-  FLines.emplace_back(at, Line.size());
   FLongest = std::max(FLongest, Line.size());
 }
 
+std::string_view TLogLines::operator[](size_t Index) const {
+  const auto after = std::upper_bound(FBlocks.begin(), FBlocks.end(), Index,
+                                      [](size_t Line, const TBlock& Block) { return Line < Block.FirstLine; });
+  const TBlock& block = *(after - 1);
+  const bool lastInBlock = after == FBlocks.end() ? Index + 1 == FStarts.size() : Index + 1 == after->FirstLine;
+  const size_t end = lastInBlock ? block.Used : FStarts[Index + 1];
+  return std::string_view(block.Bytes.get() + FStarts[Index], end - FStarts[Index]);
+}
+
 void TLogLines::Clear() {
-  FLines.clear();
+  FStarts.clear();
   FBlocks.clear();
   FLongest = 0;
 }
 
 std::vector<std::string_view> TLogLines::Tail(size_t Count) const {
-  const size_t first = FLines.size() > Count ? FLines.size() - Count : 0;
-  return std::vector<std::string_view>(FLines.begin() + static_cast<ptrdiff_t>(first), FLines.end());
+  std::vector<std::string_view> lines;
+  for (size_t i = FStarts.size() > Count ? FStarts.size() - Count : 0; i < FStarts.size(); ++i) lines.push_back((*this)[i]);
+  return lines;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The lines of the log view. A run can write millions of them: each line costs its
-// bytes and one view of them, kept in large blocks that never move once written,
-// rather than a string object of its own.
+// bytes, kept in large blocks that never move once written, and where it starts in
+// its block, rather than a string object of its own.
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -13,9 +14,9 @@ class TLogLines {
 public:
   void Append(std::string_view Line);
   void Clear();
-  size_t Size() const { return FLines.size(); }
-  bool Empty() const { return FLines.empty(); }
-  std::string_view operator[](size_t Index) const { return FLines[Index]; }
+  size_t Size() const { return FStarts.size(); }
+  bool Empty() const { return FStarts.empty(); }
+  std::string_view operator[](size_t Index) const;
   // The longest line so far, in bytes.
   size_t LongestLine() const { return FLongest; }
   // The last Count lines (all of them when there are fewer), oldest first.
@@ -27,8 +28,9 @@ private:
     std::unique_ptr<char[]> Bytes;
     size_t Capacity = 0;
     size_t Used = 0;
+    size_t FirstLine = 0;  // the index of the first line it holds
   };
   std::vector<TBlock> FBlocks;
-  std::deque<std::string_view> FLines;
+  std::deque<uint32_t> FStarts;  // each line's start in its block
   size_t FLongest = 0;
 };

@@ -10,33 +10,10 @@
 #include <vector>
 
 #include "engine/DeletionItem.h"
+#include "engine/Reservation.h"
 #include "platform/Removal.h"
 
-// One due entry of a row. A folder item's entry is its full path (Path); a trash
-// item's entry keeps its parsing name (Path) and its in-folder name apart, since
-// file names may contain "=".
-//
-// A folder item's entry also keeps what the collect pass saw of it (Found): its
-// kind, device and inode. The remove pass acts only within that, however the entry
-// has changed since:
-//   - a non-folder is only unlinked, never removed as a tree; a folder now in its
-//     place answers EISDIR and stays;
-//   - a folder listed under option "O" is removed as an empty folder only; one that
-//     holds something now answers ENOTEMPTY and keeps its content;
-//   - any other folder (listed through "T" or "D") is removed with all it holds;
-//   - an entry whose device or inode differ from those seen (the name now belongs
-//     to another file, folder or link) answers ESTALE and is not touched.
-// With option "B" the same checks come before the entry is moved to the trash. An
-// entry whose inode was not recorded (Ino 0) is checked by kind only. Trash items'
-// entries leave Found as it is: their purge checks the trash record instead.
-struct TReservationEntry {
-  std::string Path;
-  std::string InFolderName;
-  TFoundEntry Found;
-  uint64_t Size = 0;  // bytes, as the collect pass saw them (a folder counts none)
-  bool operator==(const TReservationEntry&) const = default;
-};
-using TReservation = std::vector<TReservationEntry>;
+
 
 // What a test or a run did, for the status bar and the exit status.
 struct TRunSummary {

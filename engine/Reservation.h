@@ -1,0 +1,103 @@
+#pragma once
+// A row's due entries: what the collect pass found and the remove pass works through.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Removal.h"
+
+// One due entry of a row. A folder item's entry is its full path (Path); a trash
+// item's entry keeps its parsing name (Path) and its in-folder name apart, since
+// file names may contain "=".
+//
+// A folder item's entry also keeps what the collect pass saw of it (Found): its
+// kind, device and inode. The remove pass acts only within that, however the entry
+// has changed since:
+//   - a non-folder is only unlinked, never removed as a tree; a folder now in its
+//     place answers EISDIR and stays;
+//   - a folder listed under option "O" is removed as an empty folder only; one that
+//     holds something now answers ENOTEMPTY and keeps its content;
+//   - any other folder (listed through "T" or "D") is removed with all it holds;
+//   - an entry whose device or inode differ from those seen (the name now belongs
+//     to another file, folder or link) answers ESTALE and is not touched.
+// With option "B" the same checks come before the entry is moved to the trash. An
+// entry whose inode was not recorded (Ino 0) is checked by kind only. Trash items'
+// entries leave Found as it is: their purge checks the trash record instead.
+struct TReservationEntry {
+  std::string Path;
+  std::string InFolderName;
+  TFoundEntry Found;
+  uint64_t Size = 0;  // bytes, as the collect pass saw them (a folder counts none)
+  bool operator==(const TReservationEntry&) const = default;
+};
+
+// The list itself, in the order the sweep found the entries. A list can hold a
+// million entries and stays with its row between runs, so it is kept compact: the
+// entries' folders are stored once each, their names in large blocks of bytes, and
+// each entry costs one fixed record besides its name. Entries come back as values.
+class TReservation {
+public:
+  TReservation() = default;
+  TReservation(std::initializer_list<TReservationEntry> Entries);
+  TReservation(const TReservation& Other);
+  TReservation& operator=(const TReservation& Other);
+  // A list moved from is empty and usable.
+  TReservation(TReservation&& Other);
+  TReservation& operator=(TReservation&& Other);
+
+  void push_back(const TReservationEntry& Entry);
+  size_t size() const { return FRecords.size(); }
+  bool empty() const { return FRecords.empty(); }
+  void clear();
+  TReservationEntry operator[](size_t Index) const;
+  TReservationEntry front() const { return (*this)[0]; }
+  bool operator==(const TReservation& Other) const;
+
+  class const_iterator {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = TReservationEntry;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = TReservationEntry;
+    const_iterator(const TReservation* List, size_t Index) : FList(List), FIndex(Index) {}
+    TReservationEntry operator*() const { return (*FList)[FIndex]; }
+    const_iterator& operator++() {
+      ++FIndex;
+      return *this;
+    }
+    bool operator==(const const_iterator& Other) const { return FIndex == Other.FIndex; }
+
+  private:
+    const TReservation* FList;
+    size_t FIndex;
+  };
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
+
+private:
+  struct TRecord {
+    uint32_t Folder;       // index into FFolders; 0 is "", for a path kept whole
+    uint32_t Block;        // where the name and the in-folder name lie, one after the other
+    uint32_t Offset;
+    uint32_t NameLength;
+    uint32_t InFolderLength;
+    TFoundEntry Found;
+    uint64_t Size;
+  };
+  static constexpr size_t BlockSize = size_t(1) << 20;
+
+  uint32_t FolderIndex(std::string_view Folder);
+  void StoreBytes(std::string_view Bytes, TRecord& Record);
+
+  std::vector<std::string> FFolders{std::string()};
+  std::vector<std::unique_ptr<char[]>> FBlocks;
+  size_t FBlockUsed = BlockSize;  // of the last block
+  std::deque<TRecord> FRecords;
+};
