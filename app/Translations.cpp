@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <cstdlib>
 #include <string_view>
 
@@ -45,17 +46,20 @@ TLanguage ChooseLanguage(const TGetEnv& GetEnv) {
 
 TLanguage LanguageOfEnvironment() { return ChooseLanguage([](const char* Name) { return std::getenv(Name); }); }
 
-TTranslations::TTranslations(TLanguage Language) {
+TTranslations::TTranslations(TLanguage Language) : FLanguage(Language) {
   // The translations live in a static library, whose initialiser nothing else pulls in.
   Q_INIT_RESOURCE(translations);
-  const QString code = Language == TLanguage::Japanese ? u"ja"_qs : u"en"_qs;
-  if (Language != TLanguage::Japanese) (void)FOwn.load(u":/i18n/brisko_"_qs + code);
-  (void)FQt.load(u"qtbase_"_qs + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  if (Language == TLanguage::English) (void)FOwn.load(u":/i18n/brisko_en"_qs);
 }
 
+// Qt's texts only here: an unattended run has no use for them.
 void TTranslations::Install() {
+  // Sizes and dates in the language of the texts around them ("227 bytes", not "227 バイト").
+  const QLocale::Language language = FLanguage == TLanguage::Japanese ? QLocale::Japanese : QLocale::English;
+  if (QLocale().language() != language) QLocale::setDefault(QLocale(language));
+  const QString qtTexts = FLanguage == TLanguage::Japanese ? u"qtbase_ja"_qs : u"qtbase_en"_qs;
+  if (FQt.load(qtTexts, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) QCoreApplication::installTranslator(&FQt);
   if (!FOwn.isEmpty()) QCoreApplication::installTranslator(&FOwn);
-  if (!FQt.isEmpty()) QCoreApplication::installTranslator(&FQt);
 }
 
 QString TTranslations::Translate(const char* Context, const char* Text) const {

@@ -27,7 +27,7 @@ TLanguage LanguageOfEnvironment();
 class TTranslations {
 public:
   explicit TTranslations(TLanguage Language);
-  // Hands them to the application object, which must exist.
+  // Hands them, and Qt's own, to the application object, which must exist.
   void Install();
   // Text in this language; the Japanese text itself where there is no translation.
   QString Translate(const char* Context, const char* Text) const;
@@ -35,8 +35,9 @@ public:
   TErrorWording Wording() const;
 
 private:
+  const TLanguage FLanguage;
   QTranslator FOwn;  // Brisko's texts; empty in Japanese
-  QTranslator FQt;   // Qt's texts
+  QTranslator FQt;   // Qt's texts, loaded by Install
 };
 
 // An error of ours in the language of the application's translators.
