@@ -3,9 +3,10 @@
 # an error on standard error, in Japanese under a Japanese locale and in English under
 # any other, from the unattended run (no toolkit) and from the window (offscreen).
 # And every text the code hands to tr() has its English in translations/brisko_en.ts.
-#   languages_test.sh BUILD_DIR
+#   languages_test.sh BUILD_DIR [LUPDATE]
 set -uo pipefail
 program=$(realpath "$1/brisko")
+lupdate=${2:-/usr/lib/qt6/bin/lupdate}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -13,7 +14,7 @@ failures=0
 
 # The texts as lupdate gathers them now, against the English kept in the repository.
 cp "$source_dir/translations/brisko_en.ts" "$work/current.ts"
-(cd "$source_dir" && /usr/lib/qt6/bin/lupdate -silent -locations none -no-obsolete -source-language ja \
+(cd "$source_dir" && "$lupdate" -silent -locations none -no-obsolete -source-language ja \
   -target-language en -I . platform shell engine app dialogs controls -ts "$work/current.ts")
 if ! cmp -s "$work/current.ts" "$source_dir/translations/brisko_en.ts" || grep -q 'type="unfinished"' "$work/current.ts"; then
   echo "FAIL: texts without English; run: cmake --build build --target update_translations, then translate:" >&2
