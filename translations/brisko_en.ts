@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>不明なエラーで処理を中断しました</source>
-        <translation>The run stopped on an unknown error.</translation>
+        <translation>An unknown error stopped the operation.</translation>
     </message>
     <message>
         <source>&apos;%1&apos; は正しい経過日数ではありません</source>
@@ -146,7 +146,7 @@
     </message>
     <message>
         <source>リンクの切れたショートカットは即時削除</source>
-        <translation>Delete broken shortcuts at once</translation>
+        <translation>Delete broken shortcuts immediately</translation>
     </message>
     <message>
         <source>未挿入のリムーバブルドライブは除く</source>
@@ -224,7 +224,7 @@
     </message>
     <message>
         <source>終了|アプリケーションを終了します</source>
-        <translation>Exit|Quit the application</translation>
+        <translation>Exit|Close Brisko</translation>
     </message>
     <message>
         <source>追加(&amp;A)...</source>
@@ -280,7 +280,7 @@
     </message>
     <message>
         <source>実行|選択アイテムを実行します</source>
-        <translation>Run|Run the selected items</translation>
+        <translation>Run|Run the selected items and delete what is due</translation>
     </message>
     <message>
         <source>中止(&amp;S)</source>
