@@ -466,7 +466,7 @@ int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
 }
 
 [[noreturn]] void RaiseCannotWrite(const std::string& FileName) {
-  throw EBriskoError(FileName + " に書き込めません");
+  throw EBriskoError(eiCannotWrite, {FileName});
 }
 
 }  // namespace

@@ -33,13 +33,14 @@
 #include "app/Prompter.h"
 #include "controls/QtText.h"
 #include "app/TaskbarProgress.h"
+#include "app/Translations.h"
 #include "engine/BRISK_Remove.h"
 #include "platform/BriskoError.h"
 
 namespace {
 
 const QString AppTitle = u"Brisko"_qs;
-const QString Untitled = u"無題"_qs;
+QString Untitled() { return QCoreApplication::translate("TMainForm", "無題"); }
 
 // The images of the commands, by index: a theme icon and the style's own as fallback.
 struct TMenuImage {
@@ -85,7 +86,9 @@ public:
   void Terminate() override { FThread->Terminate(); }
   void Interrupt() override { FThread->Interrupt(); }
   bool Terminated() const override { return FThread->Terminated(); }
-  std::string ErrorMessage() const override { return FThread->ErrorMessage(); }
+  std::string ErrorMessage() const override {
+    return FThread->Error() ? TextToBytes(ErrorText(*FThread->Error())) : std::string();
+  }
   void DeliverResults() override { FThread->DeliverResults(); }
   TRunSummary Summary() const override { return FThread->Summary(); }
 
@@ -143,11 +146,10 @@ int TMainForm::Scaled(int DesignPixels) const {
   return int(DesignPixels * factor + 0.5);
 }
 
-QAction* TMainForm::MakeAction(const char* Caption, const char* Hint, int Image, void (TMainForm::*Handler)()) {
-  auto* action = new QAction(QString::fromUtf8(Caption), this);
-  QString hint = QString::fromUtf8(Hint);
-  action->setToolTip(hint.section(u'|', 0, 0));
-  action->setStatusTip(hint.section(u'|', 1));
+QAction* TMainForm::MakeAction(const QString& Caption, const QString& Hint, int Image, void (TMainForm::*Handler)()) {
+  auto* action = new QAction(Caption, this);
+  action->setToolTip(Hint.section(u'|', 0, 0));
+  action->setStatusTip(Hint.section(u'|', 1));
   if (Image >= 0)
     action->setIcon(QIcon::fromTheme(QString::fromLatin1(MenuImages[Image].ThemeName),
                                      style()->standardIcon(MenuImages[Image].Fallback)));
@@ -157,53 +159,53 @@ QAction* TMainForm::MakeAction(const char* Caption, const char* Hint, int Image,
 }
 
 void TMainForm::CreateActions() {
-  FileNewMnu = MakeAction("新規(&N)", "新規|パターンを新規に作成します", 0, &TMainForm::FileNewMnuClick);
+  FileNewMnu = MakeAction(tr("新規(&N)"), tr("新規|パターンを新規に作成します"), 0, &TMainForm::FileNewMnuClick);
   FileNewMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-  FileOpenMnu = MakeAction("開く(&O)...", "開く|既存のパターンを開きます", 1, &TMainForm::FileOpenMnuClick);
+  FileOpenMnu = MakeAction(tr("開く(&O)..."), tr("開く|既存のパターンを開きます"), 1, &TMainForm::FileOpenMnuClick);
   FileOpenMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  FileSaveMnu = MakeAction("上書き保存(&S)", "上書き保存|既存のパターンに上書き保存します", 2,
+  FileSaveMnu = MakeAction(tr("上書き保存(&S)"), tr("上書き保存|既存のパターンに上書き保存します"), 2,
                            &TMainForm::FileSaveMnuClick);
   FileSaveMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  FileSaveAsMnu = MakeAction("名前を付けて保存(&A)...", "名前を付けて保存|パターンに名前を付けて保存します", -1,
+  FileSaveAsMnu = MakeAction(tr("名前を付けて保存(&A)..."), tr("名前を付けて保存|パターンに名前を付けて保存します"), -1,
                              &TMainForm::FileSaveAsMnuClick);
-  FileExitMnu = MakeAction("終了(&X)", "終了|アプリケーションを終了します", -1, &TMainForm::FileExitMnuClick);
+  FileExitMnu = MakeAction(tr("終了(&X)"), tr("終了|アプリケーションを終了します"), -1, &TMainForm::FileExitMnuClick);
 
-  ItemAddMnu = MakeAction("追加(&A)...", "追加|パターンにアイテムを追加します", 6, &TMainForm::ItemAddMnuClick);
+  ItemAddMnu = MakeAction(tr("追加(&A)..."), tr("追加|パターンにアイテムを追加します"), 6, &TMainForm::ItemAddMnuClick);
   ItemAddMnu->setShortcut(QKeySequence(Qt::Key_Insert));
-  ItemDeleteMnu = MakeAction("削除(&D)", "削除|パターンからアイテムを削除します", 7, &TMainForm::ItemDeleteMnuClick);
+  ItemDeleteMnu = MakeAction(tr("削除(&D)"), tr("削除|パターンからアイテムを削除します"), 7, &TMainForm::ItemDeleteMnuClick);
   ItemDeleteMnu->setShortcut(QKeySequence(Qt::Key_Delete));
-  ItemModifyMnu = MakeAction("変更(&M)...", "変更|アイテムを編集します", 8, &TMainForm::ItemModifyMnuClick);
+  ItemModifyMnu = MakeAction(tr("変更(&M)..."), tr("変更|アイテムを編集します"), 8, &TMainForm::ItemModifyMnuClick);
   ItemModifyMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-  ItemUpMnu = MakeAction("上へ(&U)", "上へ|アイテムを上に移動します", 9, &TMainForm::ItemUpMnuClick);
-  ItemDownMnu = MakeAction("下へ(&N)", "下へ|アイテムを下に移動します", 10, &TMainForm::ItemDownMnuClick);
+  ItemUpMnu = MakeAction(tr("上へ(&U)"), tr("上へ|アイテムを上に移動します"), 9, &TMainForm::ItemUpMnuClick);
+  ItemDownMnu = MakeAction(tr("下へ(&N)"), tr("下へ|アイテムを下に移動します"), 10, &TMainForm::ItemDownMnuClick);
 
-  DeleteTestMnu = MakeAction("テスト(&T)", "テスト|選択アイテムを実行テストします", 3, &TMainForm::DeleteTestMnuClick);
-  DeleteRunMnu = MakeAction("実行(&R)", "実行|選択アイテムを実行します", 4, &TMainForm::DeleteRunMnuClick);
-  DeleteStopMnu = MakeAction("中止(&S)", "中止|選択アイテムの実行を中止します", 5, &TMainForm::DeleteStopMnuClick);
+  DeleteTestMnu = MakeAction(tr("テスト(&T)"), tr("テスト|選択アイテムを実行テストします"), 3, &TMainForm::DeleteTestMnuClick);
+  DeleteRunMnu = MakeAction(tr("実行(&R)"), tr("実行|選択アイテムを実行します"), 4, &TMainForm::DeleteRunMnuClick);
+  DeleteStopMnu = MakeAction(tr("中止(&S)"), tr("中止|選択アイテムの実行を中止します"), 5, &TMainForm::DeleteStopMnuClick);
   DeleteStopMnu->setShortcut(QKeySequence(Qt::Key_Escape));
 
-  ViewClearMnu = MakeAction("ログをクリア(&C)", "ログをクリア|実行ログをクリアします", -1,
+  ViewClearMnu = MakeAction(tr("ログをクリア(&C)"), tr("ログをクリア|実行ログをクリアします"), -1,
                             &TMainForm::ViewClearMnuClick);
   ViewClearMnu->setShortcut(QKeySequence(Qt::Key_F5));
-  OptionConfigMnu = MakeAction("設定(&C)...", "設定|動作環境を設定します", -1, &TMainForm::OptionConfigMnuClick);
+  OptionConfigMnu = MakeAction(tr("設定(&C)..."), tr("設定|動作環境を設定します"), -1, &TMainForm::OptionConfigMnuClick);
 }
 
 void TMainForm::CreateMenus() {
-  FileMnu = menuBar()->addMenu(u"ファイル(&F)"_qs);
+  FileMnu = menuBar()->addMenu(tr("ファイル(&F)"));
   FileMnu->addActions({FileNewMnu, FileOpenMnu, FileSaveMnu, FileSaveAsMnu});
   FileMnu->addSeparator();
   FileMnu->addAction(FileExitMnu);
-  ItemMnu = menuBar()->addMenu(u"アイテム(&I)"_qs);
+  ItemMnu = menuBar()->addMenu(tr("アイテム(&I)"));
   ItemMnu->addActions({ItemAddMnu, ItemDeleteMnu, ItemModifyMnu});
   ItemMnu->addSeparator();
   ItemMnu->addActions({ItemUpMnu, ItemDownMnu});
-  DeleteMnu = menuBar()->addMenu(u"削除(&D)"_qs);
+  DeleteMnu = menuBar()->addMenu(tr("削除(&D)"));
   DeleteMnu->addActions({DeleteTestMnu, DeleteRunMnu});
   DeleteMnu->addSeparator();
   DeleteMnu->addAction(DeleteStopMnu);
-  ViewMnu = menuBar()->addMenu(u"表示(&V)"_qs);
+  ViewMnu = menuBar()->addMenu(tr("表示(&V)"));
   ViewMnu->addAction(ViewClearMnu);
-  OptionMnu = menuBar()->addMenu(u"オプション(&O)"_qs);
+  OptionMnu = menuBar()->addMenu(tr("オプション(&O)"));
   OptionMnu->addAction(OptionConfigMnu);
   for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu}) menu->setToolTipsVisible(false);
 }
@@ -371,13 +373,13 @@ void TMainForm::ApplicationIdleAtOnce() {
 void TMainForm::SetPatternFile(const std::string& Value) {
   if (Value == FPatternFile) return;
   FPatternFile = Value;
-  setWindowTitle(u"%1 - %2"_qs.arg(Value.empty() ? Untitled : FileNamePart(Value), AppTitle));
+  setWindowTitle(u"%1 - %2"_qs.arg(Value.empty() ? Untitled() : FileNamePart(Value), AppTitle));
 }
 
 void TMainForm::SetModified(bool Value) {
   if (Value == FModified) return;
   FModified = Value;
-  StatusPanels[1]->setText(Value ? u"変更"_qs : QString());
+  StatusPanels[1]->setText(Value ? tr("変更") : QString());
 }
 
 int TMainForm::FocusedRow() const {
@@ -406,7 +408,7 @@ void TMainForm::UpdateCommands() {
   for (QAction* action : {ItemDeleteMnu, ItemModifyMnu, ItemUpMnu, ItemDownMnu}) action->setEnabled(rowRule);
   for (QAction* action : {DeleteTestMnu, DeleteRunMnu}) action->setEnabled(selected > 0);
   DeleteStopMnu->setEnabled(FRemoveThread != nullptr);
-  StatusPanels[0]->setText(u"%1/%2 選択"_qs.arg(selected).arg(FModel->Count()));
+  StatusPanels[0]->setText(tr("%1/%2 選択").arg(selected).arg(FModel->Count()));
 }
 
 void TMainForm::NewPattern() {
@@ -438,9 +440,9 @@ bool TMainForm::SavePattern(const std::string& FileName) {
 
 int TMainForm::ConfirmSave() {
   if (!FModified || FEndingBySignal) return 0;
-  QString name = FPatternFile.empty() ? Untitled : FileNamePart(FPatternFile);
+  QString name = FPatternFile.empty() ? Untitled() : FileNamePart(FPatternFile);
   if (FServices.Headless) return mrNo;  // nobody can have changed it, nobody can answer
-  return FServices.Prompter->MessageBox(this, u"%1 の変更を保存しますか？"_qs.arg(name), u"情報"_qs, mkInformation,
+  return FServices.Prompter->MessageBox(this, tr("%1 の変更を保存しますか？").arg(name), tr("情報"), mkInformation,
                                         mbYesNoCancel);
 }
 
@@ -488,7 +490,7 @@ void TMainForm::SaveLogAsItComes(bool Now) {
       return;
     } catch (const std::exception& error) {
       FLogToStandardError = true;
-      ReportError(QString::fromUtf8(error.what()));
+      ReportError(ErrorText(error));
     }
   }
   const TLogLines& lines = LogView->Lines();
@@ -504,7 +506,7 @@ void TMainForm::FormDestroy() {
   try {
     SaveLogFile();
   } catch (const std::exception& error) {
-    ReportError(QString::fromUtf8(error.what()));
+    ReportError(ErrorText(error));
   }
 }
 
@@ -525,7 +527,7 @@ void TMainForm::RunCommand(void (TMainForm::*Handler)()) {
   try {
     (this->*Handler)();
   } catch (const std::exception& error) {
-    ReportError(QString::fromUtf8(error.what()));
+    ReportError(ErrorText(error));
   }
 }
 
@@ -617,7 +619,7 @@ void TMainForm::DeleteTestMnuClick() {
 
 void TMainForm::DeleteRunMnuClick() {
   Issue(DeleteStopMnu);
-  if (FServices.Prompter->MessageBox(this, u"ファイル削除を実行しますか？"_qs, u"確認"_qs, mkConfirmation, mbYesNo) !=
+  if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), tr("確認"), mkConfirmation, mbYesNo) !=
       mrYes)
     return;
   StartWhenIdle(false);
@@ -664,7 +666,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     }
   } catch (const std::exception& error) {
     Event->ignore();
-    ReportError(QString::fromUtf8(error.what()));
+    ReportError(ErrorText(error));
     return;
   }
   WaitForWorker();
@@ -818,9 +820,10 @@ void TMainForm::SetProgressValue(int64_t Completed, int64_t Total) {
 
 void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped) {
   const QString bytes = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeTraditionalFormat);
-  QString text = FTestRun ? u"テスト: %1 件、%2"_qs.arg(Summary.Entries).arg(bytes)
-                          : u"実行: %1 件削除、%2 解放、失敗 %3 件"_qs.arg(Summary.Removed).arg(bytes).arg(Summary.Failed);
-  if (Stopped) text += u"（中断）"_qs;
+  // %n: English counts "1 entry" but "2 entries".
+  QString text = FTestRun ? tr("テスト: %n 件、%1", nullptr, int(Summary.Entries)).arg(bytes)
+                          : tr("実行: %n 件削除、%1 解放、失敗 %2 件", nullptr, int(Summary.Removed)).arg(bytes).arg(Summary.Failed);
+  if (Stopped) text += tr("（中断）");
   StatusPanels[2]->setText(text);
 }
 
@@ -849,7 +852,7 @@ void TMainForm::Post(std::function<void()> Step) {
     try {
       Step();
     } catch (const std::exception& error) {
-      ReportError(QString::fromUtf8(error.what()));
+      ReportError(ErrorText(error));
     }
   }, Qt::QueuedConnection);
 }

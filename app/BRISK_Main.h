@@ -38,6 +38,7 @@ public:
   // Stops at the next entry, also in the middle of a row: the process is ending.
   virtual void Interrupt() { Terminate(); }
   virtual bool Terminated() const { return false; }
+  // The error that ended it early, worded for the user; empty after a normal end.
   virtual std::string ErrorMessage() const = 0;
   // Hands the queued result lines to the host now (the window's timer calls it).
   virtual void DeliverResults() {}
@@ -153,7 +154,7 @@ private:
   void CreateToolBar();
   void CreateViews();
   void CreateStatusBar();
-  QAction* MakeAction(const char* Caption, const char* Hint, int Image, void (TMainForm::*Handler)());
+  QAction* MakeAction(const QString& Caption, const QString& Hint, int Image, void (TMainForm::*Handler)());
   int Scaled(int DesignPixels) const;
 
   // Start-up.

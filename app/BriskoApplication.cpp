@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/Translations.h"
+
 TBriskoApplication::TBriskoApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
   // The resources live in a static library, whose initialiser nothing else pulls in.
   Q_INIT_RESOURCE(brisko);
@@ -18,10 +20,8 @@ TBriskoApplication::TBriskoApplication(int& Argc, char** Argv) : QApplication(Ar
 bool TBriskoApplication::notify(QObject* Receiver, QEvent* Event) {
   try {
     return QApplication::notify(Receiver, Event);
-  } catch (const std::exception& error) {
-    ShowError(QString::fromUtf8(error.what()));
   } catch (...) {
-    ShowError(u"unknown error"_qs);
+    ShowError(ErrorText(CurrentError()));
   }
   return false;
 }

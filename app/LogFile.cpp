@@ -48,11 +48,11 @@ constexpr size_t ChunkSize = 1 << 16;  // even, so UTF-16 units never straddle t
 std::string ErrorText(int Error) { return std::system_category().message(Error); }
 
 [[noreturn]] void RaiseCannotOpen(const std::string& FileName, int Error) {
-  throw EBriskoError("ファイル " + FileName + " は開けません。 " + ErrorText(Error) + " ");
+  throw EBriskoError(eiCannotOpenFile, {FileName, ErrorText(Error)});
 }
 
 [[noreturn]] void RaiseCannotCreate(const std::string& FileName, int Error) {
-  throw EBriskoError("ファイル \"" + FileName + "\" を作成できません。" + ErrorText(Error));
+  throw EBriskoError(eiCannotCreateFile, {FileName, ErrorText(Error)});
 }
 
 // pread that goes on after a signal; -1 with errno on failure.

@@ -22,10 +22,10 @@ TLogView::TLogView(QWidget* Parent) : QAbstractScrollArea(Parent) {
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   viewport()->setCursor(Qt::IBeamCursor);
-  FCopyAction = new QAction(u"コピー(&C)"_qs, this);
+  FCopyAction = new QAction(tr("コピー(&C)"), this);
   FCopyAction->setShortcut(QKeySequence::Copy);
   connect(FCopyAction, &QAction::triggered, this, [this] { copy(); });
-  FSelectAllAction = new QAction(u"すべて選択(&A)"_qs, this);
+  FSelectAllAction = new QAction(tr("すべて選択(&A)"), this);
   FSelectAllAction->setShortcut(QKeySequence::SelectAll);
   connect(FSelectAllAction, &QAction::triggered, this, [this] { selectAll(); });
   UpdateScrollBars();

@@ -1,9 +1,13 @@
 #include "app/PatternModel.h"
 
+#include <QCoreApplication>
+
 #include "controls/QtText.h"
 
-const char* const PatternColumnCaptions[6] = {"対象フォルダ", "削除ファイル", "除外ファイル",
-                                              "経過日数",     "属性",         "オプション"};
+const char* const PatternColumnCaptions[6] = {
+    QT_TRANSLATE_NOOP("TPatternModel", "対象フォルダ"), QT_TRANSLATE_NOOP("TPatternModel", "削除ファイル"),
+    QT_TRANSLATE_NOOP("TPatternModel", "除外ファイル"), QT_TRANSLATE_NOOP("TPatternModel", "経過日数"),
+    QT_TRANSLATE_NOOP("TPatternModel", "属性"),         QT_TRANSLATE_NOOP("TPatternModel", "オプション")};
 const int PatternColumnWidths[6] = {150, 100, 100, 60, 60, 60};
 
 TPatternModel::TPatternModel(QObject* Parent) : QAbstractTableModel(Parent) {}
@@ -19,7 +23,7 @@ QVariant TPatternModel::data(const QModelIndex& Index, int Role) const {
 
 QVariant TPatternModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {
   if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 || Section >= 6) return {};
-  return QString::fromUtf8(PatternColumnCaptions[Section]);
+  return QCoreApplication::translate("TPatternModel", PatternColumnCaptions[Section]);
 }
 
 int TPatternModel::IndexOf(const TPatternRow* Row) const {

@@ -1,6 +1,7 @@
 #include "app/Prompter.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,7 +13,8 @@
 
 #include "controls/RefCtrls.h"
 
-const char* const PatternFileFilter = "削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*";
+const char* const PatternFileFilter =
+    QT_TRANSLATE_NOOP("TPrompter", "削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*");
 
 namespace {
 
@@ -38,20 +40,20 @@ public:
   TPatternFileDialog(QWidget* Parent, bool Save, const std::string& Initial) : QFileDialog(Parent) {
     setAcceptMode(Save ? AcceptSave : AcceptOpen);
     setFileMode(AnyFile);
-    setNameFilters(FilterToNameFilters(QString::fromUtf8(PatternFileFilter)));
+    setNameFilters(FilterToNameFilters(QCoreApplication::translate("TPrompter", PatternFileFilter)));
     setDefaultSuffix(u"rmp"_qs);
     setOption(HideNameFilterDetails);
     setOption(DontUseNativeDialog);   // the checks below need our accept()
-    setOption(DontConfirmOverwrite);  // asked below, in Japanese like every other box
-    setWindowTitle(Save ? u"名前を付けて保存"_qs : u"開く"_qs);
-    setLabelText(LookIn, u"ファイルの場所:"_qs);
-    setLabelText(FileName, u"ファイル名(&N):"_qs);
-    setLabelText(FileType, u"ファイルの種類(&T):"_qs);
+    setOption(DontConfirmOverwrite);  // asked below, in the words of every other box
+    setWindowTitle(Save ? QCoreApplication::translate("TPrompter", "名前を付けて保存") : QCoreApplication::translate("TPrompter", "開く"));
+    setLabelText(LookIn, QCoreApplication::translate("TPrompter", "ファイルの場所:"));
+    setLabelText(FileName, QCoreApplication::translate("TPrompter", "ファイル名(&N):"));
+    setLabelText(FileType, QCoreApplication::translate("TPrompter", "ファイルの種類(&T):"));
     // Qt's dialog gives this label no buddy, and a label without one shows its "&".
     if (auto* typeLabel = findChild<QLabel*>(u"fileTypeLabel"_qs))
       typeLabel->setBuddy(findChild<QComboBox*>(u"fileTypeCombo"_qs));
-    setLabelText(Accept, Save ? u"保存(&S)"_qs : u"開く(&O)"_qs);
-    setLabelText(Reject, u"キャンセル"_qs);
+    setLabelText(Accept, Save ? QCoreApplication::translate("TPrompter", "保存(&S)") : QCoreApplication::translate("TPrompter", "開く(&O)"));
+    setLabelText(Reject, QCoreApplication::translate("TPrompter", "キャンセル"));
     FSave = Save;
     if (!Initial.empty()) selectFile(FileNameToQString(Initial));
   }
@@ -73,17 +75,17 @@ private:
     if (stat(bytes.constData(), &status) == 0) {
       // Read-only as the file's attribute says: its owner may not write it.
       if (!(status.st_mode & S_IWUSR) || access(bytes.constData(), W_OK) != 0) {
-        Warn(Name + u"\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"_qs);
+        Warn(Name + QCoreApplication::translate("TPrompter", "\nこのファイルは読み取り専用です。\n別のファイル名を指定してください。"));
         return false;
       }
-      return !FSave || Ask(Name + u" は既に存在します。\n上書きしますか？"_qs);
+      return !FSave || Ask(Name + QCoreApplication::translate("TPrompter", " は既に存在します。\n上書きしますか？"));
     }
     QByteArray folder = QFile::encodeName(info.absolutePath());
     if (access(folder.constData(), W_OK) != 0) {
-      Warn(Name + u"\nこのフォルダーは書き込み禁止です。\n別のフォルダーを指定してください。"_qs);
+      Warn(Name + QCoreApplication::translate("TPrompter", "\nこのフォルダーは書き込み禁止です。\n別のフォルダーを指定してください。"));
       return false;
     }
-    return FSave || Ask(Name + u"\nこのファイルは存在しません。\nファイルを作成しますか？"_qs);
+    return FSave || Ask(Name + QCoreApplication::translate("TPrompter", "\nこのファイルは存在しません。\nファイルを作成しますか？"));
   }
 
   bool Ask(const QString& Text) {
@@ -117,9 +119,9 @@ int TQtPrompter::MessageBox(QWidget* Parent, const QString& Text, const QString&
   if (Buttons == mbOK) {
     add(QMessageBox::Ok, u"OK"_qs);
   } else {
-    add(QMessageBox::Yes, u"はい(&Y)"_qs);
-    add(QMessageBox::No, u"いいえ(&N)"_qs);
-    if (Buttons == mbYesNoCancel) add(QMessageBox::Cancel, u"キャンセル"_qs);
+    add(QMessageBox::Yes, QCoreApplication::translate("TPrompter", "はい(&Y)"));
+    add(QMessageBox::No, QCoreApplication::translate("TPrompter", "いいえ(&N)"));
+    if (Buttons == mbYesNoCancel) add(QMessageBox::Cancel, QCoreApplication::translate("TPrompter", "キャンセル"));
   }
   box.setDefaultButton(firstButton);
   box.setEscapeButton(box.button(Buttons == mbYesNoCancel ? QMessageBox::Cancel

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -28,6 +29,8 @@ void PrintError(const std::string& Message) {
   std::fflush(stderr);
 }
 
+void PrintError(const EBriskoError& Error, const TErrorWording& Word) { PrintError(Word ? Word(Error) : Error.what()); }
+
 void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
   std::string text;
   for (const std::string& line : Lines) (text += line) += '\n';
@@ -39,7 +42,8 @@ void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
 // the log file has failed; a test's lines go to standard output.
 class TLineSink {
 public:
-  TLineSink(bool TestRun, const TLogSettings& Settings) : FTestRun(TestRun), FSettings(Settings) {}
+  TLineSink(bool TestRun, const TLogSettings& Settings, const TErrorWording& Word)
+      : FTestRun(TestRun), FSettings(Settings), FWord(Word) {}
 
   void Take(std::vector<std::string>& Lines) {
     if (FTestRun) return WriteLines(stdout, Lines);
@@ -56,10 +60,10 @@ public:
     if (FLogFailed || !FSettings.SaveLog || FTestRun || (FPending.empty() && !Last)) return;
     try {
       SaveLogFile(FSettings.LogFile, FPending, FSettings.LogLinage);
-    } catch (const std::exception& e) {
+    } catch (...) {
       // The record must not be lost: cron mails standard error, the journal keeps it.
       FLogFailed = true;
-      PrintError(e.what());
+      PrintError(CurrentError(), FWord);
       WriteLines(stderr, FPending);
     }
     FPending.clear();
@@ -70,6 +74,7 @@ public:
 private:
   const bool FTestRun;
   const TLogSettings FSettings;
+  const TErrorWording& FWord;
   std::vector<std::string> FPending;
   TClock::time_point FLastWrite = TClock::now();
   bool FLogFailed = false;
@@ -89,7 +94,7 @@ public:
     FWorker = TRemoveThread::Create(*this, TestRun);
     FWorker->OnTerminate = [&](TRemoveThread& Worker) {
       FSummary = Worker.Summary();
-      FError = Worker.ErrorMessage();
+      FError = Worker.Error();
       FWorker = nullptr;
       ended = true;
     };
@@ -106,7 +111,7 @@ public:
   }
 
   const TRunSummary& Summary() const { return FSummary; }
-  const std::string& Error() const { return FError; }
+  const std::optional<EBriskoError>& Error() const { return FError; }
 
 private:
   struct TRowData {
@@ -141,7 +146,7 @@ private:
   TTaskLoop FLoop;
   TRemoveThread* FWorker = nullptr;
   TRunSummary FSummary;
-  std::string FError;
+  std::optional<EBriskoError> FError;
 };
 
 }  // namespace
@@ -169,14 +174,14 @@ std::string NotRemovedMessage(const TRunSummary& Summary) {
          " could not be removed; the first: " + Summary.FirstFailureEntry + ": " + std::strerror(Summary.FirstFailureCode);
 }
 
-int RunUnattended(const std::string& PatternFile, bool TestRun) {
+int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
   try {
     items = LoadPattern(PatternFile);
     if (!TestRun) settings = LoadSettings();
-  } catch (const std::exception& e) {
-    PrintError(e.what());
+  } catch (...) {
+    PrintError(CurrentError(), Word);
     return esError;
   }
   if (items.empty()) {
@@ -185,7 +190,7 @@ int RunUnattended(const std::string& PatternFile, bool TestRun) {
   }
   WarnUnreadableLocations(items);
 
-  TLineSink sink(TestRun, settings);
+  TLineSink sink(TestRun, settings, Word);
   TUnattendedHost host(items, sink);
   // Before the worker's thread exists, so that it too leaves the signals to the watcher.
   TStopSignals signals([&host](int) { host.Interrupt(); });
@@ -193,8 +198,8 @@ int RunUnattended(const std::string& PatternFile, bool TestRun) {
   sink.Flush(true);
 
   if (const int signal = signals.Received()) return 128 + signal;
-  if (!host.Error().empty()) {
-    PrintError(host.Error());
+  if (host.Error()) {
+    PrintError(*host.Error(), Word);
     return esError;
   }
   if (sink.LogFailed()) return esError;

@@ -11,14 +11,19 @@
 //
 // SIGTERM, SIGINT and SIGHUP interrupt the run at its next entry; what was done is
 // recorded, and the status is 128 + the signal number.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/RemoveHost.h"
+#include "platform/BriskoError.h"
+
+// Words an error of ours in the user's language; without one, what() is printed.
+using TErrorWording = std::function<std::string(const EBriskoError&)>;
 
 // Answers the exit status (TExitStatus, or 128 + a signal number). Messages go to
 // standard error prefixed "brisko: ".
-int RunUnattended(const std::string& PatternFile, bool TestRun);
+int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word = {});
 
 // Warns on standard error of each folder Location that does not exist or cannot be
 // read: the sweep would find nothing there, and nobody would notice.

@@ -1,14 +1,13 @@
 // Brisko: deletes files by rule, in a window or unattended from a scheduler.
-#include <QLibraryInfo>
 #include <QMetaObject>
 #include <QPointer>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "app/UnattendedRun.h"
 #include "dialogs/BRISK_Config.h"
 #include "dialogs/BRISK_Edit.h"
@@ -27,7 +26,7 @@ void QuietMessages(QtMsgType Type, const QMessageLogContext&, const QString& Mes
 // The file an unattended run works on: the last one named decides the document.
 std::string LastFile(const TCommandLine& Line) { return Line.Files.empty() ? std::string() : Line.Files.back(); }
 
-int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Headless) {
+int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Headless, TTranslations& Texts) {
   // A signal ends a run and closes the window; the watcher exists before any thread.
   QPointer<TMainForm> target;
   TStopSignals stopSignals([&target](int Signal) {
@@ -40,8 +39,7 @@ int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Hea
   int argc = 1;
   char* argv[] = {Program, nullptr};
   TBriskoApplication app(argc, argv);
-  QTranslator qtTexts;
-  if (qtTexts.load(u"qtbase_ja"_qs, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) app.installTranslator(&qtTexts);
+  Texts.Install();
 
   TMainFormServices services;
   services.Headless = Headless;
@@ -75,7 +73,8 @@ int main(int argc, char** argv) {
       std::fputs("brisko: --test takes one pattern file: brisko --test PATTERN.rmp\n", stderr);
       return esUsage;
     }
-    return RunUnattended(ResolvePatternArgument(line.Files.back()), true);
+    const TTranslations texts(LanguageOfEnvironment());
+    return RunUnattended(ResolvePatternArgument(line.Files.back()), true, texts.Wording());
   }
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   const bool headless = !HasDisplay();
@@ -88,9 +87,11 @@ int main(int argc, char** argv) {
       return esUsage;
     }
     // A scheduled run: no window at all.
-    return RunUnattended(ResolvePatternArgument(LastFile(line)), false);
+    const TTranslations texts(LanguageOfEnvironment());
+    return RunUnattended(ResolvePatternArgument(LastFile(line)), false, texts.Wording());
   }
   // A scheduler mails whatever a job prints: only real errors go to standard error.
   if (headless) qInstallMessageHandler(QuietMessages);
-  return RunWindow(argv[0], arguments, headless);
+  TTranslations texts(LanguageOfEnvironment());
+  return RunWindow(argv[0], arguments, headless, texts);
 }

@@ -358,7 +358,7 @@ int TUpDownEdit::Value() {
   if (FUpDown) return FUpDown->Position();
   int Number = 0;
   if (!TextToInt32(text(), Number))
-    throw EBriskoError("'" + text().toStdString() + "' は有効な整数値ではありません");
+    throw EBriskoError(eiBadInteger, {text().toStdString()});
   return Number;
 }
 

@@ -2,6 +2,7 @@
 
 #include "controls/FieldFault.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -149,11 +150,11 @@ static bool ConfirmChosen(QWidget* Parent, const QStringList& Chosen, TOpenOptio
   for (const QString& Name : Chosen) {
     const QFileInfo Info(Name);
     if ((Options & ofNoReadOnlyReturn) && Info.exists() && !Info.isWritable()) {
-      QMessageBox::warning(Parent, QString(), Name + QStringLiteral("\nこのファイルは読み取り専用です。別の名前を指定してください。"));
+      QMessageBox::warning(Parent, QString(), Name + QCoreApplication::translate("TSelectFile", "\nこのファイルは読み取り専用です。別の名前を指定してください。"));
       return false;
     }
     if ((Options & ofCreatePrompt) && !Info.exists() &&
-        QMessageBox::question(Parent, QString(), Name + QStringLiteral("\nこのファイルは存在しません。\nファイルを作成しますか?")) !=
+        QMessageBox::question(Parent, QString(), Name + QCoreApplication::translate("TSelectFile", "\nこのファイルは存在しません。\nファイルを作成しますか?")) !=
             QMessageBox::Yes)
       return false;
   }

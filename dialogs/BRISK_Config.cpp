@@ -13,16 +13,16 @@
 
 TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("ConfigDialog"));
-  setWindowTitle(QString::fromUtf8("オプション"));
+  setWindowTitle(tr("オプション"));
 
-  SaveLogChk = new QCheckBox(QString::fromUtf8("実行ログを保存する(&S)"), this);
+  SaveLogChk = new QCheckBox(tr("実行ログを保存する(&S)"), this);
   SaveLogChk->setObjectName(QStringLiteral("SaveLogChk"));
 
   FilenameEdt = new TRefFileEdit(this);
   FilenameEdt->setObjectName(QStringLiteral("FilenameEdt"));
   FilenameEdt->SetTextTip(true);
   TSelectFile& LogDialog = FilenameEdt->Dialog();
-  LogDialog.Filter = QString::fromUtf8("ログファイル(*.log)|*.log|すべてのファイル(*.*)|*.*");
+  LogDialog.Filter = tr("ログファイル(*.log)|*.log|すべてのファイル(*.*)|*.*");
   LogDialog.FilterIndex = 1;
   LogDialog.DefaultExt = QStringLiteral("log");
   LogDialog.Style = dsOpen;
@@ -33,10 +33,10 @@ TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   LinageEdt->UpDown()->SetMin(0);
   LinageEdt->UpDown()->SetMax(32767);
 
-  FilenameLbl = new QLabel(QString::fromUtf8("ファイル名(&N): "), this);
+  FilenameLbl = new QLabel(tr("ファイル名(&N): "), this);
   FilenameLbl->setObjectName(QStringLiteral("FilenameLbl"));
   FilenameLbl->setBuddy(FilenameEdt);
-  LinageLbl = new QLabel(QString::fromUtf8("最大行数(&L): "), this);
+  LinageLbl = new QLabel(tr("最大行数(&L): "), this);
   LinageLbl->setObjectName(QStringLiteral("LinageLbl"));
   LinageLbl->setBuddy(LinageEdt);
 
@@ -119,6 +119,6 @@ void TConfigDialog::LinageEdtChange() { UpdateOKButton(); }
 void TConfigDialog::UpdateOKButton() {
   const bool Saving = SaveLogChk->isChecked();
   QString NameFault;
-  if (Saving && FilenameEdt->text().isEmpty()) NameFault = QString::fromUtf8("ファイル名を指定してください。");
+  if (Saving && FilenameEdt->text().isEmpty()) NameFault = tr("ファイル名を指定してください。");
   ApplyFieldChecks({{FilenameEdt, NameFault}, {LinageEdt, Saving ? UpDownFault(LinageEdt) : QString()}});
 }

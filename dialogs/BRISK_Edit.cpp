@@ -23,14 +23,14 @@ constexpr int DeletionIndex = 3;
 
 QString TrashLocation() { return BytesToText(GetSpecialFolderName(CSIDL_BITBUCKET)); }
 
-QCheckBox* NewCheckBox(const char* Caption, const char* Name, QWidget* Parent) {
-  auto* Box = new QCheckBox(QString::fromUtf8(Caption), Parent);
+QCheckBox* NewCheckBox(const QString& Caption, const char* Name, QWidget* Parent) {
+  auto* Box = new QCheckBox(Caption, Parent);
   Box->setObjectName(QString::fromLatin1(Name));
   return Box;
 }
 
-QLabel* NewLabel(const char* Caption, const char* Name, QWidget* Buddy, QWidget* Parent) {
-  auto* Label = new QLabel(QString::fromUtf8(Caption), Parent);
+QLabel* NewLabel(const QString& Caption, const char* Name, QWidget* Buddy, QWidget* Parent) {
+  auto* Label = new QLabel(Caption, Parent);
   Label->setObjectName(QString::fromLatin1(Name));
   Label->setBuddy(Buddy);
   return Label;
@@ -40,7 +40,7 @@ QLabel* NewLabel(const char* Caption, const char* Name, QWidget* Buddy, QWidget*
 
 TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("EditDialog"));
-  setWindowTitle(QString::fromUtf8("アイテム設定"));
+  setWindowTitle(tr("アイテム設定"));
   CreateControls();
   ArrangeControls();
   connect(LocationEdt, &TCustomRefEdit::Change, this, &TEditDialog::LocationEdtChange);
@@ -56,7 +56,7 @@ void TEditDialog::CreateControls() {
   LocationEdt = new TRefDirectoryEdit(this);
   LocationEdt->setObjectName(QStringLiteral("LocationEdt"));
   LocationEdt->SetTextTip(true);
-  BitbucketBtn = new QPushButton(QString::fromUtf8("ゴミ箱"), this);
+  BitbucketBtn = new QPushButton(tr("ゴミ箱"), this);
   BitbucketBtn->setObjectName(QStringLiteral("BitbucketBtn"));
   IncludeEdt = new QLineEdit(this);
   IncludeEdt->setObjectName(QStringLiteral("IncludeEdt"));
@@ -64,7 +64,7 @@ void TEditDialog::CreateControls() {
   ExcludeEdt->setObjectName(QStringLiteral("ExcludeEdt"));
   BaseDateCbx = new QComboBox(this);
   BaseDateCbx->setObjectName(QStringLiteral("BaseDateCbx"));
-  BaseDateCbx->addItems({QString::fromUtf8("作成日時"), QString::fromUtf8("更新日時"), QString::fromUtf8("アクセス日時")});
+  BaseDateCbx->addItems({tr("作成日時"), tr("更新日時"), tr("アクセス日時")});
   BaseDateCbx->setCurrentIndex(AccessIndex);
   LapsedTimeEdt = new TUpDownEdit(this);
   LapsedTimeEdt->setObjectName(QStringLiteral("LapsedTimeEdt"));
@@ -72,26 +72,26 @@ void TEditDialog::CreateControls() {
   LapsedTimeEdt->UpDown()->SetMax(32767);
   LapsedTimeEdt->SetValue(7);
 
-  LocationLbl = NewLabel("対象フォルダ(&L): ", "LocationLbl", LocationEdt, this);
-  IncludeLbl = NewLabel("削除ファイル(&I): ", "IncludeLbl", IncludeEdt, this);
-  ExcludeLbl = NewLabel("除外ファイル(&E): ", "ExcludeLbl", ExcludeEdt, this);
-  LapsedDaysLbl = NewLabel("経過日数(&D): ", "LapsedDaysLbl", BaseDateCbx, this);
+  LocationLbl = NewLabel(tr("対象フォルダ(&L): "), "LocationLbl", LocationEdt, this);
+  IncludeLbl = NewLabel(tr("削除ファイル(&I): "), "IncludeLbl", IncludeEdt, this);
+  ExcludeLbl = NewLabel(tr("除外ファイル(&E): "), "ExcludeLbl", ExcludeEdt, this);
+  LapsedDaysLbl = NewLabel(tr("経過日数(&D): "), "LapsedDaysLbl", BaseDateCbx, this);
 
-  AttributeGroup = new QGroupBox(QString::fromUtf8("属性(&A)"), this);
+  AttributeGroup = new QGroupBox(tr("属性(&A)"), this);
   AttributeGroup->setObjectName(QStringLiteral("AttributeGroup"));
-  ReadOnlyChk = NewCheckBox("読み出し専用", "ReadOnlyChk", AttributeGroup);
-  HiddenChk = NewCheckBox("非表示ファイル", "HiddenChk", AttributeGroup);
-  SysFileChk = NewCheckBox("システムファイル", "SysFileChk", AttributeGroup);
-  DirectoryChk = NewCheckBox("ディレクトリ", "DirectoryChk", AttributeGroup);
-  ArchiveChk = NewCheckBox("アーカイブ", "ArchiveChk", AttributeGroup);
+  ReadOnlyChk = NewCheckBox(tr("読み出し専用"), "ReadOnlyChk", AttributeGroup);
+  HiddenChk = NewCheckBox(tr("非表示ファイル"), "HiddenChk", AttributeGroup);
+  SysFileChk = NewCheckBox(tr("システムファイル"), "SysFileChk", AttributeGroup);
+  DirectoryChk = NewCheckBox(tr("ディレクトリ"), "DirectoryChk", AttributeGroup);
+  ArchiveChk = NewCheckBox(tr("アーカイブ"), "ArchiveChk", AttributeGroup);
 
-  OptionGroup = new QGroupBox(QString::fromUtf8("オプション(&O)"), this);
+  OptionGroup = new QGroupBox(tr("オプション(&O)"), this);
   OptionGroup->setObjectName(QStringLiteral("OptionGroup"));
-  SubdirTooChk = NewCheckBox("サブディレクトリ内のファイルも削除", "SubdirTooChk", OptionGroup);
-  EmptydirOnlyChk = NewCheckBox("空のディレクトリのみ削除", "EmptydirOnlyChk", OptionGroup);
-  DeadlnkNowChk = NewCheckBox("リンクの切れたショートカットは即時削除", "DeadlnkNowChk", OptionGroup);
-  IgnoreUninsChk = NewCheckBox("未挿入のリムーバブルドライブは除く", "IgnoreUninsChk", OptionGroup);
-  ToBitbucketChk = NewCheckBox("ごみ箱に入れる", "ToBitbucketChk", OptionGroup);
+  SubdirTooChk = NewCheckBox(tr("サブディレクトリ内のファイルも削除"), "SubdirTooChk", OptionGroup);
+  EmptydirOnlyChk = NewCheckBox(tr("空のディレクトリのみ削除"), "EmptydirOnlyChk", OptionGroup);
+  DeadlnkNowChk = NewCheckBox(tr("リンクの切れたショートカットは即時削除"), "DeadlnkNowChk", OptionGroup);
+  IgnoreUninsChk = NewCheckBox(tr("未挿入のリムーバブルドライブは除く"), "IgnoreUninsChk", OptionGroup);
+  ToBitbucketChk = NewCheckBox(tr("ごみ箱に入れる"), "ToBitbucketChk", OptionGroup);
 }
 
 // The arrangement of the design at 96 dpi: labels in the first column; the edits in
@@ -259,7 +259,7 @@ void TEditDialog::SetCheckBoxesEnabled(bool Enabled) {
 
 void TEditDialog::LocationEdtChange() {
   if (LocationEdt->text() == TrashLocation()) {
-    if (BaseDateCbx->count() == 3) BaseDateCbx->addItem(QString::fromUtf8("削除日時"));
+    if (BaseDateCbx->count() == 3) BaseDateCbx->addItem(tr("削除日時"));
     BaseDateCbx->setCurrentIndex(DeletionIndex);
     BaseDateCbx->setEnabled(false);
     SetCheckBoxesEnabled(false);
@@ -277,12 +277,12 @@ void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
 void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
 
 QString TEditDialog::LocationEdtFault() const {
-  if (LocationEdt->text().isEmpty()) return QString::fromUtf8("対象フォルダを指定してください。");
+  if (LocationEdt->text().isEmpty()) return tr("対象フォルダを指定してください。");
   return {};
 }
 
 QString TEditDialog::IncludeEdtFault() const {
-  if (IncludeEdt->text().isEmpty()) return QString::fromUtf8("削除ファイルを指定してください。");
+  if (IncludeEdt->text().isEmpty()) return tr("削除ファイルを指定してください。");
   return {};
 }
 

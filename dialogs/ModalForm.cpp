@@ -14,7 +14,7 @@ TModalForm::TModalForm(QWidget* Parent) : QDialog(Parent) {
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setDefault(true);
-  CancelButton = new QPushButton(QString::fromUtf8("キャンセル"), this);
+  CancelButton = new QPushButton(tr("キャンセル"), this);
   CancelButton->setObjectName(QStringLiteral("CancelButton"));
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -67,5 +67,5 @@ void TModalForm::done(int Result) {
 QString UpDownFault(TUpDownEdit* Edit) {
   if (Edit->Relation() == nrAccord) return {};
   const TInternalUpDown* UpDown = Edit->UpDown();
-  return QString::fromUtf8("%1 から %2 までの整数を指定してください。").arg(UpDown->Min()).arg(UpDown->Max());
+  return TModalForm::tr("%1 から %2 までの整数を指定してください。").arg(UpDown->Min()).arg(UpDown->Max());
 }

@@ -12,6 +12,8 @@ class QPushButton;
 class TUpDownEdit;
 
 class TModalForm : public QDialog {
+  Q_OBJECT
+
 public:
   explicit TModalForm(QWidget* Parent = nullptr);
 

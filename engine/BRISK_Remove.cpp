@@ -42,12 +42,10 @@ void TRemoveThread::Run(std::stop_token Stop) {
   FStop = std::move(Stop);
   try {
     Execute();
-  } catch (const std::exception& e) {
-    FErrorMessage = e.what();
   } catch (...) {
-    FErrorMessage = "不明なエラーで処理を中断しました";
+    FError = CurrentError();
   }
-  if (!FErrorMessage.empty()) {
+  if (FError) {
     // The run ended early; the taskbar should not go on showing progress.
     FFlags = psNoProgress;
     try {
@@ -72,13 +70,11 @@ void TRemoveThread::EndEvent() {
   } freeAtEnd{this};
   // Lines of a run that an error ended were not all delivered by a last step.
   DeliverResults();
-  if (FResults.Error && FErrorMessage.empty()) {
+  if (FResults.Error && !FError) {
     try {
       std::rethrow_exception(FResults.Error);
-    } catch (const std::exception& e) {
-      FErrorMessage = e.what();
     } catch (...) {
-      FErrorMessage = "不明なエラーで処理を中断しました";
+      FError = CurrentError();
     }
   }
   if (OnTerminate) OnTerminate(*this);

@@ -14,6 +14,7 @@
 
 #include "engine/DeletionItem.h"
 #include "engine/RemoveHost.h"
+#include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
 
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
@@ -47,8 +48,10 @@ public:
   std::function<void(TRemoveThread&)> OnTerminate;
   bool FreeOnTerminate = true;
 
-  // The message of the error that ended the run early; empty after a normal end.
-  const std::string& ErrorMessage() const { return FErrorMessage; }
+  // The error that ended the run early, and its Japanese text; none (empty) after a
+  // normal end.
+  const std::optional<EBriskoError>& Error() const { return FError; }
+  std::string ErrorMessage() const { return FError ? FError->what() : std::string(); }
 
   // Stops the worker if it still runs and waits for its thread. Call it only on a
   // worker that has ended (from OnTerminate or later) or with the host's loop still
@@ -97,7 +100,7 @@ private:
   int64_t FCompleted = 0;          // result lines reported
   TRemoveHost::TRow FListItem = nullptr;
   TReservation FDeletion;          // the current row's due entries
-  std::string FErrorMessage;
+  std::optional<EBriskoError> FError;
   TRunSummary FSummary;            // worker thread until the end
   std::atomic<bool> FInterrupted{false};
   // Lines on their way to the host, with the progress value of the last one.

@@ -42,7 +42,7 @@ int32_t ParseLapsedDays(const std::string& Text) {
     const auto [end, ec] = std::from_chars(first, digits.data() + digits.size(), days);
     if (ec == std::errc()) return days;
   }
-  throw EBriskoError("'" + Text + "' は正しい経過日数ではありません");
+  throw EBriskoError(eiBadLapsedDays, {Text});
 }
 
 int32_t ParseAttributes(const std::string& Text) {

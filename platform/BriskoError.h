@@ -1,11 +1,49 @@
 #pragma once
-// The one exception class for the system's own errors. The message is UTF-8 and is
-// meant to be shown to the user as it stands (the window shows it in an error box,
-// an unattended run prints it on standard error).
+// The one exception class for the system's own errors. An error is an identifier and
+// its arguments (UTF-8 texts), which the Qt layer words in the user's language
+// (app/Translations); what() is the Japanese wording, for callers that need a text.
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+// Every error the core raises, with its Japanese wording; %1, %2... are the arguments.
+// The marker only lets lupdate collect the wordings for the translations: a new error
+// is one more line here (and its English text in translations/brisko_en.ts).
+#define BRISKO_ERRORS(X)                                                                         \
+  X(eiText, QT_TRANSLATE_NOOP("EBriskoError", "%1"))                                             \
+  X(eiUnknown, QT_TRANSLATE_NOOP("EBriskoError", "不明なエラーで処理を中断しました"))           \
+  X(eiBadLapsedDays, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は正しい経過日数ではありません")) \
+  X(eiBadMaskChar, QT_TRANSLATE_NOOP("EBriskoError", "%1 番目の文字（'%2'）は正しくないマスク文字です")) \
+  X(eiBadInteger, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は有効な整数値ではありません"))      \
+  X(eiCannotOpenFile, QT_TRANSLATE_NOOP("EBriskoError", "ファイル %1 は開けません。 %2 "))      \
+  X(eiCannotCreateFile, QT_TRANSLATE_NOOP("EBriskoError", "ファイル \"%1\" を作成できません。%2")) \
+  X(eiCannotWrite, QT_TRANSLATE_NOOP("EBriskoError", "%1 に書き込めません"))
+
+#define BRISKO_ERROR_ID(Id, Wording) Id,
+enum TErrorId : int { BRISKO_ERRORS(BRISKO_ERROR_ID) eiCount };
+#undef BRISKO_ERROR_ID
 
 class EBriskoError : public std::runtime_error {
 public:
-  explicit EBriskoError(const std::string& Message) : std::runtime_error(Message) {}
+  EBriskoError(TErrorId Id, std::vector<std::string> Args);
+  // A text worded already (eiText), such as another library's message.
+  explicit EBriskoError(const std::string& Message) : EBriskoError(eiText, {Message}) {}
+
+  TErrorId Id() const { return FId; }
+  const std::vector<std::string>& Args() const { return FArgs; }
+
+private:
+  TErrorId FId;
+  std::vector<std::string> FArgs;
 };
+
+// The Japanese wording of Id with its "%1".."%9" still in place.
+const char* ErrorWording(TErrorId Id);
+
+// Wording with "%1".."%9" replaced by the arguments, in one pass (an argument
+// holding "%2" stays as it is).
+std::string FillArguments(const std::string& Wording, const std::vector<std::string>& Args);
+
+// The exception being handled as one of ours: itself, the text of any other
+// exception, or eiUnknown. Only inside a catch block.
+EBriskoError CurrentError();

@@ -11,6 +11,8 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6svg6 qt6-qpa-plugins
+  # lrelease builds the English texts into the program; lupdate gathers them
+  qt6-l10n-tools
   # the desktop files: icon rendering, and the checkers the install test runs
   librsvg2-bin desktop-file-utils libxml2-utils shared-mime-info systemd
   # the manual page, AppStream metadata and shell completion the install test checks

@@ -1,0 +1,500 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>EBriskoError</name>
+    <message>
+        <source>%1</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <source>不明なエラーで処理を中断しました</source>
+        <translation>An unknown error stopped the operation.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は正しい経過日数ではありません</source>
+        <translation>&apos;%1&apos; is not a valid age in days.</translation>
+    </message>
+    <message>
+        <source>%1 番目の文字（&apos;%2&apos;）は正しくないマスク文字です</source>
+        <translation>The mask &apos;%2&apos; is not valid at character %1.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は有効な整数値ではありません</source>
+        <translation>&apos;%1&apos; is not a valid whole number.</translation>
+    </message>
+    <message>
+        <source>ファイル %1 は開けません。 %2 </source>
+        <translation>Cannot open the file %1: %2</translation>
+    </message>
+    <message>
+        <source>ファイル &quot;%1&quot; を作成できません。%2</source>
+        <translation>Cannot create the file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>%1 に書き込めません</source>
+        <translation>Cannot write to %1.</translation>
+    </message>
+</context>
+<context>
+    <name>QLineEdit</name>
+    <message>
+        <source>&amp;Paste</source>
+        <translation>&amp;Paste</translation>
+    </message>
+</context>
+<context>
+    <name>TConfigDialog</name>
+    <message>
+        <source>オプション</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>実行ログを保存する(&amp;S)</source>
+        <translation>&amp;Save the run log</translation>
+    </message>
+    <message>
+        <source>ログファイル(*.log)|*.log|すべてのファイル(*.*)|*.*</source>
+        <translation>Log files (*.log)|*.log|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>ファイル名(&amp;N): </source>
+        <translation>File &amp;name: </translation>
+    </message>
+    <message>
+        <source>最大行数(&amp;L): </source>
+        <translation>Maximum &amp;lines: </translation>
+    </message>
+    <message>
+        <source>ファイル名を指定してください。</source>
+        <translation>Enter a file name.</translation>
+    </message>
+</context>
+<context>
+    <name>TEditDialog</name>
+    <message>
+        <source>アイテム設定</source>
+        <translation>Item Settings</translation>
+    </message>
+    <message>
+        <source>ゴミ箱</source>
+        <translation>Trash</translation>
+    </message>
+    <message>
+        <source>作成日時</source>
+        <translation>Created</translation>
+    </message>
+    <message>
+        <source>更新日時</source>
+        <translation>Modified</translation>
+    </message>
+    <message>
+        <source>アクセス日時</source>
+        <translation>Accessed</translation>
+    </message>
+    <message>
+        <source>対象フォルダ(&amp;L): </source>
+        <translation>&amp;Location: </translation>
+    </message>
+    <message>
+        <source>削除ファイル(&amp;I): </source>
+        <translation>&amp;Include: </translation>
+    </message>
+    <message>
+        <source>除外ファイル(&amp;E): </source>
+        <translation>&amp;Exclude: </translation>
+    </message>
+    <message>
+        <source>経過日数(&amp;D): </source>
+        <translation>Age in &amp;days: </translation>
+    </message>
+    <message>
+        <source>属性(&amp;A)</source>
+        <translation>&amp;Attributes</translation>
+    </message>
+    <message>
+        <source>読み出し専用</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>非表示ファイル</source>
+        <translation>Hidden</translation>
+    </message>
+    <message>
+        <source>システムファイル</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>ディレクトリ</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>アーカイブ</source>
+        <translation>Archive</translation>
+    </message>
+    <message>
+        <source>オプション(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>サブディレクトリ内のファイルも削除</source>
+        <translation>Also delete files in subfolders</translation>
+    </message>
+    <message>
+        <source>空のディレクトリのみ削除</source>
+        <translation>Delete empty folders only</translation>
+    </message>
+    <message>
+        <source>リンクの切れたショートカットは即時削除</source>
+        <translation>Delete broken shortcuts immediately</translation>
+    </message>
+    <message>
+        <source>未挿入のリムーバブルドライブは除く</source>
+        <translation>Skip removable drives that are not inserted</translation>
+    </message>
+    <message>
+        <source>ごみ箱に入れる</source>
+        <translation>Move to the trash</translation>
+    </message>
+    <message>
+        <source>削除日時</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>対象フォルダを指定してください。</source>
+        <translation>Enter a location.</translation>
+    </message>
+    <message>
+        <source>削除ファイルを指定してください。</source>
+        <translation>Enter the files to delete.</translation>
+    </message>
+</context>
+<context>
+    <name>TLogView</name>
+    <message>
+        <source>コピー(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>すべて選択(&amp;A)</source>
+        <translation>Select &amp;All</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>無題</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>新規(&amp;N)</source>
+        <translation>&amp;New</translation>
+    </message>
+    <message>
+        <source>新規|パターンを新規に作成します</source>
+        <translation>New|Create a new pattern</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>開く|既存のパターンを開きます</source>
+        <translation>Open|Open an existing pattern</translation>
+    </message>
+    <message>
+        <source>上書き保存(&amp;S)</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>上書き保存|既存のパターンに上書き保存します</source>
+        <translation>Save|Save the pattern to its file</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存(&amp;A)...</source>
+        <translation>Save &amp;As...</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存|パターンに名前を付けて保存します</source>
+        <translation>Save As|Save the pattern under a new name</translation>
+    </message>
+    <message>
+        <source>終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>終了|アプリケーションを終了します</source>
+        <translation>Exit|Close Brisko</translation>
+    </message>
+    <message>
+        <source>追加(&amp;A)...</source>
+        <translation>&amp;Add...</translation>
+    </message>
+    <message>
+        <source>追加|パターンにアイテムを追加します</source>
+        <translation>Add|Add an item to the pattern</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>削除|パターンからアイテムを削除します</source>
+        <translation>Delete|Remove the item from the pattern</translation>
+    </message>
+    <message>
+        <source>変更(&amp;M)...</source>
+        <translation>&amp;Modify...</translation>
+    </message>
+    <message>
+        <source>変更|アイテムを編集します</source>
+        <translation>Modify|Edit the item</translation>
+    </message>
+    <message>
+        <source>上へ(&amp;U)</source>
+        <translation>Move &amp;Up</translation>
+    </message>
+    <message>
+        <source>上へ|アイテムを上に移動します</source>
+        <translation>Move Up|Move the item up</translation>
+    </message>
+    <message>
+        <source>下へ(&amp;N)</source>
+        <translation>Move Dow&amp;n</translation>
+    </message>
+    <message>
+        <source>下へ|アイテムを下に移動します</source>
+        <translation>Move Down|Move the item down</translation>
+    </message>
+    <message>
+        <source>テスト(&amp;T)</source>
+        <translation>&amp;Test</translation>
+    </message>
+    <message>
+        <source>テスト|選択アイテムを実行テストします</source>
+        <translation>Test|Test the selected items without deleting anything</translation>
+    </message>
+    <message>
+        <source>実行(&amp;R)</source>
+        <translation>&amp;Run</translation>
+    </message>
+    <message>
+        <source>実行|選択アイテムを実行します</source>
+        <translation>Run|Run the selected items and delete what is due</translation>
+    </message>
+    <message>
+        <source>中止(&amp;S)</source>
+        <translation>&amp;Stop</translation>
+    </message>
+    <message>
+        <source>中止|選択アイテムの実行を中止します</source>
+        <translation>Stop|Stop running the selected items</translation>
+    </message>
+    <message>
+        <source>ログをクリア(&amp;C)</source>
+        <translation>&amp;Clear Log</translation>
+    </message>
+    <message>
+        <source>ログをクリア|実行ログをクリアします</source>
+        <translation>Clear Log|Clear the run log</translation>
+    </message>
+    <message>
+        <source>設定(&amp;C)...</source>
+        <translation>&amp;Configure...</translation>
+    </message>
+    <message>
+        <source>設定|動作環境を設定します</source>
+        <translation>Configure|Change the settings</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>アイテム(&amp;I)</source>
+        <translation>&amp;Item</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>オプション(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>変更</source>
+        <translation>Modified</translation>
+    </message>
+    <message>
+        <source>%1/%2 選択</source>
+        <translation>%1/%2 selected</translation>
+    </message>
+    <message>
+        <source>%1 の変更を保存しますか？</source>
+        <translation>Save changes to %1?</translation>
+    </message>
+    <message>
+        <source>情報</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>ファイル削除を実行しますか？</source>
+        <translation>Delete the files now?</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>（中断）</source>
+        <translation> (stopped)</translation>
+    </message>
+    <message numerus="yes">
+        <source>テスト: %n 件、%1</source>
+        <translation>
+            <numerusform>Test: %n entry, %1</numerusform>
+            <numerusform>Test: %n entries, %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>実行: %n 件削除、%1 解放、失敗 %2 件</source>
+        <translation>
+            <numerusform>Run: %n entry deleted, %1 freed, %2 failed</numerusform>
+            <numerusform>Run: %n entries deleted, %1 freed, %2 failed</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>TModalForm</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 から %2 までの整数を指定してください。</source>
+        <translation>Enter a whole number from %1 to %2.</translation>
+    </message>
+</context>
+<context>
+    <name>TPatternModel</name>
+    <message>
+        <source>対象フォルダ</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <source>削除ファイル</source>
+        <translation>Include</translation>
+    </message>
+    <message>
+        <source>除外ファイル</source>
+        <translation>Exclude</translation>
+    </message>
+    <message>
+        <source>経過日数</source>
+        <translation>Age</translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation>Attributes</translation>
+    </message>
+    <message>
+        <source>オプション</source>
+        <translation>Options</translation>
+    </message>
+</context>
+<context>
+    <name>TPrompter</name>
+    <message>
+        <source>削除パターン(*.rmp)|*.rmp|すべてのファイル(*.*)|*.*</source>
+        <translation>Deletion patterns (*.rmp)|*.rmp|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>名前を付けて保存</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>ファイルの場所:</source>
+        <translation>Look in:</translation>
+    </message>
+    <message>
+        <source>ファイル名(&amp;N):</source>
+        <translation>File &amp;name:</translation>
+    </message>
+    <message>
+        <source>ファイルの種類(&amp;T):</source>
+        <translation>Files of &amp;type:</translation>
+    </message>
+    <message>
+        <source>保存(&amp;S)</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>
+このファイルは読み取り専用です。
+別のファイル名を指定してください。</source>
+        <translation>
+This file is read-only.
+Choose another file name.</translation>
+    </message>
+    <message>
+        <source> は既に存在します。
+上書きしますか？</source>
+        <translation> already exists.
+Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>
+このフォルダーは書き込み禁止です。
+別のフォルダーを指定してください。</source>
+        <translation>
+This folder cannot be written to.
+Choose another folder.</translation>
+    </message>
+    <message>
+        <source>
+このファイルは存在しません。
+ファイルを作成しますか？</source>
+        <translation>
+This file does not exist.
+Do you want to create it?</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>TSelectFile</name>
+    <message>
+        <source>
+このファイルは読み取り専用です。別の名前を指定してください。</source>
+        <translation>
+This file is read-only. Choose another name.</translation>
+    </message>
+    <message>
+        <source>
+このファイルは存在しません。
+ファイルを作成しますか?</source>
+        <translation>
+This file does not exist.
+Do you want to create it?</translation>
+    </message>
+</context>
+</TS>
