@@ -8,7 +8,10 @@
 #include <string_view>
 #include <thread>
 
+#include <unordered_map>
+
 #include "engine/DeletionItem.h"
+#include "engine/FolderSweep.h"
 #include "engine/RemoveHost.h"
 #include "platform/FileHandle.h"
 
@@ -78,10 +81,14 @@ private:
   TReservation FDeletion;          // the current row's due entries
   std::string FResultMsg;          // the line being handed to the window
   std::string FErrorMessage;
-  // The folder of the entries being removed, open while a row is removed.
+  // The Location folder each row's sweep listed: the remove pass acts only there.
+  std::unordered_map<TRemoveHost::TRow, TSweptFolder> FSweptFolders;
+  // The folder of the entries being removed, open while a row is removed; Error set
+  // when it could not be opened or is no longer the folder the sweep listed.
   struct TOpenFolder {
     std::string Path;
     TFd Fd;
+    int Error = 0;
   };
   std::optional<TOpenFolder> FParent;
   std::stop_token FStop;           // the worker's own copy, read on its thread only
