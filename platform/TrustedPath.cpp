@@ -99,13 +99,9 @@ int ResolveTrustedPath(const std::string& Path, TResolvedPath& Out) {
     const std::string name = std::move(names.front());
     names.pop_front();
     const bool last = names.empty();
-    if (name == ".") {
-      if (last) walk.FinishOnFolder(Out);
-      continue;
-    }
+    if (name == ".") continue;
     if (name == "..") {
       walk.Up();
-      if (last) walk.FinishOnFolder(Out);
       continue;
     }
     TFd entry(openat(walk.Current(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
