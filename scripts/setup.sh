@@ -4,6 +4,7 @@
 #   scripts/setup.sh          packages for building and testing
 #   scripts/setup.sh --run    also the fonts and icons the window needs on screen
 #   scripts/setup.sh --package  also what `make package` needs
+#   scripts/setup.sh --fuzz     also clang and its sanitizer and libFuzzer runtimes
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,9 @@ packages=(
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
   packages+=(fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n)
+elif [ "${1:-}" = "--fuzz" ]; then
+  # The fuzz targets build with clang; -fsanitize=fuzzer links the runtime from libclang-rt.
+  packages+=(clang libclang-rt-14-dev)
 elif [ "${1:-}" = "--package" ]; then
   # CPack works out the package's library dependencies with dpkg-shlibdeps.
   packages+=(dpkg-dev file)
