@@ -42,7 +42,7 @@ std::string TempNameFor(const std::string& Target) {
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(const std::string& FileName) : FTarget(ResolveLink(FileName, FError)) {}
+TAtomicFile::TAtomicFile(const std::string& FileName) { FTarget = ResolveLink(FileName, FError); }
 
 TAtomicFile::TAtomicFile(int FolderFd, const std::string& Name) : FFolder(FolderFd), FTarget(Name) {}
 
