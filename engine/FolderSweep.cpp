@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sys/sysmacros.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>

@@ -54,6 +54,13 @@ public:
     for (const std::string& name : FNames) path = JoinPath(path, name);
     return Last.empty() ? path : JoinPath(path, Last);
   }
+  // Ends the walk on the entry Name of the folder reached. 0 or errno.
+  int FinishOnName(const std::string& Name, TResolvedPath& Out) const {
+    Out.Path = PathOf(Name);
+    Out.Name = Name;
+    Out.Folder = TFd(dup(Current()));
+    return Out.Folder.Valid() ? 0 : errno;
+  }
   // Ends the walk on the folder reached: its parent holds it under its name.
   void FinishOnFolder(TResolvedPath& Out) {
     Out.Path = PathOf("");
@@ -107,11 +114,8 @@ int ResolveTrustedPath(const std::string& Path, TResolvedPath& Out) {
     TFd entry(openat(walk.Current(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
     if (!entry.Valid() || fstat(entry.Get(), &st) != 0) {
-      if (!(last && errno == ENOENT)) return errno;
-      Out.Path = walk.PathOf(name);
-      Out.Name = name;
-      Out.Folder = TFd(dup(walk.Current()));
-      return Out.Folder.Valid() ? 0 : errno;
+      // The last name may name nothing yet (a log file to be created).
+      return last && errno == ENOENT ? walk.FinishOnName(name, Out) : errno;
     }
     if (S_ISLNK(st.st_mode)) {
       if (!IsTrustedOwner(st.st_uid)) {
@@ -126,12 +130,7 @@ int ResolveTrustedPath(const std::string& Path, TResolvedPath& Out) {
       AppendNames(names, target, true);
       continue;
     }
-    if (last) {
-      Out.Path = walk.PathOf(name);
-      Out.Name = name;
-      Out.Folder = TFd(dup(walk.Current()));
-      return Out.Folder.Valid() ? 0 : errno;
-    }
+    if (last) return walk.FinishOnName(name, Out);
     if (!S_ISDIR(st.st_mode)) return ENOTDIR;
     walk.Down(name, std::move(entry));
   }
