@@ -16,6 +16,7 @@
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
 #include "platform/TextCodec.h"
+#include "platform/TrustedPath.h"
 
 std::string SettingsFileName() { return AppDataFileName("Quillmoor\\Brisko\\Brisko.ini"); }
 
@@ -147,8 +148,9 @@ private:
 class TOldLog {
 public:
   // False when the file does not exist; raises the open error when it cannot be read.
-  bool Read(const std::string& FileName, size_t Keep) {
-    FHandle = TFd(open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  // The file is Name of FolderFd, never a link; FileName names it in messages.
+  bool Read(int FolderFd, const std::string& Name, const std::string& FileName, size_t Keep) {
+    FHandle = TFd(openat(FolderFd, Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (!FHandle.Valid()) {
       if (errno == ENOENT) return false;
       RaiseCannotOpen(FileName, errno);
@@ -212,11 +214,15 @@ private:
 };
 
 // A file lock beside the log, held while the log is read and replaced, so that two
-// processes saving at once do not both append to the same old content.
+// processes saving at once do not both append to the same old content. It is named
+// after the resolved log file, so every name of one log shares it.
 class TLogLock {
 public:
-  explicit TLogLock(const std::string& FileName)
-      : FHandle(open((FileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+  TLogLock(const TResolvedPath& Log)
+      : FHandle(openat(Log.Folder.Get(), (Log.Name + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                       0666)) {
+    // A link in its place was planted there: it is not followed, and the log is not written.
+    if (!FHandle.Valid() && errno == ELOOP) RaiseCannotOpen(Log.Path + ".lock", ELOOP);
     // Without a lock file (a read-only folder) the replacement fails anyway and says why.
     if (FHandle.Valid())
       while (flock(FHandle.Get(), LOCK_EX) != 0 && errno == EINTR) {}
@@ -286,9 +292,14 @@ void SaveLogFile(const std::string& FileName, const std::vector<std::string>& Li
   if (added.size() > limit) added.erase(added.begin(), added.end() - static_cast<ptrdiff_t>(limit));
   if (FileName.empty()) RaiseCannotCreate(FileName, ENOENT);
 
-  TLogLock lock(FileName);
+  // The log and its lock are reached without following another user's link, as
+  // what they lead to would be rewritten with the running user's rights.
+  TResolvedPath log;
+  if (const int error = ResolveTrustedPath(FileName, log)) RaiseCannotCreate(FileName, error);
+  if (log.Name.empty()) RaiseCannotCreate(FileName, EISDIR);
+  TLogLock lock(log);
   TOldLog old;
-  old.Read(FileName, limit - added.size());
-  TAtomicFile file(FileName);
+  old.Read(log.Folder.Get(), log.Name, FileName, limit - added.size());
+  TAtomicFile file(log.Folder.Get(), log.Name);
   if (const int error = WriteLog(file, old, added)) RaiseCannotCreate(FileName, error);
 }

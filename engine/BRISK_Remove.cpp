@@ -141,7 +141,7 @@ void TRemoveThread::RemoveReservation(const std::string& Bitbucket) {
   }
 }
 
-void TRemoveThread::ScanFolder() { SweepFolder(*this, FDeletion, FStop); }
+void TRemoveThread::ScanFolder() { FSweptFolders[FListItem] = SweepFolder(*this, FDeletion, FStop); }
 
 void TRemoveThread::ScanBitbucket() {
   TTrashEnumerator trash;
@@ -175,14 +175,18 @@ void TRemoveThread::RemoveBitbucketFiles() {
 }
 
 // The entry goes only as far as what the collect pass saw of it allows (see
-// TReservationEntry). Removal for good goes through the folder of the entries,
-// opened once per row rather than once per entry: the entries of a row share their
-// folder, and the entries are then removed from the folder the first one was found in.
+// TReservationEntry), and only from the folder the collect pass listed: a Location
+// swapped for another folder or a link meanwhile answers ESTALE, nothing touched.
+// Removal for good goes through the folder of the entries, opened once per row
+// rather than once per entry: the entries of a row share their folder, and the
+// entries are then removed from the folder the first one was found in.
 int TRemoveThread::RemoveFile(const TReservationEntry& Entry, unsigned Flags) {
   const TFoundEntry& found = Entry.Found;
+  const TSweptFolder& swept = FSweptFolders[FListItem];
   if (Entry.Path.empty()) return ENOENT;
   if (Flags & FOF_ALLOWUNDO)
     return MoveToTrash(Entry.Path, [&](int ParentFd, const std::string& Name) {
+      if (const int error = CheckSweptFolder(ParentFd, swept)) return error;
       return CheckFoundEntry(ParentFd, Name, found);
     });
   std::string folder, name;
@@ -190,10 +194,11 @@ int TRemoveThread::RemoveFile(const TReservationEntry& Entry, unsigned Flags) {
   if (!SplitEntryPath(Entry.Path, folder, name, error)) return error;
   if (!FParent || FParent->Path != folder) {
     FParent.reset();
-    TFd fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.Valid()) return errno;
-    FParent.emplace(TOpenFolder{std::move(folder), std::move(fd)});
+    TFd fd;
+    error = OpenSweptFolder(folder, swept, fd);
+    FParent.emplace(TOpenFolder{std::move(folder), std::move(fd), error});
   }
+  if (FParent->Error) return FParent->Error;
   return RemoveFoundEntryForGood(FParent->Fd.Get(), name, found);
 }
 

@@ -12,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include <unordered_map>
+
 #include "engine/DeletionItem.h"
+#include "engine/FolderSweep.h"
 #include "engine/RemoveHost.h"
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
@@ -112,10 +115,14 @@ private:
     bool DeliveryPosted = false;
     std::exception_ptr Error;      // raised by the host in a delivery; ends the run
   } FResults;
-  // The folder of the entries being removed, open while a row is removed.
+  // The Location folder each row's sweep listed: the remove pass acts only there.
+  std::unordered_map<TRemoveHost::TRow, TSweptFolder> FSweptFolders;
+  // The folder of the entries being removed, open while a row is removed; Error set
+  // when it could not be opened or is no longer the folder the sweep listed.
   struct TOpenFolder {
     std::string Path;
     TFd Fd;
+    int Error = 0;
   };
   std::optional<TOpenFolder> FParent;
   std::stop_token FStop;           // the worker's own copy, read on its thread only

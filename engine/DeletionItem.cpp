@@ -4,6 +4,7 @@
 
 #include "platform/BriskoError.h"
 #include "platform/TextCodec.h"
+#include "shell/ShellTypes.h"
 
 namespace {
 
@@ -71,6 +72,41 @@ TOptionSet ParseOptions(const std::string& Text) {
 }
 
 }  // namespace
+
+TLocationFault LocationFault(const std::string& Location) {
+  if (Location == GetSpecialFolderName(CSIDL_BITBUCKET)) return lfNone;
+  const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  // "C:\Temp" and "\\server\share" name nothing on this system but a relative name.
+  if (Location.size() >= 2 && isLetter(Location[0]) && Location[1] == ':' &&
+      (Location.size() == 2 || Location[2] == '\\' || Location[2] == '/'))
+    return lfWindowsPath;
+  if (Location.starts_with("\\\\")) return lfWindowsPath;
+  if (!Location.starts_with('/')) return lfRelative;
+  // "/", "//", "/./" and the like all name the root folder.
+  size_t start = 0;
+  while (start < Location.size()) {
+    size_t slash = Location.find('/', start);
+    if (slash == std::string::npos) slash = Location.size();
+    const std::string_view name(Location.data() + start, slash - start);
+    if (!name.empty() && name != ".") return lfNone;
+    start = slash + 1;
+  }
+  return lfRoot;
+}
+
+std::string LocationFaultMessage(const std::string& Location, TLocationFault Fault) {
+  switch (Fault) {
+    case lfRelative:
+      return "'" + Location + "' は絶対パスではないため、対象フォルダにできません";
+    case lfWindowsPath:
+      return "'" + Location + "' は Windows のパスのため、対象フォルダにできません";
+    case lfRoot:
+      return "'" + Location + "' はルートフォルダのため、対象フォルダにできません";
+    case lfNone:
+      break;
+  }
+  return {};
+}
 
 TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment) {
   TRunSettings s;

@@ -35,6 +35,13 @@ struct TRunSettings {
   bool HasOption(char Letter) const { return FOption.test(static_cast<unsigned char>(Letter)); }
 };
 
+// Why a Location text cannot be swept, judged from the text alone.
+enum TLocationFault : int { lfNone = 0, lfRelative, lfWindowsPath, lfRoot };
+TLocationFault LocationFault(const std::string& Location);
+
+// The message that refuses a Location for Fault (not lfNone), as the run raises it.
+std::string LocationFaultMessage(const std::string& Location, TLocationFault Fault);
+
 // The run settings of a row's texts, the cutoff counted back from Moment (the local
 // date-time of parsing). Raises EBriskoError when the day count is not a whole number.
 TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment);

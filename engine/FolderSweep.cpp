@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "platform/BriskoError.h"
 #include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
+#include "platform/TrustedPath.h"
 #include "shell/FileUtils.h"
 #include "shell/ShellLink.h"
 
@@ -38,7 +41,10 @@ enum TFolderState { fsEmpty, fsNotEmpty, fsUnknown };
 // Whether the folder Name inside DirFd holds anything besides "." and "..". A link
 // is never followed; a folder that vanished or cannot be read is unknown.
 TFolderState FolderState(int DirFd, const char* Name) {
-  const int fd = openat(DirFd, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // Reading the folder would set its access time, which a later row may judge.
+  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  int fd = openat(DirFd, Name, flags | O_NOATIME);
+  if (fd < 0 && errno == EPERM) fd = openat(DirFd, Name, flags);
   if (fd < 0) return fsUnknown;
   const TDirHandle dir(fdopendir(fd));
   if (!dir) {
@@ -62,15 +68,19 @@ public:
   bool TypeKnown() const { return FType != DT_UNKNOWN; }
   unsigned char Type() const { return FType; }
 
-  // False when the entry cannot be examined (it vanished since the listing).
+  // False when the entry cannot be examined (it vanished since the listing) or is no
+  // longer of the type the listing gave: the listing rule was applied to that type,
+  // and a file swapped for a folder in between must not be taken as a folder.
   bool Examine() {
-    if (FExamined) return true;
+    if (FExamined) return FSameType;
     if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_SIZE | FTimeFields,
               &FStat) != 0)
       return false;
     FExamined = true;
-    if (FStat.stx_mask & STATX_TYPE) FType = IFTODT(FStat.stx_mode);
-    return true;
+    const unsigned char type = IFTODT(FStat.stx_mode);
+    FSameType = FType == DT_UNKNOWN || FType == type;
+    if (FType == DT_UNKNOWN) FType = type;
+    return FSameType;
   }
   // The creation time where the file system records one, else the change time:
   // never earlier than creation, so an entry never becomes due too early.
@@ -87,8 +97,26 @@ private:
   unsigned char FType;
   unsigned FTimeFields;
   bool FExamined = false;
+  bool FSameType = false;
   struct statx FStat {};
 };
+
+// The Location opened for listing; an invalid handle when it cannot be listed.
+// Raises EBriskoError for a Location that must not be swept at all.
+TFd OpenLocation(const std::string& Location) {
+  // No text names no folder; the worker skips such rows before they get here.
+  if (Location.empty()) return TFd();
+  if (const TLocationFault fault = LocationFault(Location); fault != lfNone)
+    throw EBriskoError(LocationFaultMessage(Location, fault));
+  TFd fd;
+  TResolvedPath resolved;
+  const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY, fd, resolved);
+  if (error == EPERM && !resolved.UntrustedLink.empty())
+    throw EBriskoError("'" + Location + "' は他のユーザーのシンボリックリンク '" + resolved.UntrustedLink +
+                       "' を通るため、対象フォルダにできません");
+  if (error == 0 && resolved.Path == "/") throw EBriskoError(LocationFaultMessage(Location, lfRoot));
+  return fd;
+}
 
 class TFolderSweep {
 public:
@@ -102,22 +130,25 @@ public:
                     : Settings.FBaseDate == u'M' ? STATX_MTIME
                                                  : 0) {}
 
-  void Run(const std::stop_token& Stop) {
-    const int fd = open(FSettings.FLocation.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
+  TSweptFolder Run(const std::stop_token& Stop, const TListedHook& Listed) {
+    TFd location = OpenLocation(FSettings.FLocation);
+    if (!location.Valid()) return {};
+    struct stat st;
+    if (fstat(location.Get(), &st) != 0) return {};
+    const int fd = location.Get();
     const TDirHandle dir(fdopendir(fd));
-    if (!dir) {
-      close(fd);
-      return;
-    }
+    if (!dir) return {};
+    location.Release();
     while (!Stop.stop_requested()) {
       const dirent* e = readdir(dir.get());
       if (!e) break;
+      if (Listed) Listed(fd, e->d_name);
       TEntry entry(fd, *e, FTimeFields);
       // A due entry is examined in any case: the remove pass needs what it was.
       if (IsDue(entry) && entry.Examine())
         FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}, FoundEntry(entry), SizeOf(entry)});
     }
+    return {st.st_dev, st.st_ino};
   }
 
 private:
@@ -195,6 +226,20 @@ private:
 
 }  // namespace
 
-void SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop) {
-  TFolderSweep(Settings, List).Run(Stop);
+TSweptFolder SweepFolder(const TRunSettings& Settings, TReservation& List, const std::stop_token& Stop,
+                         const TListedHook& Listed) {
+  return TFolderSweep(Settings, List).Run(Stop, Listed);
+}
+
+int CheckSweptFolder(int Fd, const TSweptFolder& Swept) {
+  if (Swept.Ino == 0) return 0;
+  struct stat st;
+  if (fstat(Fd, &st) != 0) return errno;
+  return st.st_dev == Swept.Dev && st.st_ino == Swept.Ino ? 0 : ESTALE;
+}
+
+int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd) {
+  TResolvedPath resolved;
+  if (const int error = OpenTrustedPath(Folder, O_PATH | O_DIRECTORY, Fd, resolved)) return error;
+  return CheckSweptFolder(Fd.Get(), Swept);
 }

@@ -11,18 +11,23 @@
 #include <random>
 
 #include "platform/Paths.h"
+#include "platform/TrustedPath.h"
 
 namespace {
 
 constexpr size_t BufferLimit = 1 << 16;
 
-std::string ResolveLink(const std::string& FileName) {
+// The file a link at FileName leads to; "" with Error EPERM for a link that another
+// user could have planted.
+std::string ResolveLink(const std::string& FileName, int& Error) {
   struct stat st;
   if (lstat(FileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return FileName;
-  char resolved[PATH_MAX];
+  TResolvedPath resolved;
+  Error = ResolveTrustedPath(FileName, resolved);
+  if (Error == EPERM) return {};
   // A dangling link has no file to replace; the link itself is then replaced.
-  if (!realpath(FileName.c_str(), resolved)) return FileName;
-  return resolved;
+  Error = 0;
+  return resolved.Path.empty() ? FileName : resolved.Path;
 }
 
 std::string TempNameFor(const std::string& Target) {
@@ -37,28 +42,32 @@ std::string TempNameFor(const std::string& Target) {
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(const std::string& FileName) : FTarget(ResolveLink(FileName)) {}
+TAtomicFile::TAtomicFile(const std::string& FileName) { FTarget = ResolveLink(FileName, FError); }
+
+TAtomicFile::TAtomicFile(int FolderFd, const std::string& Name) : FFolder(FolderFd), FTarget(Name) {}
 
 TAtomicFile::~TAtomicFile() { Discard(); }
 
 void TAtomicFile::Discard() {
   if (FHandle >= 0) close(FHandle);
   FHandle = -1;
-  if (!FCommitted && !FTempName.empty()) unlink(FTempName.c_str());
+  if (!FCommitted && !FTempName.empty()) unlinkat(FFolder, FTempName.c_str(), 0);
   FTempName.clear();
 }
 
 int TAtomicFile::Open() {
+  if (FError != 0) return FError;
   if (FTarget.empty()) return FError = ENOENT;
   // A rename would replace a read-only file as easily as any other; such a file is
   // one its owner protected, and stays as it is (root included, as on Windows).
   struct stat old;
-  if (stat(FTarget.c_str(), &old) == 0 && ((old.st_mode & 0222) == 0 || access(FTarget.c_str(), W_OK) != 0))
+  if (fstatat(FFolder, FTarget.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) &&
+      ((old.st_mode & 0222) == 0 || faccessat(FFolder, FTarget.c_str(), W_OK, 0) != 0))
     return FError = EACCES;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = TempNameFor(FTarget);
     // 0666 lets the umask decide, as for any new file of the user.
-    FHandle = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    FHandle = openat(FFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (FHandle >= 0) {
       FTempName = name;
       return FError = 0;
@@ -88,8 +97,9 @@ int TAtomicFile::Write(std::string_view Data) {
 int TAtomicFile::Commit() {
   if (FHandle < 0 && FError == 0) FError = EBADF;
   if (Flush() == 0) {
+    // Only a regular file hands on its rights: a link's own mode is 0777.
     struct stat old;
-    if (stat(FTarget.c_str(), &old) == 0) {
+    if (fstatat(FFolder, FTarget.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
       if (fchmod(FHandle, old.st_mode & 07777) != 0) FError = errno;
       // Only root can give the file away; a user's own file keeps its owner anyway.
       if (FError == 0 && fchown(FHandle, old.st_uid, old.st_gid) != 0 && errno != EPERM) FError = errno;
@@ -98,7 +108,7 @@ int TAtomicFile::Commit() {
   if (FError == 0 && fsync(FHandle) != 0) FError = errno;
   if (FHandle >= 0 && close(FHandle) != 0 && FError == 0) FError = errno;
   FHandle = -1;
-  if (FError == 0 && rename(FTempName.c_str(), FTarget.c_str()) != 0) FError = errno;
+  if (FError == 0 && renameat(FFolder, FTempName.c_str(), FFolder, FTarget.c_str()) != 0) FError = errno;
   if (FError != 0) {
     Discard();
     return FError;
@@ -106,7 +116,7 @@ int TAtomicFile::Commit() {
   FCommitted = true;
   FTempName.clear();
   // Make the rename itself durable; a folder that refuses fsync changes nothing.
-  const int folder = open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = openat(FFolder, FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     fsync(folder);
     close(folder);
@@ -128,6 +138,13 @@ int WriteAll(int Handle, std::string_view Data) {
 
 int ReplaceFileContent(const std::string& FileName, std::string_view Content) {
   TAtomicFile file(FileName);
+  if (const int error = file.Open()) return error;
+  if (const int error = file.Write(Content)) return error;
+  return file.Commit();
+}
+
+int ReplaceFileContentAt(int FolderFd, const std::string& Name, std::string_view Content) {
+  TAtomicFile file(FolderFd, Name);
   if (const int error = file.Open()) return error;
   if (const int error = file.Write(Content)) return error;
   return file.Commit();

@@ -340,15 +340,15 @@ bool LineNamesEntry(std::string_view Line, const std::string& Name) {
   return DecodeTrashPath(Line.substr(second + 1)) == Name;
 }
 
-// Drops the line of Name; the file is replaced as a whole so that a reader sees the
-// old content or the new, never a mix. A directorysizes that is a link, or too large
-// to be read whole, is left alone: a stale line only makes a size look larger.
-void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) {
-  const std::string path = JoinPath(TrashFolder, "directorysizes");
+// Drops the line of Name from the directorysizes of the trash folder TrashFd (the
+// handle that was checked, never the folder's path again); the file is replaced as a
+// whole so that a reader sees the old content or the new, never a mix. A
+// directorysizes that is a link, or too large to be read whole, is left alone: a
+// stale line only makes a size look larger. The replacement is made and renamed
+// inside TrashFd, so a link put there meanwhile is replaced, never followed.
+void DropDirectorySize(int TrashFd, const std::string& Name) {
   std::string content;
-  TFd folder(open(TrashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.Valid() || !ReadRegularFileAt(folder.Get(), "directorysizes", MaxDirectorySizesBytes + 1, content))
-    return;
+  if (!ReadRegularFileAt(TrashFd, "directorysizes", MaxDirectorySizesBytes + 1, content)) return;
   if (content.size() > MaxDirectorySizesBytes) return;
   std::string kept;
   bool dropped = false;
@@ -366,7 +366,7 @@ void DropDirectorySize(const std::string& TrashFolder, const std::string& Name) 
   }
   if (!dropped) return;
   // A failure leaves the old cache: a stale line only makes a size look larger.
-  ReplaceFileContent(path, kept);
+  ReplaceFileContentAt(TrashFd, "directorysizes", kept);
 }
 
 }  // namespace
@@ -649,6 +649,7 @@ int MoveToTrash(const std::string& Path, const TTrashCheck& Check) {
 
 struct TTrashPurger::TState {
   std::string FilesFolder;
+  TFd Trash;
   TFd Files;
   TFd Info;
   // The user's trash folders by device and inode, found on the first purge.
@@ -672,6 +673,7 @@ struct TTrashPurger::TState {
   int OpenFolders(const std::string& FilesFolderPath) {
     if (FilesFolderPath == FilesFolder && Files.Valid()) return 0;
     FilesFolder.clear();
+    Trash = TFd();
     Files = TFd();
     Info = TFd();
     TFd trash(open(FolderOf(FilesFolderPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -681,6 +683,7 @@ struct TTrashPurger::TState {
     Files = TFd(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     Info = TFd(openat(trash.Get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!Files.Valid() || !Info.Valid()) return ENOENT;
+    Trash = std::move(trash);
     FilesFolder = FilesFolderPath;
     return 0;
   }
@@ -710,7 +713,7 @@ int TTrashPurger::Purge(const std::string& StoredPath) {
   }
   if (unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
   // Only folders have a line in directorysizes.
-  if (folder) DropDirectorySize(FolderOf(filesFolder), name);
+  if (folder) DropDirectorySize(FState->Trash.Get(), name);
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #   scripts/setup.sh --run    also the fonts and icons the window needs on screen
 #   scripts/setup.sh --package  also what `make package` needs
 #   scripts/setup.sh --bench    also the tools bench_program compares with
+#   scripts/setup.sh --fuzz     also clang and its sanitizer and libFuzzer runtimes
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,9 @@ packages=(
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
   packages+=(fonts-ipafont-gothic adwaita-icon-theme)
+elif [ "${1:-}" = "--fuzz" ]; then
+  # The fuzz targets build with clang; -fsanitize=fuzzer links the runtime from libclang-rt.
+  packages+=(clang libclang-rt-14-dev)
 elif [ "${1:-}" = "--package" ]; then
   # CPack works out the package's library dependencies with dpkg-shlibdeps;
   # lintian checks the package it makes.

@@ -143,8 +143,9 @@ struct TShortcutTarget {
 TShortcutTarget ReadShortcutTarget(const std::string& FileName);
 // ReadShortcutTarget's path alone: FileName, the target, or "".
 std::string GetShortcutTarget(const std::string& FileName);
-// Whether a shortcut's target names an existing file or folder (links followed).
-// Only absolute paths of this system can exist; "" and Windows paths cannot.
+// Whether a shortcut's target names an existing file or folder (links followed):
+// false only when the answer is "no such entry" (PathExists). Only absolute paths of
+// this system can exist; "" and Windows paths cannot.
 bool TargetExists(const TShortcutTarget& Target);
 // The drive class that decides option "U" for a dead shortcut: the recorded volume's
 // class for a Windows path, the class of the root folder "/" for an empty target,

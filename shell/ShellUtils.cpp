@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -40,5 +41,6 @@ bool IsPathOfThisSystem(const std::string& Path) { return !Path.empty() && Path[
 
 bool PathExists(const std::string& Path) {
   struct stat st;
-  return IsPathOfThisSystem(Path) && stat(Path.c_str(), &st) == 0;
+  if (!IsPathOfThisSystem(Path)) return false;
+  return stat(Path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }

@@ -16,7 +16,9 @@ bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target);
 // recorded by Windows ("E:\docs", "\\server\share") cannot.
 bool IsPathOfThisSystem(const std::string& Path);
 
-// Whether Path names an existing file or folder, links followed. False for any path
-// that is not of this system, so that "E:\x" never matches a file so named in the
-// current folder.
+// Whether Path names an existing file or folder, links followed. False only when the
+// file system answers that there is no such entry (ENOENT, ENOTDIR): a path that
+// cannot be looked at (access denied, an I/O error) may well exist, and a shortcut
+// to it is not dead. False for any path that is not of this system, so that "E:\x"
+// never matches a file so named in the current folder.
 bool PathExists(const std::string& Path);

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,29 @@ TEST(AtomicFile, NewFileTakesTheUmaskAndALinkKeepsPointingAtItsTarget) {
   EXPECT_EQ(ReplaceFileContent(dir / "link", "y"), 0);
   EXPECT_TRUE(fs::is_symlink(dir / "link"));
   EXPECT_EQ(ReadFile(dir / "new"), "y");
+}
+
+// A link that another user could have planted is not followed: through a path it is
+// refused, inside a folder handle it is replaced as a name. Either way its target stays.
+TEST(AtomicFile, NoOtherUsersLinkIsFollowed) {
+  TTempDir dir;
+  WriteFile(dir / "target", "kept");
+  fs::create_symlink(dir / "target", dir / "link");
+  const int folder = open(dir.Path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  EXPECT_EQ(ReplaceFileContentAt(folder, "link", "new"), 0);
+  close(folder);
+  EXPECT_FALSE(fs::is_symlink(dir / "link"));
+  EXPECT_EQ(ReadFile(dir / "link"), "new");
+  EXPECT_EQ(ReadFile(dir / "target"), "kept");
+
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another user";
+  fs::remove(dir / "link");
+  fs::create_symlink(dir / "target", dir / "link");
+  ASSERT_EQ(lchown((dir / "link").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(ReplaceFileContent(dir / "link", "new"), EPERM);
+  EXPECT_EQ(ReadFile(dir / "target"), "kept");
+  EXPECT_TRUE(fs::is_symlink(dir / "link"));
 }
 
 TEST(AtomicFile, FailureLeavesTheOldFileAndNoTemporaryFile) {
