@@ -3,6 +3,7 @@
 #include "controls/NumEdits.h"
 #include "controls/QtText.h"
 #include "controls/RefCtrls.h"
+#include "engine/DeletionItem.h"
 #include "shell/ShellTypes.h"
 
 #include <QCheckBox>
@@ -276,8 +277,15 @@ void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
 
 void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
 
+// The folder texts a run would refuse are refused here already, with the reason.
 QString TEditDialog::LocationEdtFault() const {
   if (LocationEdt->text().isEmpty()) return tr("対象フォルダを指定してください。");
+  switch (LocationFault(TextToBytes(LocationEdt->text()))) {
+    case lfRelative: return tr("対象フォルダは / で始まる絶対パスで指定してください。");
+    case lfWindowsPath: return tr("Windows のパスは使えません。/ で始まる絶対パスで指定してください。");
+    case lfRoot: return tr("ルートフォルダは対象フォルダにできません。");
+    case lfNone: break;
+  }
   return {};
 }
 

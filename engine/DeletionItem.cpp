@@ -94,18 +94,14 @@ TLocationFault LocationFault(const std::string& Location) {
   return lfRoot;
 }
 
-std::string LocationFaultMessage(const std::string& Location, TLocationFault Fault) {
+EBriskoError LocationFaultError(const std::string& Location, TLocationFault Fault) {
   switch (Fault) {
-    case lfRelative:
-      return "'" + Location + "' は絶対パスではないため、対象フォルダにできません";
-    case lfWindowsPath:
-      return "'" + Location + "' は Windows のパスのため、対象フォルダにできません";
+    case lfRelative: return EBriskoError(eiRelativeLocation, {Location});
+    case lfWindowsPath: return EBriskoError(eiWindowsLocation, {Location});
     case lfRoot:
-      return "'" + Location + "' はルートフォルダのため、対象フォルダにできません";
-    case lfNone:
-      break;
+    case lfNone: break;
   }
-  return {};
+  return EBriskoError(eiRootLocation, {Location});
 }
 
 TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment) {

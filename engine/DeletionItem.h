@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/BriskoError.h"
 #include "platform/DateTime.h"
 
 enum TItemText : int {
@@ -39,8 +40,8 @@ struct TRunSettings {
 enum TLocationFault : int { lfNone = 0, lfRelative, lfWindowsPath, lfRoot };
 TLocationFault LocationFault(const std::string& Location);
 
-// The message that refuses a Location for Fault (not lfNone), as the run raises it.
-std::string LocationFaultMessage(const std::string& Location, TLocationFault Fault);
+// The error that refuses a Location for Fault (not lfNone), as the run raises it.
+EBriskoError LocationFaultError(const std::string& Location, TLocationFault Fault);
 
 // The run settings of a row's texts, the cutoff counted back from Moment (the local
 // date-time of parsing). Raises EBriskoError when the day count is not a whole number.

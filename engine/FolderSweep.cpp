@@ -107,14 +107,13 @@ TFd OpenLocation(const std::string& Location) {
   // No text names no folder; the worker skips such rows before they get here.
   if (Location.empty()) return TFd();
   if (const TLocationFault fault = LocationFault(Location); fault != lfNone)
-    throw EBriskoError(LocationFaultMessage(Location, fault));
+    throw LocationFaultError(Location, fault);
   TFd fd;
   TResolvedPath resolved;
   const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY, fd, resolved);
   if (error == EPERM && !resolved.UntrustedLink.empty())
-    throw EBriskoError("'" + Location + "' は他のユーザーのシンボリックリンク '" + resolved.UntrustedLink +
-                       "' を通るため、対象フォルダにできません");
-  if (error == 0 && resolved.Path == "/") throw EBriskoError(LocationFaultMessage(Location, lfRoot));
+    throw EBriskoError(eiUntrustedLink, {Location, resolved.UntrustedLink});
+  if (error == 0 && resolved.Path == "/") throw LocationFaultError(Location, lfRoot);
   return fd;
 }
 

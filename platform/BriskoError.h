@@ -17,7 +17,12 @@
   X(eiBadInteger, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は有効な整数値ではありません"))      \
   X(eiCannotOpenFile, QT_TRANSLATE_NOOP("EBriskoError", "ファイル %1 は開けません。 %2 "))      \
   X(eiCannotCreateFile, QT_TRANSLATE_NOOP("EBriskoError", "ファイル \"%1\" を作成できません。%2")) \
-  X(eiCannotWrite, QT_TRANSLATE_NOOP("EBriskoError", "%1 に書き込めません"))
+  X(eiCannotWrite, QT_TRANSLATE_NOOP("EBriskoError", "%1 に書き込めません"))                     \
+  X(eiRelativeLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は絶対パスではないため、対象フォルダにできません")) \
+  X(eiWindowsLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は Windows のパスのため、対象フォルダにできません")) \
+  X(eiRootLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' はルートフォルダのため、対象フォルダにできません")) \
+  X(eiUntrustedLink,                                                                             \
+    QT_TRANSLATE_NOOP("EBriskoError", "'%1' は他のユーザーのシンボリックリンク '%2' を通るため、対象フォルダにできません"))
 
 #define BRISKO_ERROR_ID(Id, Wording) Id,
 enum TErrorId : int { BRISKO_ERRORS(BRISKO_ERROR_ID) eiCount };

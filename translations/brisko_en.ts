@@ -35,6 +35,22 @@
         <source>%1 に書き込めません</source>
         <translation>Cannot write to %1.</translation>
     </message>
+    <message>
+        <source>&apos;%1&apos; は絶対パスではないため、対象フォルダにできません</source>
+        <translation>&apos;%1&apos; is not an absolute path and cannot be a target folder</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は Windows のパスのため、対象フォルダにできません</source>
+        <translation>&apos;%1&apos; is a Windows path and cannot be a target folder</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; はルートフォルダのため、対象フォルダにできません</source>
+        <translation>&apos;%1&apos; is the root folder and cannot be a target folder</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は他のユーザーのシンボリックリンク &apos;%2&apos; を通るため、対象フォルダにできません</source>
+        <translation>&apos;%1&apos; goes through &apos;%2&apos;, a symbolic link of another user, and cannot be a target folder</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>
@@ -167,6 +183,18 @@
     <message>
         <source>削除ファイルを指定してください。</source>
         <translation>Enter the files to delete.</translation>
+    </message>
+    <message>
+        <source>対象フォルダは / で始まる絶対パスで指定してください。</source>
+        <translation>Enter the folder as an absolute path, beginning with /.</translation>
+    </message>
+    <message>
+        <source>Windows のパスは使えません。/ で始まる絶対パスで指定してください。</source>
+        <translation>Windows paths cannot be used. Enter an absolute path, beginning with /.</translation>
+    </message>
+    <message>
+        <source>ルートフォルダは対象フォルダにできません。</source>
+        <translation>The root folder cannot be a target folder.</translation>
     </message>
 </context>
 <context>

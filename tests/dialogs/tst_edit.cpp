@@ -259,6 +259,14 @@ void TEditDialogTest::DisabledOkMarksItsFields_data() {
   QTest::newRow("count out of range") << QStringList{"/a", "*", "A+40000"} << QStringList{"", "", Count};
   QTest::newRow("count no number") << QStringList{"/a", "*", "C+x1"} << QStringList{"", "", Count};
   QTest::newRow("usable") << QStringList{"/a", "*", "A+1"} << QStringList{"", "", ""};
+  // Folder texts a run refuses: relative, Windows, the root.
+  const QString Absolute = QString::fromUtf8("対象フォルダは / で始まる絶対パスで指定してください。");
+  const QString Windows = QString::fromUtf8("Windows のパスは使えません。/ で始まる絶対パスで指定してください。");
+  const QString Root = QString::fromUtf8("ルートフォルダは対象フォルダにできません。");
+  QTest::newRow("relative folder") << QStringList{"tmp", "*", "A+1"} << QStringList{Absolute, "", ""};
+  QTest::newRow("drive path") << QStringList{"C:\\Temp", "*", "A+1"} << QStringList{Windows, "", ""};
+  QTest::newRow("root") << QStringList{"//", "*", "A+1"} << QStringList{Root, "", ""};
+  QTest::newRow("trash") << QStringList{"trash:///", "*", "D+1"} << QStringList{"", "", ""};
 }
 
 // OK is disabled exactly while a field is marked; a marked field carries a warning icon
@@ -284,8 +292,9 @@ void TEditDialogTest::DisabledOkMarksItsFields() {
   }
   QCOMPARE(Dialog.OKButton->isEnabled(), FirstMarked == nullptr);
   QCOMPARE(QApplication::focusWidget(), FirstMarked ? FirstMarked : Dialog.OKButton);
-  // The folder's text tip says what is wrong (its short text needs no tip of its own).
-  QCOMPARE(Dialog.LocationEdt->TextTipText(), Faults[0]);
+  // The folder's text tip says what is wrong, then shows the text (a short text that
+  // is not wrong needs no tip of its own).
+  QCOMPARE(Dialog.LocationEdt->TextTipText(), Faults[0].isEmpty() || Row[0].isEmpty() ? Faults[0] : Faults[0] + "\n" + Row[0]);
 }
 
 void TEditDialogTest::EnterActsOnTheFocusedButton_data() {

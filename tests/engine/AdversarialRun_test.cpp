@@ -207,7 +207,7 @@ TEST(AdversarialRun, RelativeLocationsAreRefused) {
                          TCase{"D:/Nothing", lfWindowsPath}, TCase{"\\\\server\\share", lfWindowsPath}}) {
     EXPECT_EQ(LocationFault(c.Location), c.Fault) << c.Location;
     const TRunOutcome run = RunRow({c.Location, "*", "", "X+0", "", ""}, false);
-    EXPECT_EQ(run.Error, LocationFaultMessage(c.Location, c.Fault));
+    EXPECT_EQ(run.Error, LocationFaultError(c.Location, c.Fault).what());
     EXPECT_TRUE(run.Log.empty()) << c.Location;
   }
   EXPECT_EQ(LocationFault("trash:///"), lfNone);
