@@ -43,6 +43,27 @@ TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
   return TDateTime{(Seconds + CurrentUtcOffsetSeconds()) * 1000 + FloorDiv(Nanoseconds, 1'000'000)};
 }
 
+namespace {
+
+// The UTC time of a local wall-clock time, with the offset in effect at that moment.
+// mktime would do, but glibc reads the zone file anew at each call: purging a trash
+// of ten thousand records would look at /etc/localtime ten thousand times.
+// localtime_r keeps the zone it has, so the offset is found from it: the offset at
+// the fields taken as UTC, then at the first guess, which settles it (a time that a
+// change skipped lands after the change, as mktime puts it).
+bool LocalToUtc(const struct tm& Wall, time_t& Utc) {
+  struct tm fields = Wall;
+  const time_t asUtc = timegm(&fields);
+  struct tm local {};
+  if (!localtime_r(&asUtc, &local)) return false;
+  Utc = asUtc - local.tm_gmtoff;
+  if (!localtime_r(&Utc, &local)) return false;
+  Utc = asUtc - local.tm_gmtoff;
+  return true;
+}
+
+}  // namespace
+
 TDateTime WallClockToDateTime(const TDateFields& Fields) {
   struct tm wall {};
   wall.tm_year = Fields.Year - 1900;
@@ -51,10 +72,8 @@ TDateTime WallClockToDateTime(const TDateFields& Fields) {
   wall.tm_hour = Fields.Hour;
   wall.tm_min = Fields.Minute;
   wall.tm_sec = Fields.Second;
-  wall.tm_isdst = -1;  // whatever was in effect on that date
-  errno = 0;
-  const time_t utc = mktime(&wall);
-  if (utc == -1 && errno != 0) {
+  time_t utc = 0;
+  if (!LocalToUtc(wall, utc)) {
     // No zone rule reaches that far: the offset of today is the best there is.
     TDateFields whole = Fields;
     whole.Millisecond = 0;
