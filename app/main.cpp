@@ -1,6 +1,7 @@
 // Brisko: deletes files by rule, in a window or unattended from a scheduler.
 #include <QMetaObject>
 #include <QPointer>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,17 +29,21 @@ std::string LastFile(const TCommandLine& Line) { return Line.Files.empty() ? std
 
 int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Headless, TTranslations& Texts) {
   // A signal ends a run and closes the window; the watcher exists before any thread.
+  // One that comes before the window exists is taken up once it does (Received).
   QPointer<TMainForm> target;
-  TStopSignals stopSignals([&target](int Signal) {
-    QMetaObject::invokeMethod(qApp, [&target, Signal] {
-      if (target) target->EndBySignal(Signal);
-    }, Qt::QueuedConnection);
+  std::atomic<QCoreApplication*> application{nullptr};
+  TStopSignals stopSignals([&target, &application](int Signal) {
+    if (QCoreApplication* app = application.load())
+      QMetaObject::invokeMethod(app, [&target, Signal] {
+        if (target) target->EndBySignal(Signal);
+      }, Qt::QueuedConnection);
   });
   // The toolkit gets the program's name alone: every argument is ours, read by our
   // rules, so "-reverse" or "-session" never change what Qt does or hide a pattern.
   int argc = 1;
   char* argv[] = {Program, nullptr};
   TBriskoApplication app(argc, argv);
+  application = &app;
   Texts.Install();
 
   TMainFormServices services;
@@ -51,6 +56,7 @@ int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Hea
   if (const int signal = stopSignals.Received()) form.EndBySignal(signal);
   form.ShowInitial();
   int status = app.exec();
+  application = nullptr;
   app.OnError = nullptr;
   return status != 0 ? status : form.ExitCode();
 }
