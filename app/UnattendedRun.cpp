@@ -157,7 +157,8 @@ void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
   const std::string trash = GetSpecialFolderName(CSIDL_BITBUCKET);
   for (const TItemTexts& item : Items) {
     const std::string& location = item[itLocation];
-    if (location.empty() || location == trash) continue;
+    // A Location the run refuses is reported by the run itself.
+    if (location.empty() || location == trash || LocationFault(location) != lfNone) continue;
     const int fd = open(location.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
       close(fd);
