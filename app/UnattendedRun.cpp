@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -50,16 +51,20 @@ public:
     if (FLogFailed) return WriteLines(stderr, Lines);
     if (!FSettings.SaveLog) return;
     FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
-    if (TClock::now() - FLastWrite >= std::chrono::seconds(1)) Flush(false);
+    if (TClock::now() >= FNextWrite) Flush(false);
   }
 
   // The last flush writes also when no line is left: the log is then cut to its
   // limit, and a log that cannot be written is told of, as after any run.
   void Flush(bool Last) {
-    FLastWrite = TClock::now();
+    const TClock::time_point start = TClock::now();
+    FNextWrite = start + std::chrono::seconds(1);
     if (FLogFailed || !FSettings.SaveLog || FTestRun || (FPending.empty() && !Last)) return;
     try {
       SaveLogFile(FSettings.LogFile, FPending, FSettings.LogLinage);
+      // Each write rewrites the newest Linage lines: with a large limit, space the
+      // writes so that they never take more than a fifth of the run.
+      FNextWrite = std::max(FNextWrite, TClock::now() + 4 * (TClock::now() - start));
     } catch (...) {
       // The record must not be lost: cron mails standard error, the journal keeps it.
       FLogFailed = true;
@@ -76,7 +81,7 @@ private:
   const TLogSettings FSettings;
   const TErrorWording& FWord;
   std::vector<std::string> FPending;
-  TClock::time_point FLastWrite = TClock::now();
+  TClock::time_point FNextWrite = TClock::now() + std::chrono::seconds(1);
   bool FLogFailed = false;
 };
 
