@@ -1,32 +1,26 @@
 #include "app/LogLines.h"
 
 #include <algorithm>
-#include <cstring>
 
 void TLogLines::Append(std::string_view Line) {
-  if (FBlocks.empty() || FBlocks.back().Capacity - FBlocks.back().Used < Line.size()) {
-    const size_t capacity = std::max(BlockSize, Line.size());
-    FBlocks.push_back({std::make_unique<char[]>(capacity), capacity, 0, FStarts.size()});
-  }
-  TBlock& block = FBlocks.back();
-  if (!Line.empty()) std::memcpy(block.Bytes.get() + block.Used, Line.data(), Line.size());
-  FStarts.push_back(uint32_t(block.Used));
-  block.Used += Line.size();
+  const TByteBlocks::TPlace place = FBytes.Append(Line);
+  if (place.Block == FFirstLines.size()) FFirstLines.push_back(FStarts.size());
+  FStarts.push_back(place.Offset);
   FLongest = std::max(FLongest, Line.size());
 }
 
 std::string_view TLogLines::operator[](size_t Index) const {
-  const auto after = std::upper_bound(FBlocks.begin(), FBlocks.end(), Index,
-                                      [](size_t Line, const TBlock& Block) { return Line < Block.FirstLine; });
-  const TBlock& block = *(after - 1);
-  const bool lastInBlock = after == FBlocks.end() ? Index + 1 == FStarts.size() : Index + 1 == after->FirstLine;
-  const size_t end = lastInBlock ? block.Used : FStarts[Index + 1];
-  return std::string_view(block.Bytes.get() + FStarts[Index], end - FStarts[Index]);
+  const auto after = std::upper_bound(FFirstLines.begin(), FFirstLines.end(), Index);
+  const auto block = uint32_t(after - FFirstLines.begin() - 1);
+  const bool lastInBlock = after == FFirstLines.end() ? Index + 1 == FStarts.size() : Index + 1 == *after;
+  const size_t end = lastInBlock ? FBytes.Used(block) : FStarts[Index + 1];
+  return std::string_view(FBytes.At({block, FStarts[Index]}), end - FStarts[Index]);
 }
 
 void TLogLines::Clear() {
   FStarts.clear();
-  FBlocks.clear();
+  FFirstLines.clear();
+  FBytes.Clear();
   FLongest = 0;
 }
 

@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "engine/ByteBlocks.h"
 
 class TLogLines {
 public:
@@ -23,14 +24,8 @@ public:
   std::vector<std::string_view> Tail(size_t Count) const;
 
 private:
-  static constexpr size_t BlockSize = size_t(1) << 20;
-  struct TBlock {
-    std::unique_ptr<char[]> Bytes;
-    size_t Capacity = 0;
-    size_t Used = 0;
-    size_t FirstLine = 0;  // the index of the first line it holds
-  };
-  std::vector<TBlock> FBlocks;
-  std::deque<uint32_t> FStarts;  // each line's start in its block
+  TByteBlocks FBytes;
+  std::vector<size_t> FFirstLines;  // per block, the index of the first line it holds
+  std::deque<uint32_t> FStarts;     // each line's start in its block
   size_t FLongest = 0;
 };

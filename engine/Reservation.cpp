@@ -1,7 +1,6 @@
 #include "engine/Reservation.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 TReservation::TReservation(std::initializer_list<TReservationEntry> Entries) {
@@ -25,10 +24,8 @@ TReservation::TReservation(TReservation&& Other) { *this = std::move(Other); }
 TReservation& TReservation::operator=(TReservation&& Other) {
   if (this != &Other) {
     FFolders = std::exchange(Other.FFolders, {std::string()});
-    FBlocks = std::move(Other.FBlocks);
-    FBlockUsed = std::exchange(Other.FBlockUsed, BlockSize);
+    FBytes = std::exchange(Other.FBytes, TByteBlocks());
     FRecords = std::move(Other.FRecords);
-    Other.FBlocks.clear();
     Other.FRecords.clear();
   }
   return *this;
@@ -45,36 +42,22 @@ uint32_t TReservation::FolderIndex(std::string_view Folder) {
   return uint32_t(FFolders.size() - 1);
 }
 
-void TReservation::StoreBytes(std::string_view Bytes, TRecord& Record) {
-  if (BlockSize - FBlockUsed < Bytes.size() || FBlocks.empty()) {
-    FBlocks.push_back(std::make_unique<char[]>(std::max(BlockSize, Bytes.size())));
-    FBlockUsed = 0;
-  }
-  Record.Block = uint32_t(FBlocks.size() - 1);
-  Record.Offset = uint32_t(FBlockUsed);
-  if (!Bytes.empty()) std::memcpy(FBlocks.back().get() + FBlockUsed, Bytes.data(), Bytes.size());
-  // A block is never smaller than what it holds: an oversized name gets one of its own.
-  FBlockUsed = Bytes.size() > BlockSize ? BlockSize : FBlockUsed + Bytes.size();
-}
-
 void TReservation::push_back(const TReservationEntry& Entry) {
   const std::string_view path = Entry.Path;
   const size_t slash = path.rfind('/');
   // A path ending in "/" is kept whole, so that its last name is never empty here.
   const bool split = slash != std::string_view::npos && slash + 1 < path.size();
   const std::string_view name = split ? path.substr(slash + 1) : path;
-  TRecord record{split ? FolderIndex(path.substr(0, slash + 1)) : 0, 0, 0, uint32_t(name.size()),
-                 uint32_t(Entry.InFolderName.size()), Entry.Found, Entry.Size};
   std::string bytes;
   bytes.reserve(name.size() + Entry.InFolderName.size());
   (bytes += name) += Entry.InFolderName;
-  StoreBytes(bytes, record);
-  FRecords.push_back(record);
+  FRecords.push_back({split ? FolderIndex(path.substr(0, slash + 1)) : 0, FBytes.Append(bytes), uint32_t(name.size()),
+                      uint32_t(Entry.InFolderName.size()), Entry.Found, Entry.Size});
 }
 
 TReservationEntry TReservation::operator[](size_t Index) const {
   const TRecord& record = FRecords[Index];
-  const char* bytes = FBlocks[record.Block].get() + record.Offset;
+  const char* bytes = FBytes.At(record.Place);
   TReservationEntry entry;
   entry.Path.reserve(FFolders[record.Folder].size() + record.NameLength);
   (entry.Path += FFolders[record.Folder]).append(bytes, record.NameLength);

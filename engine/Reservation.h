@@ -5,11 +5,11 @@
 #include <deque>
 #include <initializer_list>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/ByteBlocks.h"
 #include "platform/Removal.h"
 
 // One due entry of a row. A folder item's entry is its full path (Path); a trash
@@ -61,7 +61,7 @@ public:
 
   class const_iterator {
   public:
-    using iterator_category = std::random_access_iterator_tag;
+    using iterator_category = std::input_iterator_tag;
     using value_type = TReservationEntry;
     using difference_type = std::ptrdiff_t;
     using pointer = void;
@@ -84,20 +84,15 @@ public:
 private:
   struct TRecord {
     uint32_t Folder;       // index into FFolders; 0 is "", for a path kept whole
-    uint32_t Block;        // where the name and the in-folder name lie, one after the other
-    uint32_t Offset;
+    TByteBlocks::TPlace Place;  // where the name and the in-folder name lie, one after the other
     uint32_t NameLength;
     uint32_t InFolderLength;
     TFoundEntry Found;
     uint64_t Size;
   };
-  static constexpr size_t BlockSize = size_t(1) << 20;
-
   uint32_t FolderIndex(std::string_view Folder);
-  void StoreBytes(std::string_view Bytes, TRecord& Record);
 
   std::vector<std::string> FFolders{std::string()};
-  std::vector<std::unique_ptr<char[]>> FBlocks;
-  size_t FBlockUsed = BlockSize;  // of the last block
+  TByteBlocks FBytes;
   std::deque<TRecord> FRecords;
 };
