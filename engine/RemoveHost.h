@@ -18,8 +18,10 @@
 // What a test or a run did, for the status bar and the exit status.
 struct TRunSummary {
   int64_t Entries = 0;        // result lines
-  int64_t Removed = 0;        // lines with the code 0: listed, in a test
+  int64_t Removed = 0;        // lines with the code 0: listed, in a test; Trashed included
+  int64_t Trashed = 0;        // of Removed, the entries moved to (or, in a test, bound for) the trash
   uint64_t Bytes = 0;         // size of the entries listed (a test) or removed (a run)
+  int64_t MissingFolders = 0; // rows whose Location does not exist or cannot be read
   int64_t Failed = 0;         // entries that could not be removed, those already gone aside
   int32_t FirstFailureCode = 0;
   std::string FirstFailureEntry;  // as its result line writes it
