@@ -316,7 +316,14 @@ void TMainForm::ApplicationIdleAtOnce() {
     }
     return;
   }
-  if (Unattended()) WarnUnreadableLocations(FModel->Items());
+  if (Unattended()) {
+    // A log this run may not write ends it before anything is removed.
+    if (!Record().CheckLog()) {
+      close();
+      return;
+    }
+    WarnUnreadableLocations(FModel->Items());
+  }
   PatternView->selectAll();
   RemoveThreadExecute(false);
 }

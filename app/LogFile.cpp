@@ -7,14 +7,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <system_error>
+#include <thread>
 
 #include "app/AppData.h"
 #include "platform/AtomicFile.h"
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "platform/TrustedPath.h"
 
@@ -45,6 +48,7 @@ namespace {
 enum class TLogEncoding { Unmarked, Utf8Bom, Utf16LE, Utf16BE };
 
 constexpr size_t ChunkSize = 1 << 16;  // even, so UTF-16 units never straddle two chunks
+constexpr auto LockPoll = std::chrono::milliseconds(20);
 
 std::string ErrorText(int Error) { return std::system_category().message(Error); }
 
@@ -64,35 +68,94 @@ ssize_t ReadAt(int Handle, char* Buffer, size_t Size, uint64_t Offset) {
   }
 }
 
-// Whether a stream of chunks is valid UTF-8; a sequence may straddle two chunks.
-class TUtf8Check {
-public:
-  void Feed(std::string_view Bytes) {
-    if (!FValid) return;
-    std::string joined;
-    if (!FCarry.empty()) {
-      joined = FCarry + std::string(Bytes);
-      Bytes = joined;
+bool RunAsRoot() { return geteuid() == 0; }
+
+// As root, Path must be root's: another user who owns it, or a folder on the way to
+// it, could swap it for a link to any file between the check and the write.
+void RequireRootOwned(const struct stat& Info, const std::string& Path) {
+  if (RunAsRoot() && Info.st_uid != 0) throw EBriskoError(eiNotRootOwned, {EscapeBytes(Path)});
+}
+
+// Every folder from the root to Folder, walked without following links, must be
+// root's; the last one must be the folder the trusted walk opened.
+void RequireRootOwnedFolders(const std::string& FolderPath, int FolderFd) {
+  TFd folder(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  std::string walked = "/";
+  size_t start = 1;
+  while (folder.Valid()) {
+    struct stat info;
+    if (fstat(folder.Get(), &info) != 0) break;
+    RequireRootOwned(info, walked);
+    if (start >= FolderPath.size()) {
+      struct stat opened;
+      if (fstat(FolderFd, &opened) == 0 && opened.st_dev == info.st_dev && opened.st_ino == info.st_ino) return;
+      break;
     }
-    // Hold back the start of a sequence that the next chunk may complete.
-    size_t cut = Bytes.size();
-    for (size_t back = 1; back <= 3 && back <= Bytes.size(); ++back) {
-      const unsigned char c = static_cast<unsigned char>(Bytes[Bytes.size() - back]);
-      if (c < 0x80) break;
-      if (c >= 0xC0) {
-        const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        if (length > back) cut = Bytes.size() - back;
-        break;
-      }
-    }
-    FValid = IsValidUtf8(Bytes.substr(0, cut));
-    FCarry = std::string(Bytes.substr(cut));
+    size_t end = FolderPath.find('/', start);
+    if (end == std::string::npos) end = FolderPath.size();
+    const std::string name = FolderPath.substr(start, end - start);
+    walked = JoinPath(walked, name);
+    folder = TFd(openat(folder.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    start = end + 1;
   }
-  bool Valid() const { return FValid && FCarry.empty(); }
+  // The folder changed under the walk: nothing is trusted.
+  throw EBriskoError(eiNotRootOwned, {EscapeBytes(FolderPath)});
+}
+
+// The log's name resolved the trusted way, and checked as far as the name allows.
+TResolvedPath ResolveLog(const std::string& FileName) {
+  if (FileName.empty()) RaiseCannotCreate(FileName, ENOENT);
+  // Relative to the working folder, which is "/" under a scheduler: never meant.
+  if (FileName.front() != '/') throw EBriskoError(eiRelativeLogFile, {EscapeBytes(FileName)});
+  // The log and its lock are reached without following another user's link, as
+  // what they lead to would be rewritten with the running user's rights.
+  TResolvedPath log;
+  if (const int error = ResolveTrustedPath(FileName, log)) RaiseCannotCreate(FileName, error);
+  if (log.Name.empty()) RaiseCannotCreate(FileName, EISDIR);
+  if (RunAsRoot()) {
+    RequireRootOwnedFolders(FolderOf(log.Path), log.Folder.Get());
+    for (const std::string& name : {log.Name, log.Name + ".lock"}) {
+      struct stat info;
+      if (fstatat(log.Folder.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        RequireRootOwned(info, JoinPath(FolderOf(log.Path), name));
+    }
+  }
+  return log;
+}
+
+// The lock beside the log, NAME.lock, held while the log is written, so that two
+// processes never write it at once. It is named after the resolved log file, so every
+// name of one log shares it. It is a plain file of the running user: one that another
+// user made, a folder or a link in its place could be held against us for ever, so
+// none of them is used, and nothing is written without the lock.
+class TLogLock {
+public:
+  TLogLock(const TResolvedPath& Log, const std::function<bool()>& Stopped) {
+    const std::string name = Log.Name + ".lock";
+    const std::string path = JoinPath(FolderOf(Log.Path), name);
+    FHandle = TFd(openat(Log.Folder.Get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!FHandle.Valid() && errno == EEXIST)
+      FHandle = TFd(openat(Log.Folder.Get(), name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!FHandle.Valid()) throw EBriskoError(eiLogLockRefused, {EscapeBytes(path), ErrorText(errno)});
+    struct stat info;
+    if (fstat(FHandle.Get(), &info) != 0) throw EBriskoError(eiLogLockRefused, {EscapeBytes(path), ErrorText(errno)});
+    if (!S_ISREG(info.st_mode) || info.st_uid != geteuid())
+      throw EBriskoError(eiLogLockRefused, {EscapeBytes(path), ErrorText(EPERM)});
+    // Waiting is bounded, and a stop signal ends it: a run must end when asked.
+    const auto until = std::chrono::steady_clock::now() + LogLockWait;
+    while (flock(FHandle.Get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR)
+        throw EBriskoError(eiLogLockRefused, {EscapeBytes(path), ErrorText(errno)});
+      if (Stopped && Stopped()) throw EBriskoError(eiLogLockStopped, {EscapeBytes(path)});
+      if (std::chrono::steady_clock::now() >= until)
+        throw EBriskoError(eiLogLockTimeout,
+                           {EscapeBytes(path), std::to_string(std::chrono::seconds(LogLockWait).count())});
+      std::this_thread::sleep_for(LockPoll);
+    }
+  }
 
 private:
-  bool FValid = true;
-  std::string FCarry;
+  TFd FHandle;
 };
 
 // Finds the lines of the file, breaking at CR LF, lone CR and lone LF in code
@@ -118,6 +181,7 @@ public:
         FAfterCR = false;
         continue;
       }
+      if (unit == '\r') FAllBareLf = false;
       EndLine(at);
       FAfterCR = unit == '\r';
       FLineStart = at + FWidth;
@@ -125,13 +189,20 @@ public:
   }
 
   void Finish(uint64_t End) {
-    if (FLineStart < End) EndLine(End);
+    if (FLineStart < End) {
+      FAllBareLf = false;
+      EndLine(End);
+    }
   }
 
   std::deque<std::pair<uint64_t, uint64_t>>& Lines() { return FLines; }
+  uint64_t Count() const { return FCount; }
+  // Whether every line ends in a lone LF (none in CR LF or CR, none unended).
+  bool AllBareLf() const { return FAllBareLf; }
 
 private:
   void EndLine(uint64_t End) {
+    ++FCount;
     if (FKeep == 0) return;
     if (FLines.size() == FKeep) FLines.pop_front();
     FLines.emplace_back(FLineStart, End);
@@ -140,11 +211,13 @@ private:
   size_t FKeep, FWidth;
   bool FBigEndian;
   bool FAfterCR = false;
+  bool FAllBareLf = true;
   uint64_t FLineStart;
+  uint64_t FCount = 0;
   std::deque<std::pair<uint64_t, uint64_t>> FLines;
 };
 
-// The existing log: its encoding and where its newest lines stand.
+// The existing log: its mark and where its newest lines stand.
 class TOldLog {
 public:
   // False when the file does not exist; raises the open error when it cannot be read.
@@ -159,6 +232,7 @@ public:
     int error = fstat(FHandle.Get(), &st) != 0 ? errno : 0;
     if (error == 0 && !S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     if (error != 0) RaiseCannotOpen(FileName, error);
+    RequireRootOwned(st, FileName);
 
     char head[3];
     const ssize_t headSize = ReadAt(FHandle.Get(), head, sizeof head, 0);
@@ -168,138 +242,177 @@ public:
     if (mark.starts_with("\xEF\xBB\xBF")) Encoding = TLogEncoding::Utf8Bom, start = 3;
     else if (mark.starts_with("\xFF\xFE")) Encoding = TLogEncoding::Utf16LE, start = 2;
     else if (mark.starts_with("\xFE\xFF")) Encoding = TLogEncoding::Utf16BE, start = 2;
-    const size_t width = Encoding == TLogEncoding::Utf16LE || Encoding == TLogEncoding::Utf16BE ? 2 : 1;
+    const size_t width = Wide() ? 2 : 1;
 
     TLineScanner scanner(Keep, width, Encoding == TLogEncoding::Utf16BE, start);
-    TUtf8Check utf8;
     std::string buffer(ChunkSize, '\0');
     uint64_t offset = start;
     while (true) {
       const ssize_t n = ReadAt(FHandle.Get(), buffer.data(), buffer.size(), offset);
       if (n < 0) RaiseCannotOpen(FileName, errno);
       if (n == 0) break;
-      const std::string_view chunk(buffer.data(), static_cast<size_t>(n));
-      scanner.Feed(chunk, offset);
-      if (Encoding == TLogEncoding::Unmarked) utf8.Feed(chunk);
+      scanner.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)), offset);
       offset += static_cast<uint64_t>(n);
     }
     // Half a UTF-16 character at the very end is no text.
     scanner.Finish(offset - (offset - start) % width);
-    Cp932 = Encoding == TLogEncoding::Unmarked && !utf8.Valid();
+    Count = scanner.Count();
+    AllBareLf = scanner.AllBareLf();
     Lines = std::move(scanner.Lines());
     return true;
   }
 
-  // Copies the bytes of the kept lines, each followed by NewLine; 0 or errno.
-  int CopyLines(TAtomicFile& File, std::string_view NewLine) const {
+  bool Wide() const { return Encoding == TLogEncoding::Utf16LE || Encoding == TLogEncoding::Utf16BE; }
+
+  // Copies the kept lines, each followed by LF: bytes as they are, UTF-16 as UTF-8
+  // (the log is UTF-8 from now on). 0 or errno.
+  int CopyLines(TAtomicFile& File) const {
     std::string buffer(ChunkSize, '\0');
     for (const auto& [begin, end] : Lines) {
+      std::string wide;
       for (uint64_t at = begin; at < end;) {
         const ssize_t n = ReadAt(FHandle.Get(), buffer.data(), std::min<uint64_t>(buffer.size(), end - at), at);
         if (n <= 0) return n < 0 ? errno : EIO;  // the file shrank under us
-        if (const int error = File.Write(std::string_view(buffer.data(), static_cast<size_t>(n)))) return error;
+        const std::string_view piece(buffer.data(), static_cast<size_t>(n));
+        if (Wide())
+          wide += piece;
+        else if (const int error = File.Write(piece))
+          return error;
         at += static_cast<uint64_t>(n);
       }
-      if (const int error = File.Write(NewLine)) return error;
+      if (Wide())
+        if (const int error = File.Write(Utf16BytesToUtf8(wide))) return error;
+      if (const int error = File.Write("\n")) return error;
     }
     return 0;
   }
 
   TLogEncoding Encoding = TLogEncoding::Unmarked;
-  bool Cp932 = false;  // an unmarked file that is not UTF-8
+  uint64_t Count = 0;
+  bool AllBareLf = true;
   std::deque<std::pair<uint64_t, uint64_t>> Lines;
 
 private:
-  TFd FHandle;
-};
-
-// A file lock beside the log, held while the log is read and replaced, so that two
-// processes saving at once do not both append to the same old content. It is named
-// after the resolved log file, so every name of one log shares it.
-class TLogLock {
-public:
-  TLogLock(const TResolvedPath& Log)
-      : FHandle(openat(Log.Folder.Get(), (Log.Name + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                       0666)) {
-    // A link in its place was planted there: it is not followed, and the log is not written.
-    if (!FHandle.Valid() && errno == ELOOP) RaiseCannotOpen(Log.Path + ".lock", ELOOP);
-    // Without a lock file (a read-only folder) the replacement fails anyway and says why.
-    if (FHandle.Valid())
-      while (flock(FHandle.Get(), LOCK_EX) != 0 && errno == EINTR) {}
+  std::string Utf16BytesToUtf8(const std::string& Bytes) const {
+    std::u16string text(Bytes.size() / 2, u'\0');
+    const bool big = Encoding == TLogEncoding::Utf16BE;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const unsigned char a = Bytes[2 * i], b = Bytes[2 * i + 1];
+      text[i] = static_cast<char16_t>(big ? (a << 8 | b) : (b << 8 | a));
+    }
+    return Utf16ToUtf8(text);
   }
 
-private:
   TFd FHandle;
 };
 
-std::vector<std::string> SplitNewLines(const std::vector<std::string>& Lines) {
-  std::vector<std::string> out;
-  for (const std::string& text : Lines) {
+// The lines as the log holds them: one per line break of the text, in UTF-8, each
+// ended by LF. A line that is not UTF-8 is escaped as the result lines are, so that
+// no byte of it is lost and the file stays UTF-8.
+std::string LogText(const std::vector<std::string>& Lines) {
+  std::string text;
+  for (const std::string& line : Lines) {
     size_t start = 0;
     while (true) {
-      const size_t end = text.find_first_of("\r\n", start);
-      out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+      const size_t end = line.find_first_of("\r\n", start);
+      const std::string_view part = std::string_view(line).substr(start, end == std::string::npos ? std::string::npos : end - start);
+      (text += IsValidUtf8(part) ? std::string(part) : EscapeBytes(part)) += '\n';
       if (end == std::string::npos) break;
       start = end + 1;
-      if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-      if (start == text.size()) break;
+      if (line[end] == '\r' && start < line.size() && line[start] == '\n') ++start;
+      if (start == line.size()) break;
     }
   }
-  return out;
+  return text;
 }
 
-// UTF-8 text in which every byte that is not part of valid UTF-8 became U+FFFD,
-// so that a UTF-8 log file stays readable as UTF-8.
-std::string ValidUtf8(const std::string& Text) {
-  if (IsValidUtf8(Text)) return Text;
-  std::u16string wide = Utf8ToUtf16Lossy(Text);
-  for (char16_t& c : wide)
-    if (c >= 0xDC80 && c <= 0xDCFF) c = u'\xFFFD';
-  return Utf16ToUtf8(wide);
-}
+// The log opened for appending; a log with a UTF-16 mark is first rewritten as UTF-8,
+// so that UTF-8 lines never follow UTF-16 ones.
+TFd OpenForAppend(const TResolvedPath& Log, const std::string& FileName, struct stat& Info);
 
-std::string Encoded(const std::string& Line, const TOldLog& Old) {
-  switch (Old.Encoding) {
-    case TLogEncoding::Utf16LE: return Utf8ToUtf16Bytes(Line, false);
-    case TLogEncoding::Utf16BE: return Utf8ToUtf16Bytes(Line, true);
-    default: return Old.Cp932 ? Utf8ToCp932(Line) : ValidUtf8(Line);
+// Appends Text to the log as one write. A log that does not end in a line break
+// gets one first, so that the new lines start lines of their own. A write that
+// fails half-way is taken back: the log stays as it was.
+void AppendText(const TResolvedPath& Log, const std::string& FileName, std::string Text) {
+  struct stat info;
+  const TFd file = OpenForAppend(Log, FileName, info);
+  if (info.st_size > 0) {
+    char last = '\n';
+    if (ReadAt(file.Get(), &last, 1, static_cast<uint64_t>(info.st_size - 1)) != 1) RaiseCannotOpen(FileName, errno);
+    if (last != '\n' && last != '\r') Text.insert(0, 1, '\n');
+  }
+  if (const int error = WriteAll(file.Get(), Text)) {
+    if (ftruncate(file.Get(), info.st_size) != 0) {}  // nothing more can be done
+    RaiseCannotCreate(FileName, error);
   }
 }
 
-int WriteLog(TAtomicFile& File, const TOldLog& Old, const std::vector<std::string>& Added) {
-  std::string newline = "\r\n", mark;
-  switch (Old.Encoding) {
-    case TLogEncoding::Unmarked: break;
-    case TLogEncoding::Utf8Bom: mark = "\xEF\xBB\xBF"; break;
-    case TLogEncoding::Utf16LE: mark = "\xFF\xFE", newline.assign("\r\0\n\0", 4); break;
-    case TLogEncoding::Utf16BE: mark = "\xFE\xFF", newline.assign("\0\r\0\n", 4); break;
+// Rewrites the log with its newest Keep lines, as UTF-8 ending in LF; a log that
+// holds no more than Keep lines, all ending in LF, in UTF-8, is left as it is.
+void CutLog(const TResolvedPath& Log, const std::string& FileName, size_t Keep) {
+  TOldLog old;
+  if (!old.Read(Log.Folder.Get(), Log.Name, FileName, Keep)) return;
+  if (old.Count <= Keep && !old.Wide() && old.AllBareLf) return;
+  TAtomicFile file(Log.Folder.Get(), Log.Name);
+  int error = file.Open();
+  if (!error && old.Encoding == TLogEncoding::Utf8Bom) error = file.Write("\xEF\xBB\xBF");
+  if (!error) error = old.CopyLines(file);
+  if (!error) error = file.Commit();
+  if (error) RaiseCannotCreate(FileName, error);
+}
+
+size_t LineLimit(int Linage) { return static_cast<size_t>(std::max(Linage, 0)); }
+
+TFd OpenFile(const TResolvedPath& Log, const std::string& FileName, struct stat& Info) {
+  TFd file(openat(Log.Folder.Get(), Log.Name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                  0666));
+  if (!file.Valid() && errno == EISDIR) RaiseCannotOpen(FileName, EISDIR);
+  if (!file.Valid()) RaiseCannotCreate(FileName, errno);
+  if (fstat(file.Get(), &Info) != 0) RaiseCannotCreate(FileName, errno);
+  if (!S_ISREG(Info.st_mode)) RaiseCannotOpen(FileName, S_ISDIR(Info.st_mode) ? EISDIR : EINVAL);
+  RequireRootOwned(Info, FileName);
+  return file;
+}
+
+TFd OpenForAppend(const TResolvedPath& Log, const std::string& FileName, struct stat& Info) {
+  TFd file = OpenFile(Log, FileName, Info);
+  char mark[2];
+  if (Info.st_size >= 2 && ReadAt(file.Get(), mark, 2, 0) == 2 &&
+      (std::string_view(mark, 2) == "\xFF\xFE" || std::string_view(mark, 2) == "\xFE\xFF")) {
+    CutLog(Log, FileName, SIZE_MAX);
+    file = OpenFile(Log, FileName, Info);
   }
-  int error = File.Open();
-  if (!error) error = File.Write(mark);
-  if (!error) error = Old.CopyLines(File, newline);
-  for (const std::string& line : Added) {
-    if (!error) error = File.Write(Encoded(line, Old));
-    if (!error) error = File.Write(newline);
-  }
-  return error ? error : File.Commit();
+  return file;
 }
 
 }  // namespace
 
-void SaveLogFile(const std::string& FileName, const std::vector<std::string>& Lines, int Linage) {
-  const size_t limit = static_cast<size_t>(std::max(Linage, 0));
-  std::vector<std::string> added = SplitNewLines(Lines);
-  if (added.size() > limit) added.erase(added.begin(), added.end() - static_cast<ptrdiff_t>(limit));
-  if (FileName.empty()) RaiseCannotCreate(FileName, ENOENT);
-
-  // The log and its lock are reached without following another user's link, as
-  // what they lead to would be rewritten with the running user's rights.
+void CheckLogFile(const std::string& FileName) {
+  if (!FileName.empty() && FileName.front() != '/') throw EBriskoError(eiRelativeLogFile, {EscapeBytes(FileName)});
+  if (!RunAsRoot()) return;
+  // A log that cannot be reached at all is told of when it is written.
   TResolvedPath log;
-  if (const int error = ResolveTrustedPath(FileName, log)) RaiseCannotCreate(FileName, error);
-  if (log.Name.empty()) RaiseCannotCreate(FileName, EISDIR);
-  TLogLock lock(log);
-  TOldLog old;
-  old.Read(log.Folder.Get(), log.Name, FileName, limit - added.size());
-  TAtomicFile file(log.Folder.Get(), log.Name);
-  if (const int error = WriteLog(file, old, added)) RaiseCannotCreate(FileName, error);
+  if (FileName.empty() || ResolveTrustedPath(FileName, log) != 0 || log.Name.empty()) return;
+  ResolveLog(FileName);
+}
+
+void AppendLogFile(const std::string& FileName, const std::vector<std::string>& Lines,
+                   const std::function<bool()>& Stopped) {
+  if (Lines.empty()) return;
+  const TResolvedPath log = ResolveLog(FileName);
+  const TLogLock lock(log, Stopped);
+  AppendText(log, FileName, LogText(Lines));
+}
+
+void CutLogFile(const std::string& FileName, int Linage, const std::function<bool()>& Stopped) {
+  const TResolvedPath log = ResolveLog(FileName);
+  const TLogLock lock(log, Stopped);
+  CutLog(log, FileName, LineLimit(Linage));
+}
+
+void SaveLogFile(const std::string& FileName, const std::vector<std::string>& Lines, int Linage) {
+  const TResolvedPath log = ResolveLog(FileName);
+  const TLogLock lock(log, {});
+  if (!Lines.empty()) AppendText(log, FileName, LogText(Lines));
+  CutLog(log, FileName, LineLimit(Linage));
 }

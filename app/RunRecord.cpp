@@ -1,6 +1,7 @@
 #include "app/RunRecord.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -16,7 +17,16 @@ void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
   std::fflush(Stream);
 }
 
+// A stop signal the process received; 0 when none.
+std::atomic<int> StopSignal{0};
+
+// Lines the log may gain beyond its limit before it is cut during a run: cutting
+// reads the whole file, so not every second.
+constexpr int64_t CutSlack = 100000;
+
 }  // namespace
+
+void NoteStopSignal(int Signal) { StopSignal.store(Signal); }
 
 void PrintError(const std::string& Message) {
   std::fprintf(stderr, "brisko: %s\n", Message.c_str());
@@ -31,6 +41,17 @@ std::string NotRemovedMessage(const TRunSummary& Summary) {
 TRunRecord::TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word)
     : FTestRun(TestRun), FSettings(Settings), FWord(std::move(Word)), FNextWrite(TClock::now() + std::chrono::seconds(1)) {}
 
+bool TRunRecord::CheckLog() {
+  if (FTestRun || !FSettings.SaveLog) return true;
+  try {
+    CheckLogFile(FSettings.LogFile);
+    return true;
+  } catch (...) {
+    Fail(CurrentError());
+    return false;
+  }
+}
+
 void TRunRecord::Take(std::vector<std::string>& Lines) {
   if (FTestRun) return WriteLines(stdout, Lines);
   if (FLogFailed) return WriteLines(stderr, Lines);
@@ -41,17 +62,20 @@ void TRunRecord::Take(std::vector<std::string>& Lines) {
 
 void TRunRecord::Close() { Flush(true); }
 
-// The last flush writes also when no line is left: the log is then cut to its
-// limit, and a log that cannot be written is told of, as after any run.
+// The last flush cuts the log also when no line is left, and a log that cannot be
+// written is told of, as after any run.
 void TRunRecord::Flush(bool Last) {
-  const TClock::time_point start = TClock::now();
-  FNextWrite = start + std::chrono::seconds(1);
+  FNextWrite = TClock::now() + std::chrono::seconds(1);
   if (FLogFailed || !FSettings.SaveLog || FTestRun || (FPending.empty() && !Last)) return;
+  const auto stopped = [] { return StopSignal.load() != 0; };
   try {
-    SaveLogFile(FSettings.LogFile, FPending, FSettings.LogLinage);
-    // Each write rewrites the newest Linage lines: with a large limit, space the
-    // writes so that they never take more than a fifth of the run.
-    FNextWrite = std::max(FNextWrite, TClock::now() + 4 * (TClock::now() - start));
+    AppendLogFile(FSettings.LogFile, FPending, stopped);
+    FAddedSinceCut += static_cast<int64_t>(FPending.size());
+    FPending.clear();
+    if (Last || FAddedSinceCut > std::max<int64_t>(FSettings.LogLinage, CutSlack)) {
+      CutLogFile(FSettings.LogFile, FSettings.LogLinage, stopped);
+      FAddedSinceCut = 0;
+    }
   } catch (...) {
     // The record must not be lost: cron mails standard error, the journal keeps it.
     FLogFailed = true;

@@ -3,11 +3,13 @@
 // window's -R, the window on the offscreen platform): where its result lines go and
 // when, its messages on standard error, and its exit status.
 //
-// A test's lines go to standard output. A run's lines go to the log file (when log
-// saving is on) about once a second while it goes, so that a run that is killed
-// loses at most the last second of its record; once the log cannot be written, they
-// go to standard error instead (cron mails it, the journal keeps it) and the status
-// is a failure.
+// A test's lines go to standard output. A run's lines are appended to the log file
+// (when log saving is on) once a second while it goes, one write per batch, so that
+// a run that is killed loses at most the last second of its record, however large
+// the log; the log is cut to its line limit at the end (and whenever the run has
+// added more than the limit). Once the log cannot be written, or its lock cannot be
+// had, the lines go to standard error instead (cron mails it, the journal keeps it)
+// and the status is a failure: a record is never written without the lock.
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -24,12 +26,21 @@ using TErrorWording = std::function<std::string(const EBriskoError&)>;
 // Messages go to standard error prefixed "brisko: ".
 void PrintError(const std::string& Message);
 
+// A stop signal, noted from any thread (the signal watcher's): a record waiting for
+// the log's lock gives up at once.
+void NoteStopSignal(int Signal);
+
 // "N entries could not be removed; the first: ENTRY: REASON".
 std::string NotRemovedMessage(const TRunSummary& Summary);
 
 class TRunRecord {
 public:
   TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word = {});
+
+  // Whether the log may be written by this run at all (an absolute path; as root,
+  // root's own files and folders), told before anything is removed. False after a
+  // message: the run must not start.
+  bool CheckLog();
 
   // A batch of result lines, as the worker delivers them; may move them out.
   void Take(std::vector<std::string>& Lines);
@@ -57,6 +68,7 @@ private:
   const TErrorWording FWord;
   std::vector<std::string> FPending;
   TClock::time_point FNextWrite;
+  int64_t FAddedSinceCut = 0;  // lines appended since the log was last cut
   bool FLogFailed = false;
   bool FFailed = false;
   bool FNotRemoved = false;

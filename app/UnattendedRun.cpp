@@ -125,9 +125,13 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
   WarnUnreadableLocations(items);
 
   TRunRecord record(TestRun, settings, Word);
+  if (!record.CheckLog()) return record.ExitStatus();
   TUnattendedHost host(items, record);
   // Before the worker's thread exists, so that it too leaves the signals to the watcher.
-  TStopSignals signals([&host](int) { host.Interrupt(); });
+  TStopSignals signals([&host](int Signal) {
+    NoteStopSignal(Signal);
+    host.Interrupt();
+  });
   host.Run(TestRun);
   record.Close();
   if (const int signal = signals.Received()) record.Interrupted(signal);

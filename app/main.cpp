@@ -8,6 +8,7 @@
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "app/RunRecord.h"
 #include "app/Translations.h"
 #include "app/UnattendedRun.h"
 #include "dialogs/BRISK_Config.h"
@@ -33,6 +34,7 @@ int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Hea
   QPointer<TMainForm> target;
   std::atomic<QCoreApplication*> application{nullptr};
   TStopSignals stopSignals([&target, &application](int Signal) {
+    NoteStopSignal(Signal);  // a wait for the log's lock gives up at once
     if (QCoreApplication* app = application.load())
       QMetaObject::invokeMethod(app, [&target, Signal] {
         if (target) target->EndBySignal(Signal);

@@ -22,7 +22,12 @@
   X(eiWindowsLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は Windows のパスのため、対象フォルダにできません")) \
   X(eiRootLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' はルートフォルダのため、対象フォルダにできません")) \
   X(eiUntrustedLink,                                                                             \
-    QT_TRANSLATE_NOOP("EBriskoError", "'%1' は他のユーザーのシンボリックリンク '%2' を通るため、対象フォルダにできません"))
+    QT_TRANSLATE_NOOP("EBriskoError", "'%1' は他のユーザーのシンボリックリンク '%2' を通るため、対象フォルダにできません")) \
+  X(eiRelativeLogFile, QT_TRANSLATE_NOOP("EBriskoError", "ログファイル '%1' は絶対パスではありません"))          \
+  X(eiNotRootOwned, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は root の所有ではないため、root の実行では使えません")) \
+  X(eiLogLockRefused, QT_TRANSLATE_NOOP("EBriskoError", "ログファイルのロック '%1' は使えません。%2"))          \
+  X(eiLogLockTimeout, QT_TRANSLATE_NOOP("EBriskoError", "ログファイルのロック '%1' を %2 秒待っても得られません")) \
+  X(eiLogLockStopped, QT_TRANSLATE_NOOP("EBriskoError", "ログファイルのロック '%1' を待つ間に中止されました"))
 
 #define BRISKO_ERROR_ID(Id, Wording) Id,
 enum TErrorId : int { BRISKO_ERRORS(BRISKO_ERROR_ID) eiCount };

@@ -51,6 +51,26 @@
         <source>&apos;%1&apos; は他のユーザーのシンボリックリンク &apos;%2&apos; を通るため、対象フォルダにできません</source>
         <translation>&apos;%1&apos; goes through &apos;%2&apos;, a symbolic link of another user, and cannot be a target folder</translation>
     </message>
+    <message>
+        <source>ログファイル &apos;%1&apos; は絶対パスではありません</source>
+        <translation>The log file &apos;%1&apos; is not an absolute path</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は root の所有ではないため、root の実行では使えません</source>
+        <translation>&apos;%1&apos; is not owned by root, so a run as root does not use it</translation>
+    </message>
+    <message>
+        <source>ログファイルのロック &apos;%1&apos; は使えません。%2</source>
+        <translation>The log file&apos;s lock &apos;%1&apos; cannot be used. %2</translation>
+    </message>
+    <message>
+        <source>ログファイルのロック &apos;%1&apos; を %2 秒待っても得られません</source>
+        <translation>The log file&apos;s lock &apos;%1&apos; was not free after %2 seconds</translation>
+    </message>
+    <message>
+        <source>ログファイルのロック &apos;%1&apos; を待つ間に中止されました</source>
+        <translation>Stopped while waiting for the log file&apos;s lock &apos;%1&apos;</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>

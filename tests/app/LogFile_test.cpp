@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,10 +23,17 @@ std::vector<std::string> Numbered(const std::string& Prefix, int Count) {
   return lines;
 }
 
-std::string CrLfJoined(const std::vector<std::string>& Lines) {
+std::string Joined(const std::vector<std::string>& Lines, const std::string& Ending) {
   std::string out;
-  for (const std::string& line : Lines) out += line + "\r\n";
+  for (const std::string& line : Lines) out += line + Ending;
   return out;
+}
+std::string CrLfJoined(const std::vector<std::string>& Lines) { return Joined(Lines, "\r\n"); }
+std::string LfJoined(const std::vector<std::string>& Lines) { return Joined(Lines, "\n"); }
+
+ino_t InodeOf(const std::string& Path) {
+  struct stat info{};
+  return stat(Path.c_str(), &info) == 0 ? info.st_ino : 0;
 }
 
 std::string Utf16(const std::u16string& Text, bool BigEndian) {
@@ -77,67 +85,94 @@ TEST_F(LogSettings, SavedSettingsComeBackAndOtherSectionsStay) {
   EXPECT_EQ(edited.LogLinage, 256);
 }
 
-TEST(LogFile, NewFileIsUtf8WithCrLfAndSplitsLinesAtEveryBreak) {
+TEST(LogFile, NewFileIsUtf8WithLfAndSplitsLinesAtEveryBreak) {
   TTempDir dir;
   SaveLogFile(dir / "new.log", {"2024/05/10 15:30:00 RM 0x0000 /tmp/ログ", "a\rb\nc\r\nd", ""}, 256);
-  EXPECT_EQ(ReadFile(dir / "new.log"), "2024/05/10 15:30:00 RM 0x0000 /tmp/ログ\r\na\r\nb\r\nc\r\nd\r\n\r\n");
-  // Old lines ending in LF or a lone CR come back with CR LF.
-  WriteFile(dir / "mixed.log", "one\ntwo\rthree");
+  EXPECT_EQ(ReadFile(dir / "new.log"), "2024/05/10 15:30:00 RM 0x0000 /tmp/ログ\na\nb\nc\nd\n\n");
+  // Old lines ending in CR LF or a lone CR come back with LF.
+  WriteFile(dir / "mixed.log", "one\r\ntwo\rthree");
   SaveLogFile(dir / "mixed.log", {"four"}, 256);
-  EXPECT_EQ(ReadFile(dir / "mixed.log"), "one\r\ntwo\r\nthree\r\nfour\r\n");
+  EXPECT_EQ(ReadFile(dir / "mixed.log"), "one\ntwo\nthree\nfour\n");
 }
 
+// Old lines count the same whether they end in LF or CR LF.
 TEST(LogFile, KeepsTheNewestLinesUpToTheLimit) {
-  TTempDir dir;
-  WriteFile(dir / "a.log", CrLfJoined(Numbered("old", 250)));
-  SaveLogFile(dir / "a.log", Numbered("new", 10), 256);
-  std::vector<std::string> expected = Numbered("old", 250);
-  expected.erase(expected.begin(), expected.begin() + 4);
-  for (const std::string& line : Numbered("new", 10)) expected.push_back(line);
-  EXPECT_EQ(ReadFile(dir / "a.log"), CrLfJoined(expected));
+  for (const char* ending : {"\n", "\r\n"}) {
+    TTempDir dir;
+    WriteFile(dir / "a.log", Joined(Numbered("old", 250), ending));
+    SaveLogFile(dir / "a.log", Numbered("new", 10), 256);
+    std::vector<std::string> expected = Numbered("old", 250);
+    expected.erase(expected.begin(), expected.begin() + 4);
+    for (const std::string& line : Numbered("new", 10)) expected.push_back(line);
+    EXPECT_EQ(ReadFile(dir / "a.log"), LfJoined(expected)) << ending;
 
-  SaveLogFile(dir / "a.log", Numbered("more", 5), 3);
-  EXPECT_EQ(ReadFile(dir / "a.log"), "more2\r\nmore3\r\nmore4\r\n");
-  SaveLogFile(dir / "a.log", {"x"}, 3);
-  EXPECT_EQ(ReadFile(dir / "a.log"), "more3\r\nmore4\r\nx\r\n");
+    SaveLogFile(dir / "a.log", Numbered("more", 5), 3);
+    EXPECT_EQ(ReadFile(dir / "a.log"), "more2\nmore3\nmore4\n");
+    SaveLogFile(dir / "a.log", {"x"}, 3);
+    EXPECT_EQ(ReadFile(dir / "a.log"), "more3\nmore4\nx\n");
+  }
 }
 
-TEST(LogFile, LimitZeroEmptiesTheFileButKeepsItsMark) {
+// A run appends its lines to the file as it is, however large; the file is rewritten
+// only by a cut that has lines to drop (or line ends to make LF).
+TEST(LogFile, AppendingKeepsTheFileAndOnlyACutPastTheLimitRewritesIt) {
+  TTempDir dir;
+  const std::string name = dir / "big.log";
+  const std::string old = LfJoined(Numbered("old", 5000));
+  WriteFile(name, old);
+  const ino_t before = InodeOf(name);
+  AppendLogFile(name, Numbered("new", 3));
+  EXPECT_EQ(ReadFile(name), old + "new0\nnew1\nnew2\n");
+  CutLogFile(name, 5003);
+  EXPECT_EQ(InodeOf(name), before);
+  CutLogFile(name, 2);
+  EXPECT_EQ(ReadFile(name), "new1\nnew2\n");
+  EXPECT_NE(InodeOf(name), before);
+}
+
+TEST(LogFile, LimitZeroEmptiesTheFileButKeepsAUtf8Mark) {
   TTempDir dir;
   WriteFile(dir / "bom.log", "\xEF\xBB\xBFold\r\n");
   SaveLogFile(dir / "bom.log", {"new"}, 0);
   EXPECT_EQ(ReadFile(dir / "bom.log"), "\xEF\xBB\xBF");
   WriteFile(dir / "wide.log", Utf16(u"old\r\n", false));
   SaveLogFile(dir / "wide.log", {"new"}, -5);  // a negative limit counts as 0
-  EXPECT_EQ(ReadFile(dir / "wide.log"), "\xFF\xFE");
+  EXPECT_EQ(ReadFile(dir / "wide.log"), "");   // UTF-8 now
   WriteFile(dir / "plain.log", "old\r\n");
   SaveLogFile(dir / "plain.log", {"new"}, 0);
   EXPECT_TRUE(fs::exists(dir / "plain.log"));
   EXPECT_EQ(ReadFile(dir / "plain.log"), "");
 }
 
-TEST(LogFile, ExistingEncodingsAreKept) {
-  TTempDir dir;
-  WriteFile(dir / "le.log", Utf16(u"古い\r\n", false));
-  SaveLogFile(dir / "le.log", {"新しい"}, 256);
-  EXPECT_EQ(ReadFile(dir / "le.log"), Utf16(u"古い\r\n新しい\r\n", false));
-
-  WriteFile(dir / "be.log", Utf16(u"古い\n", true));
-  SaveLogFile(dir / "be.log", {"新しい"}, 256);
-  EXPECT_EQ(ReadFile(dir / "be.log"), Utf16(u"古い\r\n新しい\r\n", true));
-
-  WriteFile(dir / "bom.log", "\xEF\xBB\xBF古い\r\n");
-  SaveLogFile(dir / "bom.log", {"新"}, 256);
-  EXPECT_EQ(ReadFile(dir / "bom.log"), "\xEF\xBB\xBF古い\r\n新\r\n");
-
-  // Unmarked: valid UTF-8 stays UTF-8 (a stray byte of a new line becomes U+FFFD) ...
-  WriteFile(dir / "utf8.log", "古い\r\n");
-  SaveLogFile(dir / "utf8.log", {"ログ\xFF"}, 256);
-  EXPECT_EQ(ReadFile(dir / "utf8.log"), "古い\r\nログ\xEF\xBF\xBD\r\n");
-  // ... anything else is code page 932 (ログ = 83 8D 83 4F), old lines byte for byte.
-  WriteFile(dir / "sjis.log", "\x83\x65\x83\x58\x83\x67\xFF\r\n");
-  SaveLogFile(dir / "sjis.log", {"ログ"}, 256);
-  EXPECT_EQ(ReadFile(dir / "sjis.log"), "\x83\x65\x83\x58\x83\x67\xFF\r\n\x83\x8D\x83\x4F\r\n");
+// New lines are UTF-8 whatever the log held: old lines in another encoding stay as
+// their bytes (UTF-16 becomes UTF-8), and no character becomes "?".
+TEST(LogFile, NewLinesAreUtf8WhateverTheLogHeld) {
+  const struct {
+    const char* Name;
+    std::string Old;
+    std::vector<std::string> Added;
+    std::string Expected;
+  } cases[] = {
+      {"utf16le", Utf16(u"古い\r\n", false), {"新しい"}, "古い\n新しい\n"},
+      {"utf16be", Utf16(u"古い\n", true), {"新しい"}, "古い\n新しい\n"},
+      {"utf8 mark", "\xEF\xBB\xBF古い\r\n", {"新"}, "\xEF\xBB\xBF古い\n新\n"},
+      // A line that is not UTF-8 is escaped as the result lines are.
+      {"utf8", "古い\n", {"ログ\xFF"}, "古い\nログ\\xff\n"},
+      // Code page 932 (テスト) and a stray byte: kept byte for byte; emoji stay apart.
+      {"cp932", "\x83\x65\x83\x58\x83\x67\xFF\r\n", {"x😀.tmp", "x😁.tmp"},
+       "\x83\x65\x83\x58\x83\x67\xFF\nx😀.tmp\nx😁.tmp\n"},
+  };
+  for (const auto& c : cases) {
+    TTempDir dir;
+    WriteFile(dir / "a.log", c.Old);
+    SaveLogFile(dir / "a.log", c.Added, 256);
+    EXPECT_EQ(ReadFile(dir / "a.log"), c.Expected) << c.Name;
+    // A run's own appends: the same, without the cut.
+    WriteFile(dir / "b.log", c.Old);
+    AppendLogFile(dir / "b.log", c.Added);
+    CutLogFile(dir / "b.log", 256);
+    EXPECT_EQ(ReadFile(dir / "b.log"), c.Expected) << c.Name;
+  }
 }
 
 TEST(LogFile, LinesAndCharactersAcrossReadChunksStayWhole) {
@@ -147,8 +182,8 @@ TEST(LogFile, LinesAndCharactersAcrossReadChunksStayWhole) {
   const std::string second = std::string(65534, 'y') + "あ\n" + std::string(100000, 'z') + "\n";
   WriteFile(dir / "big.log", first + second + "end");
   SaveLogFile(dir / "big.log", {"ログ"}, 5);
-  EXPECT_EQ(ReadFile(dir / "big.log"), std::string(65535, 'x') + "\r\n" + std::string(65534, 'y') + "あ\r\n" +
-                                           std::string(100000, 'z') + "\r\nend\r\nログ\r\n");
+  EXPECT_EQ(ReadFile(dir / "big.log"), std::string(65535, 'x') + "\n" + std::string(65534, 'y') + "あ\n" +
+                                           std::string(100000, 'z') + "\nend\nログ\n");
 }
 
 TEST(LogFile, ErrorsNameTheFileAndTheReason) {
@@ -200,7 +235,7 @@ TEST(LogFile, TwoProcessesSavingAtOnceLoseNoLine) {
   }
   const std::string content = ReadFile(name);
   std::set<std::string> lines;
-  for (size_t start = 0, end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
+  for (size_t start = 0, end; (end = content.find('\n', start)) != std::string::npos; start = end + 1)
     lines.insert(content.substr(start, end - start));
   EXPECT_EQ(lines.size(), 2u * Rounds);
   EXPECT_TRUE(lines.count("p0-0") && lines.count("p1-39"));

@@ -625,7 +625,7 @@ private slots:
     form->DeleteTestMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
     form->ViewClearMnu->trigger();
-    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\nTE 0x0000 row1\n"));
     QVERIFY(ViewLines(*form->LogView).empty());
     // The settings were stored: a new window reads them.
     auto second = MakeForm();
@@ -683,7 +683,7 @@ private slots:
     form->DeleteTestMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
     form->close();
-    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\r\nTE 0x0000 row1\r\nTE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\nTE 0x0000 row1\nTE 0x0000 row0\nTE 0x0000 row1\n"));
     SaveSettings({false, log, 256});
   }
 
@@ -700,7 +700,7 @@ private slots:
     QCOMPARE(ended.count(), 1);
     QCOMPARE(FLab.TestRuns, std::vector<bool>{false});
     QVERIFY(FPrompter.Shown.empty());  // no question before the run, none after
-    QCOMPARE(ReadFile(log), std::string("RM 0x0000 r0\r\nRM 0x0000 r1\r\nRM 0x0000 r2\r\n"));
+    QCOMPARE(ReadFile(log), std::string("RM 0x0000 r0\nRM 0x0000 r1\nRM 0x0000 r2\n"));
     QCOMPARE(form->ExitCode(), 0);
     SaveSettings({false, log, 256});
   }

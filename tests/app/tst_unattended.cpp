@@ -1,5 +1,6 @@
 // The built program as a scheduler starts it: no display, no session bus, HOME set.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -8,12 +9,14 @@
 #include <linux/fs.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <chrono>
 #include <ctime>
 #include <set>
 
@@ -51,12 +54,13 @@ std::set<std::string> LoggedPaths(const std::string& Log) {
   std::set<std::string> paths;
   size_t start = 0;
   while (start < Log.size()) {
-    size_t end = Log.find("\r\n", start);
+    size_t end = Log.find('\n', start);
     if (end == std::string::npos) end = Log.size();
-    const std::string line = Log.substr(start, end - start);
+    std::string line = Log.substr(start, end - start);
+    if (line.ends_with('\r')) line.pop_back();
     const size_t code = line.find(" 0x");
     if (code != std::string::npos) paths.insert(line.substr(line.find(' ', code + 3) + 1));
-    start = end + 2;
+    start = end + 1;
   }
   return paths;
 }
@@ -158,8 +162,8 @@ private slots:
     QVERIFY(Exists(folder + "/new.tmp"));
     QVERIFY(Exists(folder + "/old.txt"));
     std::string log = ReadFile(LogName());
-    QVERIFY2(log.rfind("earlier line\r\n", 0) == 0, log.c_str());
-    QVERIFY2(log.find(" RM 0x0000 " + folder + "/old.tmp\r\n") != std::string::npos, log.c_str());
+    QVERIFY2(log.rfind("earlier line\n", 0) == 0, log.c_str());
+    QVERIFY2(log.find(" RM 0x0000 " + folder + "/old.tmp\n") != std::string::npos, log.c_str());
     QVERIFY(log.find("new.tmp") == std::string::npos);
   }
 
@@ -284,6 +288,81 @@ private slots:
     QVERIFY(result.Finished);
     QVERIFY(result.ExitCode != 0);
     QVERIFY(result.Err.contains(u"x.log"_qs));
+  }
+
+  // A record that cannot be kept safely is never skipped: a lock that is not a plain
+  // file of the running user is not used (the lines go to standard error, status 1),
+  // and a log a root run may not trust (or a relative log path) ends the run before
+  // anything is removed.
+  void recordThatCannotBeKeptSafelyIsNeverSkipped_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("removes");
+    QTest::newRow("lock is a folder") << u"folder lock"_qs << true;
+    QTest::newRow("lock is a dangling link") << u"link lock"_qs << true;
+    QTest::newRow("lock of another user") << u"foreign lock"_qs << false;
+    QTest::newRow("log of another user") << u"foreign log"_qs << false;
+    QTest::newRow("log folder of another user") << u"foreign folder"_qs << false;
+    QTest::newRow("relative log path") << u"relative"_qs << false;
+  }
+  void recordThatCannotBeKeptSafelyIsNeverSkipped() {
+    QFETCH(QString, setup);
+    QFETCH(bool, removes);
+    if (setup.startsWith(u"foreign"_qs) && geteuid() != 0) QSKIP("only root can give a file to another user");
+    const uid_t nobody = 65534;
+    const std::string folder = *FHome / "swept", logFolder = *FHome / "logs", log = logFolder + "/shared.log";
+    QDir(QString::fromStdString(logFolder)).removeRecursively();
+    QDir().mkpath(QString::fromStdString(folder));
+    QDir().mkpath(QString::fromStdString(logFolder));
+    WriteFile(folder + "/a.tmp", "x");
+    SavePattern(*FHome / "record.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    const std::string file = setup == u"relative"_qs ? std::string("logs/shared.log") : log;
+    WriteFile(FHome->Path() + "/.config/Quillmoor/Brisko/Brisko.ini", "[Log]\r\nSave=1\r\nFile=" + file + "\r\n");
+    WriteFile(log, "");
+    if (setup == u"folder lock"_qs) QVERIFY(mkdir((log + ".lock").c_str(), 0700) == 0);
+    if (setup == u"link lock"_qs) QVERIFY(symlink("nowhere", (log + ".lock").c_str()) == 0);
+    if (setup == u"foreign lock"_qs) {
+      WriteFile(log + ".lock", "");
+      QVERIFY(chown((log + ".lock").c_str(), nobody, nobody) == 0);
+    }
+    if (setup == u"foreign log"_qs) QVERIFY(chown(log.c_str(), nobody, nobody) == 0);
+    if (setup == u"foreign folder"_qs) QVERIFY(chown(logFolder.c_str(), nobody, nobody) == 0);
+
+    const TResult result = Run({u"-R"_qs, QString::fromStdString(*FHome / "record.rmp")}, CronEnvironment());
+    QVERIFY(result.Finished);
+    QCOMPARE(result.ExitCode, 1);
+    QCOMPARE(!Exists(folder + "/a.tmp"), removes);
+    // What was removed is told on standard error, never only in a log written without the lock.
+    QCOMPARE(result.Err.contains(QString::fromStdString(" RM 0x0000 " + folder + "/a.tmp")), removes);
+    QVERIFY2(result.Err.contains(QString::fromStdString(logFolder.substr(FHome->Path().size() + 1))), qPrintable(result.Err));
+    QVERIFY(ReadFile(log).find(" RM ") == std::string::npos);
+  }
+
+  // Another process holding the lock delays the record, but a stop signal ends the
+  // wait at once: the lines go to standard error and the run ends as signalled.
+  void waitForTheLockEndsOnAStopSignal() {
+    const std::string folder = *FHome / "held", log = *FHome / "held.log";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/a.tmp", "x");
+    SavePattern(*FHome / "held.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    WriteFile(FHome->Path() + "/.config/Quillmoor/Brisko/Brisko.ini", "[Log]\r\nSave=1\r\nFile=" + log + "\r\n");
+    const int lock = open((log + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && flock(lock, LOCK_EX) == 0);
+
+    QProcess process;
+    process.setProcessEnvironment(CronEnvironment());
+    process.start(Program(), {u"-R"_qs, QString::fromStdString(*FHome / "held.rmp")});
+    QVERIFY(process.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!Exists(folder + "/a.tmp"), 10000);
+    QTest::qWait(300);  // the run is past its removal, waiting for the lock
+    QElapsedTimer ended;
+    ended.start();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    const bool finished = process.waitForFinished(int(std::chrono::milliseconds(LogLockWait).count()) / 2);
+    close(lock);
+    if (!finished) process.waitForFinished(30000);
+    QVERIFY2(finished, "the signal did not end the wait for the lock");
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    QVERIFY(process.readAllStandardError().contains(" RM 0x0000 " + QByteArray::fromStdString(folder) + "/a.tmp"));
   }
 };
 

@@ -275,7 +275,7 @@ TEST(AdversarialRun, TheLogFollowsNoOtherUsersLink) {
   WriteFile(dir / "Brisko.log", "old\r\n");
   MakeLink(dir / "Brisko.log", dir / "alias.log", 0);
   SaveLogFile(dir / "alias.log", {"new"}, 10);
-  EXPECT_EQ(ReadFile(dir / "Brisko.log"), "old\r\nnew\r\n");
+  EXPECT_EQ(ReadFile(dir / "Brisko.log"), "old\nnew\n");
   EXPECT_TRUE(Exists(dir / "Brisko.log.lock"));
   EXPECT_FALSE(Exists(dir / "alias.log.lock"));
 
