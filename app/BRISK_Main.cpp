@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -31,7 +32,10 @@
 #include "app/PatternModel.h"
 #include "app/UnattendedRun.h"
 #include "app/Prompter.h"
+#include "app/SavedLog.h"
+#include "app/UserManager.h"
 #include "controls/QtText.h"
+#include "dialogs/BRISK_Schedule.h"
 #include "app/TaskbarProgress.h"
 #include "app/Translations.h"
 #include "engine/BRISK_Remove.h"
@@ -187,12 +191,18 @@ void TMainForm::CreateActions() {
   ViewClearMnu = MakeAction(tr("ログをクリア(&C)"), tr("ログをクリア|実行ログをクリアします"), -1,
                             &TMainForm::ViewClearMnuClick);
   ViewClearMnu->setShortcut(QKeySequence(Qt::Key_F5));
+  FileScheduleMnu = MakeAction(tr("スケジュール(&H)..."), tr("スケジュール|パターンを定期的に実行します"), -1,
+                               &TMainForm::FileScheduleMnuClick);
+  ViewLogFileMnu = MakeAction(tr("ログファイル(&L)..."), tr("ログファイル|保存された実行ログを表示します"), -1,
+                              &TMainForm::ViewLogFileMnuClick);
   OptionConfigMnu = MakeAction(tr("設定(&C)..."), tr("設定|動作環境を設定します"), -1, &TMainForm::OptionConfigMnuClick);
 }
 
 void TMainForm::CreateMenus() {
   FileMnu = menuBar()->addMenu(tr("ファイル(&F)"));
   FileMnu->addActions({FileNewMnu, FileOpenMnu, FileSaveMnu, FileSaveAsMnu});
+  FileMnu->addSeparator();
+  FileMnu->addAction(FileScheduleMnu);
   FileMnu->addSeparator();
   FileMnu->addAction(FileExitMnu);
   ItemMnu = menuBar()->addMenu(tr("アイテム(&I)"));
@@ -204,7 +214,7 @@ void TMainForm::CreateMenus() {
   DeleteMnu->addSeparator();
   DeleteMnu->addAction(DeleteStopMnu);
   ViewMnu = menuBar()->addMenu(tr("表示(&V)"));
-  ViewMnu->addAction(ViewClearMnu);
+  ViewMnu->addActions({ViewClearMnu, ViewLogFileMnu});
   OptionMnu = menuBar()->addMenu(tr("オプション(&O)"));
   OptionMnu->addAction(OptionConfigMnu);
   for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu}) menu->setToolTipsVisible(false);
@@ -298,6 +308,9 @@ void TMainForm::CreateStatusBar() {
   layout->setContentsMargins(2, 1, 2, 1);
   layout->addWidget(ProgressBar);
 
+  ScheduleStatus = new TScheduleStatus(TDBusUserManager::ForSession(), [this] { return FPatternFile; }, this);
+  statusBar()->addPermanentWidget(ScheduleStatus);
+
   FDeliveryTimer = new QTimer(this);
   FDeliveryTimer->setInterval(25);
   connect(FDeliveryTimer, &QTimer::timeout, this, [this] {
@@ -323,6 +336,7 @@ void TMainForm::ProcessCommandLine(const std::vector<std::string>& Arguments) {
   for (const std::string& file : line.Files) LoadPattern(ResolvePatternArgument(file));
   FRun = line.Run;
   FStartState = line.WindowState;
+  if (line.ShowLog) RunCommand(&TMainForm::ViewConfiguredLogFile);
   // Switches alone leave the list untouched, and no signal has set the commands yet.
   UpdateCommands();
 }
@@ -855,4 +869,38 @@ void TMainForm::Post(std::function<void()> Step) {
       ReportError(ErrorText(error));
     }
   }, Qt::QueuedConnection);
+}
+
+// The schedule belongs to the pattern file, so the pattern is saved first.
+void TMainForm::FileScheduleMnuClick() {
+  if (FPatternFile.empty() || FModified) {
+    if (FServices.Prompter->MessageBox(this, tr("スケジュールを設定するには、パターンを保存します。保存しますか？"),
+                                       tr("確認"), mkConfirmation, mbYesNo) != mrYes)
+      return;
+    if (!SavePattern(FPatternFile)) return;
+  }
+  TScheduleDialog dialog(ScheduleStatus->Manager(), FPatternFile,
+                         TextToBytes(QCoreApplication::applicationFilePath()), this);
+  dialog.exec();
+  ScheduleStatus->Refresh();
+}
+
+void TMainForm::ViewLogFileMnuClick() {
+  const QString name = QFileDialog::getOpenFileName(this, tr("ログファイル"), BytesToText(LogFile),
+                                                    tr("ログファイル (*.log);;すべてのファイル (*)"));
+  if (!name.isEmpty()) ShowLogFile(TextToBytes(name));
+}
+
+void TMainForm::ViewConfiguredLogFile() { ShowLogFile(LogFile); }
+
+void TMainForm::ShowLogFile(const std::string& FileName) {
+  // The lines of a running test or run would land among the file's.
+  if (FRemoveThread) return;
+  // This session's lines reach the log first, so none is lost and the file has them.
+  if (SaveLog) SaveLogFile();
+  std::vector<std::string> lines = ReadSavedLog(FileName);
+  LogView->clear();
+  LogView->AppendLines(lines);
+  // They came from a file: the log is never given them again.
+  FLogSaved = LogView->Lines().Size();
 }

@@ -26,6 +26,7 @@ class TLogView;
 class TOptionsEditor;
 class TPatternModel;
 class TPrompter;
+class TScheduleStatus;
 class TTaskbarProgress;
 
 // A running test or run as the window sees it. The worker calls its end handler on
@@ -114,6 +115,10 @@ public:
           *ItemDownMnu = nullptr;
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
+  QAction *FileScheduleMnu = nullptr, *ViewLogFileMnu = nullptr;
+  TScheduleStatus* ScheduleStatus = nullptr;  // a status bar panel: when the open pattern runs next
+  // Shows a saved log file in the log view, after the lines of this session are saved.
+  void ShowLogFile(const std::string& FileName);
   TPatternModel* Model() const { return FModel; }
   // The log view's lines as the worker wrote them (bytes kept).
   std::vector<std::string> LogLines() const;
@@ -197,6 +202,9 @@ private:
   void DeleteStopMnuClick();
   void ViewClearMnuClick();
   void OptionConfigMnuClick();
+  void FileScheduleMnuClick();
+  void ViewLogFileMnuClick();
+  void ViewConfiguredLogFile();
   void PatternViewContextPopup();
 
   // Worker.

@@ -20,6 +20,9 @@ packages=(
   man-db groff-base appstream bash-completion
   # Qt's own texts (file choosers, standard buttons) in the languages the tests run in
   qt6-translations-l10n
+  # a private bus for the schedule dialog's stand-in manager; a real notification
+  # daemon on a virtual display for the notices of unattended runs
+  dbus-daemon dbus-bin xvfb dunst
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.
