@@ -898,9 +898,17 @@ void TMainForm::ShowLogFile(const std::string& FileName) {
   if (FRemoveThread) return;
   // This session's lines reach the log first, so none is lost and the file has them.
   if (SaveLog) SaveLogFile();
-  std::vector<std::string> lines = ReadSavedLog(FileName);
+  const std::string text = ReadSavedLog(FileName);
   LogView->clear();
-  LogView->AppendLines(lines);
+  // In batches: a million lines never stand as a million strings at once.
+  std::vector<std::string> batch;
+  SplitLogLines(text, [&](std::string_view Line) {
+    batch.emplace_back(Line);
+    if (batch.size() < 8192) return;
+    LogView->AppendLines(batch);
+    batch.clear();
+  });
+  LogView->AppendLines(batch);
   // They came from a file: the log is never given them again.
   FLogSaved = LogView->Lines().Size();
 }

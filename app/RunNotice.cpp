@@ -77,6 +77,12 @@ void TakeSessionDisplay(const QString& Address) {
   bus.connect(NoticeService, NoticePath, NoticeService, QStringLiteral("NotificationClosed"), &watch,
               SLOT(NotificationClosed(uint, uint)));
   QTimer::singleShot(WaitLimit, &app, &QCoreApplication::quit);
+  // The session ended (the bus went away): nobody is left to click.
+  QTimer busGone;
+  QObject::connect(&busGone, &QTimer::timeout, &app, [&bus] {
+    if (!bus.isConnected()) QCoreApplication::quit();
+  });
+  busGone.start(10000);
   app.exec();
   _exit(0);
 }

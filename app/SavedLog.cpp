@@ -55,15 +55,14 @@ std::string AsUtf8(std::string Bytes) {
 
 }  // namespace
 
-std::vector<std::string> ReadSavedLog(const std::string& FileName) {
-  const std::string text = AsUtf8(ReadWhole(FileName));
-  std::vector<std::string> lines;
+std::string ReadSavedLog(const std::string& FileName) { return AsUtf8(ReadWhole(FileName)); }
+
+void SplitLogLines(std::string_view Text, const std::function<void(std::string_view)>& Line) {
   size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines.emplace_back(text, start, end - start);
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  while (start < Text.size()) {
+    size_t end = Text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = Text.size();
+    Line(Text.substr(start, end - start));
+    start = end + (Text.substr(end, 2) == "\r\n" ? 2 : 1);
   }
-  return lines;
 }
