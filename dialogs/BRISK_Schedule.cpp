@@ -104,7 +104,10 @@ void TScheduleDialog::ArrangeControls() {
 
   auto* fields = new QFormLayout;
   fields->addRow(tr("実行(&S):"), KindCbx);
-  fields->addRow(tr("日時(&T):"), when);
+  // A row of several fields: its label leads to the time, the one always there.
+  auto* whenLabel = new QLabel(tr("日時(&T):"), this);
+  whenLabel->setBuddy(TimeEdt);
+  fields->addRow(whenLabel, when);
 
   auto* state = new QGroupBox(tr("状態"), this);
   auto* stateRows = new QFormLayout(state);
