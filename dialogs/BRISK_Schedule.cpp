@@ -187,9 +187,17 @@ QString TScheduleDialog::Tell(const TSchedule& Schedule) {
     if (error.isEmpty()) error = FManager.Reload();
     return error;
   }
+  const TSchedule before = ReadSchedule(FPatternFile);
   QString error = QString::fromStdString(WriteSchedule(FPatternFile, Schedule));
-  if (error.isEmpty()) error = FManager.EnableUnitFiles(timer);
-  if (error.isEmpty()) error = FManager.Reload();
+  if (!error.isEmpty()) return error;
+  error = FManager.EnableUnitFiles(timer);
+  // A timer the manager does not know (units not installed) keeps the schedule it had,
+  // so the drop-ins never tell of a schedule that is not in force.
+  if (!error.isEmpty()) {
+    WriteSchedule(FPatternFile, before);
+    return error;
+  }
+  error = FManager.Reload();
   if (error.isEmpty()) error = FManager.StartUnit(FTimer);
   return error;
 }

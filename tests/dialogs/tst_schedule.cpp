@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusObjectPath>
 #include <QDir>
 #include <QDirIterator>
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimeEdit>
+#include <atomic>
 
 namespace {
 
@@ -45,13 +47,17 @@ const QString ServicePath = QStringLiteral("/org/freedesktop/systemd1/unit/servi
 
 // Answers the manager's calls as systemd does, as far as the dialog looks at the
 // answers (the enabling calls' lists of changes are left out).
-class TStandInManager : public QObject {
+class TStandInManager : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.systemd1.Manager")
+public:
+  std::atomic<bool> RefuseEnabling = false;  // as when the units are not installed
 public slots:
   void Reload() { Record(u"Reload"_qs); }
   bool EnableUnitFiles(const QStringList& Files, bool Runtime, bool Force) {
     Record(u"EnableUnitFiles %1 %2 %3"_qs.arg(Files.join(u','), Runtime ? u"runtime"_qs : u"-"_qs, Force ? u"force"_qs : u"-"_qs));
+    if (RefuseEnabling)
+      sendErrorReply(u"org.freedesktop.systemd1.NoSuchUnit"_qs, u"Unit file brisko-run@.timer does not exist."_qs);
     return true;
   }
   void DisableUnitFiles(const QStringList& Files, bool) { Record(u"DisableUnitFiles "_qs + Files.join(u',')); }
@@ -196,7 +202,8 @@ void TScheduleTest::InstanceNamesAsSystemdEscapes() {
 }
 
 // Each step leaves its drop-ins, which systemd accepts and which read back as chosen,
-// and makes exactly the manager calls that put them in force.
+// and makes exactly the manager calls that put them in force; a step the manager
+// refuses leaves the schedule that was in force.
 void TScheduleTest::EnablingChangingAndTurningOff() {
   const std::string pattern = "/home/ann/patterns/daily-clean.rmp";
   const std::string instance = *EscapeUnitPath(pattern);
@@ -212,6 +219,7 @@ void TScheduleTest::EnablingChangingAndTurningOff() {
     std::function<void(TScheduleDialog&)> Choose;
     QStringList Files;
     QStringList Calls;
+    bool Refused = false;  // the manager refuses to enable the timer
   } steps[] = {
       {"daily at 03:30",
        [](TScheduleDialog& D) {
@@ -219,6 +227,9 @@ void TScheduleTest::EnablingChangingAndTurningOff() {
          D.TimeEdt->setTime(QTime(3, 30));
        },
        {timerDropIn}, enable},
+      {"weekly, refused by the manager: the daily schedule stays",
+       [](TScheduleDialog& D) { D.KindCbx->setCurrentIndex(int(TScheduleKind::Weekly)); },
+       {timerDropIn}, {enable[0]}, true},
       {"weekly, Tuesday 22:05, on mains power, notice after every run, no catching up",
        [](TScheduleDialog& D) {
          D.KindCbx->setCurrentIndex(int(TScheduleKind::Weekly));
@@ -242,19 +253,21 @@ void TScheduleTest::EnablingChangingAndTurningOff() {
       {"off", [](TScheduleDialog& D) { D.KindCbx->setCurrentIndex(int(TScheduleKind::Off)); }, {}, disable},
   };
   TDBusUserManager manager(QDBusConnection::connectToBus(FAddress, u"dialog"_qs));
+  TSchedule inForce;
   for (const TStep& step : steps) {
     TakeCalls();
+    FManager->RefuseEnabling = step.Refused;
     // A new dialog each time: it shows what the last one wrote.
     TScheduleDialog dialog(manager, pattern, "/usr/bin/brisko");
     step.Choose(dialog);
-    const TSchedule chosen = dialog.Chosen();
-    QVERIFY2(dialog.Apply().isEmpty(), step.What);
+    if (!step.Refused) inForce = dialog.Chosen();
+    QCOMPARE(dialog.Apply().isEmpty(), !step.Refused);
     QCOMPARE(TakeCalls(), step.Calls);
     QCOMPARE(DropInFiles(), step.Files);
-    // Read back, the schedule means what was chosen (fields its kind ignores aside).
+    // Read back, the schedule means what is in force (fields its kind ignores aside).
     const TSchedule read = ReadSchedule(pattern);
-    QCOMPARE(TimerDropIn(read) + ServiceDropIn(read), TimerDropIn(chosen) + ServiceDropIn(chosen));
-    if (chosen.Kind != TScheduleKind::Off) QCOMPARE(Verify(instance), QString());
+    QCOMPARE(TimerDropIn(read) + ServiceDropIn(read), TimerDropIn(inForce) + ServiceDropIn(inForce));
+    if (inForce.Kind != TScheduleKind::Off) QCOMPARE(Verify(instance), QString());
   }
   QVERIFY(!QDir(FConfig.path() + u"/systemd/user/brisko-run@"_qs + QString::fromStdString(instance) + u".timer.d"_qs).exists());
 }
