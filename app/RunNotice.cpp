@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,6 +121,11 @@ void SendRunNotice(const std::string& PatternFile, int Status, const TTranslatio
   const pid_t child = fork();
   if (child != 0) return;  // the run ends at once; a failed fork sends nothing
   setsid();
+  // The run took its stop signals through a signalfd and left them blocked; this
+  // process must end on them like any other, at logout or shutdown.
+  sigset_t none;
+  sigemptyset(&none);
+  pthread_sigmask(SIG_SETMASK, &none, nullptr);
   // Whoever reads the run's output (cron, a pipe) must not wait for this process.
   const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
   for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
