@@ -74,15 +74,14 @@ TScheduleDialog::TScheduleDialog(TUserManager& Manager, const std::string& Patte
     current.Kind = TScheduleKind::Daily;
     current.Hour = 0;
   }
-  Show(current);
+  ShowSchedule(current);
 
-  connect(KindCbx, &QComboBox::currentIndexChanged, this, &TScheduleDialog::UpdateFields);
-  for (QWidget* field : std::initializer_list<QWidget*>{WeekDayCbx, MonthDaySpn, TimeEdt, CatchUpChk, NotifyChk}) {
-    if (auto* box = qobject_cast<QComboBox*>(field)) connect(box, &QComboBox::currentIndexChanged, this, &TScheduleDialog::UpdateFields);
-    if (auto* spin = qobject_cast<QSpinBox*>(field)) connect(spin, &QSpinBox::valueChanged, this, &TScheduleDialog::UpdateFields);
-    if (auto* time = qobject_cast<QTimeEdit*>(field)) connect(time, &QTimeEdit::timeChanged, this, &TScheduleDialog::UpdateFields);
-    if (auto* check = qobject_cast<QCheckBox*>(field)) connect(check, &QCheckBox::toggled, this, &TScheduleDialog::UpdateFields);
-  }
+  // Every field changes the crontab line; the kind also which fields are shown.
+  for (QComboBox* box : {KindCbx, WeekDayCbx})
+    connect(box, &QComboBox::currentIndexChanged, this, &TScheduleDialog::UpdateFields);
+  connect(MonthDaySpn, &QSpinBox::valueChanged, this, &TScheduleDialog::UpdateFields);
+  connect(TimeEdt, &QTimeEdit::timeChanged, this, &TScheduleDialog::UpdateFields);
+  connect(NotifyChk, &QCheckBox::toggled, this, &TScheduleDialog::UpdateFields);
   connect(CopyBtn, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(CrontabEdt->text()); });
   connect(Buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this, [this] { Apply(); });
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -143,7 +142,7 @@ void TScheduleDialog::ArrangeControls() {
     MessageLbl->setText(tr("このパターンのファイル名は長すぎて、タイマーの名前にできません。"));
 }
 
-void TScheduleDialog::Show(const TSchedule& Schedule) {
+void TScheduleDialog::ShowSchedule(const TSchedule& Schedule) {
   KindCbx->setCurrentIndex(static_cast<int>(Schedule.Kind));
   WeekDayCbx->setCurrentIndex(Schedule.WeekDay - 1);
   MonthDaySpn->setValue(Schedule.MonthDay);

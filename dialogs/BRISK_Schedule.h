@@ -60,7 +60,7 @@ private:
   QTimer* FRefreshTimer;
 
   void ArrangeControls();
-  void Show(const TSchedule& Schedule);
+  void ShowSchedule(const TSchedule& Schedule);
   void UpdateFields();
   QString Tell(const TSchedule& Schedule);
 };
