@@ -25,6 +25,7 @@ class TPatternModel;
 class TPrompter;
 class TRunHost;
 class TRunRecord;
+class TScheduleStatus;
 class TTaskbarProgress;
 struct TRunEnd;
 
@@ -92,6 +93,10 @@ public:
           *ItemDownMnu = nullptr;
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
+  QAction *FileScheduleMnu = nullptr, *ViewLogFileMnu = nullptr;
+  TScheduleStatus* ScheduleStatus = nullptr;  // a status bar panel: when the open pattern runs next
+  // Shows a saved log file in the log view, after the lines of this session are saved.
+  void ShowLogFile(const std::string& FileName);
   TPatternModel* Model() const { return FModel; }
 
 signals:
@@ -166,6 +171,9 @@ private:
   void DeleteStopMnuClick();
   void ViewClearMnuClick();
   void OptionConfigMnuClick();
+  void FileScheduleMnuClick();
+  void ViewLogFileMnuClick();
+  void ViewConfiguredLogFile();
   void PatternViewContextPopup();
 
   // Worker.

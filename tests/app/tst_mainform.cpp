@@ -644,6 +644,43 @@ private slots:
     SaveSettings(off);
   }
 
+  // A saved log reads as the same lines whatever its mark and line breaks; this
+  // session's lines reach the file before it is shown, and the shown lines never
+  // reach it a second time.
+  void showLogFileShowsTheSavedLogOnce() {
+    const std::vector<std::string> lines{"a", "", "b\xE3\x81\x82"};
+    const struct {
+      const char* What;
+      std::string Content;
+    } files[] = {{"UTF-8, CR LF", "a\r\n\r\nb\xE3\x81\x82\r\n"},
+                 {"UTF-8 with mark", "\xEF\xBB\xBF" "a\r\n\r\nb\xE3\x81\x82\r\n"},
+                 {"UTF-16LE with mark", Utf16LE(u"a\r\n\r\nb\u3042\r\n")},
+                 {"lone CR, no last break", "a\r\rb\xE3\x81\x82"},
+                 {"lone LF", "a\n\nb\xE3\x81\x82\n"}};
+    auto form = FormWithRows(2);
+    for (const auto& file : files) {
+      const std::string name = *FHome / "shown.log";
+      WriteFile(name, file.Content);
+      form->ShowLogFile(name);
+      QVERIFY2(ViewLines(*form->LogView) == lines, file.What);
+    }
+
+    const std::string log = *FHome / "session.log";
+    WriteFile(log, "old 1\r\nold 2\r\n");
+    form->ViewClearMnu->trigger();  // saving still off
+    form->SaveLog = true;
+    form->LogFile = log;
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->ShowLogFile(log);
+    const std::vector<std::string> all{"old 1", "old 2", "TE 0x0000 row0", "TE 0x0000 row1"};
+    QVERIFY(ViewLines(*form->LogView) == all);
+    form->ViewClearMnu->trigger();
+    QCOMPARE(ReadFile(log), std::string("old 1\r\nold 2\r\nTE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    form->SaveLog = false;
+  }
+
   // The log view keeps every line of every batch in order, and selects and copies
   // whole lines with the keys a text view has.
   void logViewKeepsBatchesAndCopiesLines() {
