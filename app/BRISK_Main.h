@@ -147,6 +147,7 @@ private:
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
   int FExitCode = 0;
+  QStringList FStartErrors, FStartWarnings;  // of the settings and patterns read at start
 
   // Building the window.
   void CreateActions();
@@ -162,6 +163,7 @@ private:
   void ProcessCommandLine(const std::vector<std::string>& Arguments);
   void LoadSettings();
   void SaveSettings();
+  bool ReportStartProblems();
 
   // Document.
   void SetPatternFile(const std::string& Value);

@@ -183,13 +183,15 @@ std::string NotRemovedMessage(const TRunSummary& Summary) {
 int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
+  std::vector<EBriskoError> warnings;
   try {
     items = LoadPattern(PatternFile);
-    if (!TestRun) settings = LoadSettings();
+    if (!TestRun) settings = LoadSettings(&warnings);
   } catch (...) {
     PrintError(CurrentError(), Word);
     return esError;
   }
+  for (const EBriskoError& warning : warnings) PrintError("warning: " + (Word ? Word(warning) : warning.what()));
   if (items.empty()) {
     PrintError("no item to run in \"" + EscapeBytes(PatternFile) + "\"");
     return esError;
