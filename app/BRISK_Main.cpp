@@ -288,7 +288,13 @@ void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
 void TMainForm::ProcessCommandLine(const std::vector<std::string>& Arguments) {
   TCommandLine line = ParseCommandLine(Arguments);
   if (Arguments.empty()) NewPattern();
-  for (const std::string& file : line.Files) LoadPattern(ResolvePatternArgument(file));
+  for (const std::string& file : line.Files) {
+    try {
+      LoadPattern(ResolvePatternArgument(file));
+    } catch (const std::exception& error) {
+      FStartErrors << ErrorText(error);
+    }
+  }
   FRun = line.Run;
   FStartState = line.WindowState;
   if (line.ShowLog) RunCommand(&TMainForm::ViewConfiguredLogFile);
@@ -305,8 +311,18 @@ void TMainForm::ShowInitial() {
     show();
 }
 
+// Settings that cannot be trusted are not used: the defaults stand, and the window
+// says why once it is up.
 void TMainForm::LoadSettings() {
-  TLogSettings settings = ::LoadSettings();
+  TLogSettings settings;
+  settings.LogFile = DefaultLogFileName();
+  std::vector<EBriskoError> warnings;
+  try {
+    settings = ::LoadSettings(&warnings);
+  } catch (const std::exception& error) {
+    FStartErrors << ErrorText(error);
+  }
+  for (const EBriskoError& warning : warnings) FStartWarnings << ErrorText(warning);
   SaveLog = settings.SaveLog;
   LogFile = settings.LogFile;
   LogLinage = settings.LogLinage;
@@ -316,13 +332,33 @@ void TMainForm::SaveSettings() { ::SaveSettings(TLogSettings{SaveLog, LogFile, L
 
 void TMainForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
-  if (!FRun || FIdleHandlerSet) return;
+  if (FIdleHandlerSet || (!FRun && FStartErrors.isEmpty() && FStartWarnings.isEmpty())) return;
   FIdleHandlerSet = true;
   // A zero timer fires once the queue of pending events has been worked off.
   QTimer::singleShot(0, this, [this] { RunCommand(&TMainForm::ApplicationIdleAtOnce); });
 }
 
+// Says what went wrong at start; true when something could not be read.
+bool TMainForm::ReportStartProblems() {
+  for (const QString& warning : std::exchange(FStartWarnings, {})) {
+    if (Unattended())
+      std::fprintf(stderr, "brisko: warning: %s\n", warning.toLocal8Bit().constData());
+    else
+      FServices.Prompter->MessageBox(this, warning, AppTitle, mkInformation, mbOK);
+  }
+  const QStringList errors = std::exchange(FStartErrors, {});
+  for (const QString& error : errors) ReportError(error);
+  return !errors.isEmpty();
+}
+
 void TMainForm::ApplicationIdleAtOnce() {
+  // An automatic run does not go ahead without its pattern or its settings.
+  const bool failed = ReportStartProblems();
+  if (!FRun) return;
+  if (failed) {
+    close();
+    return;
+  }
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.

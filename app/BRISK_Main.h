@@ -122,6 +122,7 @@ private:
   size_t FLogSaved = 0;              // lines of the log view already in the log file
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
+  QStringList FStartErrors, FStartWarnings;  // of the settings and patterns read at start
 
   // Building the window.
   void CreateActions();
@@ -137,6 +138,7 @@ private:
   void ProcessCommandLine(const std::vector<std::string>& Arguments);
   void LoadSettings();
   void SaveSettings();
+  bool ReportStartProblems();
 
   // Document.
   void SetPatternFile(const std::string& Value);

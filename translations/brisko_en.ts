@@ -51,6 +51,34 @@
         <source>&apos;%1&apos; は他のユーザーのシンボリックリンク &apos;%2&apos; を通るため、対象フォルダにできません</source>
         <translation>&apos;%1&apos; goes through &apos;%2&apos;, a symbolic link of another user, and cannot be a target folder</translation>
     </message>
+    <message>
+        <source>%1 の [%2] %3 は NUL 文字を含むため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 holds a NUL character, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は改行を含むため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 holds a line break, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は前後に空白があるため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 begins or ends with a blank, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は引用符で囲まれているため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 is enclosed in quotes, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は 2047 文字より長いため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 is longer than 2047 characters, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>設定ファイル %1 は root 以外のユーザーが変更できる &apos;%2&apos; にあるため、使用できません</source>
+        <translation>The settings file %1 is not used: a user other than root can change &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>最大行数 %1 は使えないため、%2 行とします</source>
+        <translation>A line limit of %1 cannot be used; the log keeps %2 lines</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>
@@ -195,6 +223,26 @@
     <message>
         <source>ルートフォルダは対象フォルダにできません。</source>
         <translation>The root folder cannot be a target folder.</translation>
+    </message>
+    <message>
+        <source>NUL 文字は使えません。</source>
+        <translation>A NUL character cannot be used.</translation>
+    </message>
+    <message>
+        <source>改行は使えません。</source>
+        <translation>A line break cannot be used.</translation>
+    </message>
+    <message>
+        <source>前後の空白は保存されません。前後に空白を置かないでください。</source>
+        <translation>Blanks at the beginning or end are not saved. Remove them.</translation>
+    </message>
+    <message>
+        <source>前後を囲む引用符は保存されません。引用符で囲まないでください。</source>
+        <translation>Enclosing quotes are not saved. Remove them.</translation>
+    </message>
+    <message>
+        <source>長すぎます。%1 文字以内で指定してください。</source>
+        <translation>Too long. Use at most %1 characters.</translation>
     </message>
 </context>
 <context>

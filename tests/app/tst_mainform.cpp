@@ -19,6 +19,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <utime.h>
 #include <ctime>
 
@@ -885,6 +886,43 @@ private slots:
       QCOMPARE(orphans, QStringList());
       QVERIFY(mnemonics.contains(u"ファイルの種類(&T):"_qs));
     }
+  }
+
+  // What cannot be used at start is said once the window is up, and is not used: a
+  // pattern that would not read as written leaves the list empty, settings that root
+  // cannot trust give way to the defaults, a line limit of none becomes 256.
+  void startProblemsAreShownOnceTheWindowIsUp_data() {
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("pattern with a NUL") << u"nul"_qs << int(mkError) << u"[Schedule0] Location"_qs;
+    QTest::newRow("settings of another user") << u"owner"_qs << int(mkError) << u"Brisko.ini"_qs;
+    QTest::newRow("line limit of none") << u"linage"_qs << int(mkInformation) << u"256"_qs;
+  }
+  void startProblemsAreShownOnceTheWindowIsUp() {
+    QFETCH(QString, problem);
+    QFETCH(int, kind);
+    QFETCH(QString, said);
+    if (problem == u"owner" && geteuid() != 0) QSKIP("the rule holds for root");
+    const std::string folder = *FHome / "config/Quillmoor/Brisko";
+    QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string ini = folder + "/Brisko.ini";
+    WriteFile(ini, std::string("[Log]\r\nSave=1\r\nLinage=") + (problem == u"linage" ? "0" : "10") + "\r\n");
+    if (problem == u"owner") QVERIFY(chown(ini.c_str(), 65534, 65534) == 0);
+    std::vector<std::string> arguments;
+    if (problem == u"nul") {
+      WriteFile(*FHome / "nul.rmp", std::string("[Schedule0]\r\nLocation=/tmp\0\r\nMask=*\r\n", 37));
+      arguments = {*FHome / "nul.rmp"};
+    }
+    auto form = MakeForm(arguments);
+    ShowActive(*form);
+    QTRY_COMPARE(FPrompter.Shown.size(), size_t(1));
+    std::remove(ini.c_str());
+    QCOMPARE(int(FPrompter.Shown[0].Kind), kind);
+    QVERIFY2(FPrompter.Shown[0].Text.contains(said), qPrintable(FPrompter.Shown[0].Text));
+    QCOMPARE(form->Model()->Count(), 0);
+    QCOMPARE(form->SaveLog, problem != u"owner");
+    QCOMPARE(form->LogLinage, problem == u"nul" ? 10 : 256);
   }
 
   void contextMenuOffersTheItemCommands() {
