@@ -107,13 +107,15 @@ public:
   QSplitter* Splitter = nullptr;
   QToolBar* ToolBar = nullptr;
   QLabel* StatusPanels[3] = {};
-  QMenu *FileMnu = nullptr, *ItemMnu = nullptr, *DeleteMnu = nullptr, *ViewMnu = nullptr, *OptionMnu = nullptr;
+  QMenu *FileMnu = nullptr, *ItemMnu = nullptr, *DeleteMnu = nullptr, *ViewMnu = nullptr, *OptionMnu = nullptr,
+        *HelpMnu = nullptr;
   QAction *FileNewMnu = nullptr, *FileOpenMnu = nullptr, *FileSaveMnu = nullptr, *FileSaveAsMnu = nullptr,
           *FileExitMnu = nullptr;
   QAction *ItemAddMnu = nullptr, *ItemDeleteMnu = nullptr, *ItemModifyMnu = nullptr, *ItemUpMnu = nullptr,
           *ItemDownMnu = nullptr;
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
+  QAction *HelpManualMnu = nullptr, *HelpAboutMnu = nullptr;
   TPatternModel* Model() const { return FModel; }
   // The log view's lines as the worker wrote them (bytes kept).
   std::vector<std::string> LogLines() const;
@@ -162,6 +164,8 @@ private:
   void ProcessCommandLine(const std::vector<std::string>& Arguments);
   void LoadSettings();
   void SaveSettings();
+  void RestoreWindowState();
+  void SaveWindowState();
 
   // Document.
   void SetPatternFile(const std::string& Value);
@@ -197,6 +201,8 @@ private:
   void DeleteStopMnuClick();
   void ViewClearMnuClick();
   void OptionConfigMnuClick();
+  void HelpManualMnuClick();
+  void HelpAboutMnuClick();
   void PatternViewContextPopup();
 
   // Worker.

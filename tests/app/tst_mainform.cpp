@@ -411,7 +411,7 @@ private slots:
     QCOMPARE(form->Model()->Count(), 1);
     QCOMPARE(FPrompter.Shown.back().Text, u"無題 の変更を保存しますか？"_qs);
     QCOMPARE(FPrompter.Shown.back().Caption, u"情報"_qs);
-    QCOMPARE(FPrompter.Shown.back().Buttons, mbYesNoCancel);
+    QCOMPARE(FPrompter.Shown.back().Buttons, mbSaveDiscardCancel);
 
     // Yes on an untitled document with the save dialog cancelled keeps the changes.
     FPrompter.Answers = {mrYes};
