@@ -125,6 +125,9 @@ protected:
     QPainter painter(viewport());
     QStyleOptionFocusRect option;
     option.initFrom(this);
+    // Styles draw a focus frame only once the keyboard has moved the focus; this one
+    // is the only sign of a list that has it, from the start.
+    option.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
     option.rect = viewport()->rect().adjusted(1, 1, -1, -1);
     option.backgroundColor = palette().color(QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
