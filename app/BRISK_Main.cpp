@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 #include <QLocale>
 #include <QProgressBar>
 #include <QSplitter>
@@ -118,19 +117,15 @@ protected:
     QTreeView::focusOutEvent(Event);
     viewport()->update();
   }
-  // Without a current row Qt draws no focus at all: the list as a whole shows it.
+  // Without a current row Qt draws no focus at all, and styles draw a focus frame
+  // only once the keyboard has moved the focus: the list as a whole shows that it
+  // has it, from the start, with an outline in the selection's colour.
   void paintEvent(QPaintEvent* Event) override {
     QTreeView::paintEvent(Event);
     if (!hasFocus() || currentIndex().isValid()) return;
     QPainter painter(viewport());
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    // Styles draw a focus frame only once the keyboard has moved the focus; this one
-    // is the only sign of a list that has it, from the start.
-    option.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
-    option.rect = viewport()->rect().adjusted(1, 1, -1, -1);
-    option.backgroundColor = palette().color(QPalette::Base);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 2));
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
   }
 
 private:
