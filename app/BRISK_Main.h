@@ -25,6 +25,7 @@ class TPatternModel;
 class TPrompter;
 class TRunHost;
 class TRunRecord;
+class TScheduleStatus;
 class TTaskbarProgress;
 struct TRunEnd;
 
@@ -94,6 +95,10 @@ public:
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
   QAction *HelpManualMnu = nullptr, *HelpAboutMnu = nullptr;
+  QAction *FileScheduleMnu = nullptr, *ViewLogFileMnu = nullptr;
+  TScheduleStatus* ScheduleStatus = nullptr;  // a status bar panel: when the open pattern runs next
+  // Shows a saved log file in the log view, after the lines of this session are saved.
+  void ShowLogFile(const std::string& FileName);
   TPatternModel* Model() const { return FModel; }
 
 signals:
@@ -119,6 +124,7 @@ private:
   size_t FLogSaved = 0;              // lines of the log view already in the log file
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
+  QStringList FStartErrors, FStartWarnings;  // of the settings and patterns read at start
 
   // Building the window.
   void CreateActions();
@@ -136,6 +142,7 @@ private:
   void SaveSettings();
   void RestoreWindowState();
   void SaveWindowState();
+  bool ReportStartProblems();
 
   // Document.
   void SetPatternFile(const std::string& Value);
@@ -172,6 +179,9 @@ private:
   void OptionConfigMnuClick();
   void HelpManualMnuClick();
   void HelpAboutMnuClick();
+  void FileScheduleMnuClick();
+  void ViewLogFileMnuClick();
+  void ViewConfiguredLogFile();
   void PatternViewContextPopup();
 
   // Worker.
