@@ -303,7 +303,11 @@ TEST(IdentityRun, ARowWithOneEntryHoldsLittleMemory) {
   constexpr size_t Rows = 2000;
   std::vector<TReservation> lists(Rows);
   const long before = ResidentKiB();
-  for (size_t i = 0; i < Rows; ++i) lists[i].push_back({.Path = "/srv/cache/" + std::to_string(i) + "/due.tmp", .Size = 1});
+  TReservationEntry entry;
+  for (size_t i = 0; i < Rows; ++i) {
+    entry.Path = "/srv/cache/" + std::to_string(i) + "/due.tmp";
+    lists[i].push_back(entry);
+  }
   EXPECT_LT(ResidentKiB() - before, 32 * 1024);
   EXPECT_EQ(lists.back()[0].Path, "/srv/cache/1999/due.tmp");
 }
