@@ -121,7 +121,7 @@ TFd OpenLocation(const std::string& Location) {
   // Listing a folder sets its access time, which a row over its parent may judge.
   const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY | O_NOATIME, fd, resolved);
   if (error == EPERM && !resolved.UntrustedLink.empty())
-    throw EBriskoError(eiUntrustedLink, {Location, resolved.UntrustedLink});
+    throw EBriskoError(eiUntrustedLink, {EscapeBytes(Location), EscapeBytes(resolved.UntrustedLink)});
   if (error == 0 && IsRootFolder(fd.Get())) throw LocationFaultError(Location, lfRoot);
   return fd;
 }
