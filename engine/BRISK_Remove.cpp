@@ -143,8 +143,8 @@ void TRemoveThread::ScanFolder() { FSweptFolders[FListItem] = SweepFolder(*this,
 
 void TRemoveThread::ScanBitbucket() {
   TTrashEnumerator trash;
-  SweepTrash(*this, trash, FStop, [this](std::string_view ParsingName, std::string_view InFolderName) {
-    FDeletion.push_back({std::string(ParsingName), std::string(InFolderName), {}});
+  SweepTrash(*this, trash, FStop, [this](const TDueTrashEntry& Due) {
+    FDeletion.push_back({std::string(Due.ParsingName), std::string(Due.InFolderName), Due.Stored, 0, Due.Record});
   });
 }
 
@@ -153,7 +153,7 @@ void TRemoveThread::RemoveFolderFiles() {
   for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = RemoveFile(entry, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
+    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
     ReportResult(code, entry.Path, entry.Size);
   }
   FParent.reset();
@@ -167,7 +167,7 @@ void TRemoveThread::RemoveBitbucketFiles() {
   for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = purger.Purge(entry.Path);
+    if (!FTestRun) code = purger.Purge(entry.Path, entry.Found, entry.Record);
     ReportResult(code, TrashEntryText(entry.Path, entry.InFolderName), entry.Size);
   }
 }
@@ -175,29 +175,26 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // The entry goes only as far as what the collect pass saw of it allows (see
 // TReservationEntry), and only from the folder the collect pass listed: a Location
 // swapped for another folder or a link meanwhile answers ESTALE, nothing touched.
-// Removal for good goes through the folder of the entries, opened once per row
-// rather than once per entry: the entries of a row share their folder, and the
-// entries are then removed from the folder the first one was found in.
-int TRemoveThread::RemoveFile(const TReservationEntry& Entry, unsigned Flags) {
-  const TFoundEntry& found = Entry.Found;
-  const TSweptFolder& swept = FSweptFolders[FListItem];
-  if (Entry.Path.empty()) return ENOENT;
-  if (Flags & FOF_ALLOWUNDO)
-    return MoveToTrash(Entry.Path, [&](int ParentFd, const std::string& Name) {
-      if (const int error = CheckSweptFolder(ParentFd, swept)) return error;
-      return CheckFoundEntry(ParentFd, Name, found);
-    });
-  std::string folder, name;
-  int error = 0;
-  if (!SplitEntryPath(Entry.Path, folder, name, error)) return error;
-  if (!FParent || FParent->Path != folder) {
+// An entry comes as its folder and its name, never as a path to split: the folder
+// is opened (and, with "B", its trash found) once for all the entries it holds.
+int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
+  if (Place.Name.empty()) return ENOENT;
+  // Only a sweep hands over entries, each with the folder it listed.
+  if (Place.FolderId == 0) return EINVAL;
+  if (!FParent || FParent->FolderId != Place.FolderId) {
     FParent.reset();
-    TFd fd;
-    error = OpenSweptFolder(folder, swept, fd);
-    FParent.emplace(TOpenFolder{std::move(folder), std::move(fd), error});
+    TOpenFolder& parent = FParent.emplace();
+    parent.FolderId = Place.FolderId;
+    parent.Error = OpenSweptFolder(std::string(Place.Folder), FSweptFolders[FListItem], parent.Fd, parent.Path);
   }
   if (FParent->Error) return FParent->Error;
-  return RemoveFoundEntryForGood(FParent->Fd.Get(), name, found);
+  const std::string name(Place.Name);
+  const int folder = FParent->Fd.Get();
+  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
+  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
+  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, Found);
+  });
 }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {

@@ -20,6 +20,7 @@
 #include "engine/RemoveWorker.h"
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
+#include "platform/Trash.h"
 
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
 // Synchronize, while it waits. Result lines do not wait: they are queued, and reach
@@ -72,7 +73,7 @@ private:
   void RemoveReservation(const std::string& Bitbucket);
   void RemoveFolderFiles();
   void RemoveBitbucketFiles();
-  int RemoveFile(const TReservationEntry& Entry, unsigned Flags);
+  int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
 
   // Steps run on the user-interface thread while the worker waits. An error raised in
   // a step reaches the worker as if raised there.
@@ -112,9 +113,11 @@ private:
   // The folder of the entries being removed, open while a row is removed; Error set
   // when it could not be opened or is no longer the folder the sweep listed.
   struct TOpenFolder {
-    std::string Path;
+    uint32_t FolderId = 0;           // its number in the row's list
+    std::string Path;                // resolved: absolute, without links
     TFd Fd;
     int Error = 0;
+    std::optional<TTrashMover> Trash;  // with "B": its trash, found on the first move
   };
   std::optional<TOpenFolder> FParent;
   std::stop_token FStop;           // the worker's own copy, read on its thread only

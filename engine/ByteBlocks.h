@@ -1,7 +1,9 @@
 #pragma once
-// Bytes appended into large blocks that never move once written: a million short
-// texts cost their bytes and where they lie, not a string object each. A text never
-// straddles two blocks; one larger than a block gets a block of its own.
+// Bytes appended into blocks that never move once written: a million short texts
+// cost their bytes and where they lie, not a string object each. A text never
+// straddles two blocks; one larger than a block gets a block of its own. The first
+// block is small and each next one twice the last, up to 1 MiB: a store that holds
+// a name or two (a row with one due entry, of many thousand rows) costs about that.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +25,7 @@ public:
   void Clear() { FBlocks.clear(); }
 
 private:
+  static constexpr size_t FirstBlockSize = 256;
   static constexpr size_t BlockSize = size_t(1) << 20;
   struct TBlock {
     std::unique_ptr<char[]> Bytes;

@@ -73,7 +73,7 @@ public:
   // and a file swapped for a folder in between must not be taken as a folder.
   bool Examine() {
     if (FExamined) return FSameType;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_SIZE | FTimeFields,
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE | FTimeFields,
               &FStat) != 0)
       return false;
     FExamined = true;
@@ -101,6 +101,14 @@ private:
   struct statx FStat {};
 };
 
+// Whether Fd is the root folder under any name: a bind mount of "/" or a link to it
+// has the root's device and inode, whatever its path text says.
+bool IsRootFolder(int Fd) {
+  struct stat folder, root;
+  if (fstat(Fd, &folder) != 0 || stat("/", &root) != 0) return true;
+  return folder.st_dev == root.st_dev && folder.st_ino == root.st_ino;
+}
+
 // The Location opened for listing; an invalid handle when it cannot be listed.
 // Raises EBriskoError for a Location that must not be swept at all.
 TFd OpenLocation(const std::string& Location) {
@@ -110,10 +118,11 @@ TFd OpenLocation(const std::string& Location) {
     throw LocationFaultError(Location, fault);
   TFd fd;
   TResolvedPath resolved;
-  const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY, fd, resolved);
+  // Listing a folder sets its access time, which a row over its parent may judge.
+  const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY | O_NOATIME, fd, resolved);
   if (error == EPERM && !resolved.UntrustedLink.empty())
     throw EBriskoError(eiUntrustedLink, {EscapeBytes(Location), EscapeBytes(resolved.UntrustedLink)});
-  if (error == 0 && resolved.Path == "/") throw LocationFaultError(Location, lfRoot);
+  if (error == 0 && IsRootFolder(fd.Get())) throw LocationFaultError(Location, lfRoot);
   return fd;
 }
 
@@ -144,8 +153,7 @@ public:
       if (Listed) Listed(fd, e->d_name);
       TEntry entry(fd, *e, FTimeFields);
       // A due entry is examined in any case: the remove pass needs what it was.
-      if (IsDue(entry) && entry.Examine())
-        FList.push_back({JoinPath(FSettings.FLocation, entry.Name()), {}, FoundEntry(entry), SizeOf(entry)});
+      if (IsDue(entry) && entry.Examine()) FList.Append(FFolderText, entry.Name(), FoundEntry(entry), SizeOf(entry));
     }
     return {st.st_dev, st.st_ino};
   }
@@ -209,13 +217,14 @@ private:
   // A dead shortcut is due at once with "I"; with "U" too, not when its target lies
   // on a removable medium or a CD-ROM, which may simply not be inserted.
   void ApplyShortcutRule(const TEntry& Entry, TDateTime& Date) const {
-    const TShortcutTarget target = ReadShortcutTarget(JoinPath(FSettings.FLocation, Entry.Name()));
+    const TShortcutTarget target = ReadShortcutTargetAt(Entry.DirFd(), FSettings.FLocation, Entry.Name());
     if (TargetExists(target)) return;
     const TDriveClass drive = GetTargetDriveClass(target);
     if ((drive != dcRemovable && drive != dcCdRom) || !FSettings.HasOption('U')) Date = FSettings.FLapsedTime;
   }
 
   const TRunSettings& FSettings;
+  const std::string FFolderText = JoinPath(FSettings.FLocation, "");
   TReservation& FList;
   const TMaskFilter FFilter;
   const TMask FShortcutMask{"*.lnk"};
@@ -237,8 +246,14 @@ int CheckSweptFolder(int Fd, const TSweptFolder& Swept) {
   return st.st_dev == Swept.Dev && st.st_ino == Swept.Ino ? 0 : ESTALE;
 }
 
-int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd) {
+int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd, std::string& ResolvedPath) {
   TResolvedPath resolved;
   if (const int error = OpenTrustedPath(Folder, O_PATH | O_DIRECTORY, Fd, resolved)) return error;
+  ResolvedPath = std::move(resolved.Path);
   return CheckSweptFolder(Fd.Get(), Swept);
+}
+
+int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd) {
+  std::string resolved;
+  return OpenSweptFolder(Folder, Swept, Fd, resolved);
 }

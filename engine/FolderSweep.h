@@ -37,5 +37,7 @@ TSweptFolder SweepFolder(const TRunSettings& Settings, TReservation& List, const
 // that no sweep of this run made (Swept all 0) is not compared, as an entry without
 // a recorded inode is not.
 int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd);
+// The same, also giving the folder's absolute path without links.
+int OpenSweptFolder(const std::string& Folder, const TSweptFolder& Swept, TFd& Fd, std::string& ResolvedPath);
 // 0 when Fd is the folder Swept describes (or Swept is all 0), else ESTALE.
 int CheckSweptFolder(int Fd, const TSweptFolder& Swept);

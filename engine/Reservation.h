@@ -2,7 +2,6 @@
 // A row's due entries: what the collect pass found and the remove pass works through.
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <initializer_list>
 #include <iterator>
 #include <string>
@@ -27,14 +26,25 @@
 //   - an entry whose device or inode differ from those seen (the name now belongs
 //     to another file, folder or link) answers ESTALE and is not touched.
 // With option "B" the same checks come before the entry is moved to the trash. An
-// entry whose inode was not recorded (Ino 0) is checked by kind only. Trash items'
-// entries leave Found as it is: their purge checks the trash record instead.
+// entry whose inode was not recorded (Ino 0) is checked by kind only. A trash item's
+// entry keeps the identity of its stored entry (Found) and of its record (Record),
+// change times included: the purge takes it only while both are still those.
 struct TReservationEntry {
   std::string Path;
   std::string InFolderName;
   TFoundEntry Found;
   uint64_t Size = 0;  // bytes, as the collect pass saw them (a folder counts none)
+  TFoundEntry Record;
   bool operator==(const TReservationEntry&) const = default;
+};
+
+// Where an entry lies, without joining: the folder's number in its list (the same
+// number for every entry of that folder, 0 for an entry kept as a whole path), the
+// folder text (ending in "/", or empty) and the name. Valid while the list is.
+struct TEntryPlace {
+  uint32_t FolderId;
+  std::string_view Folder;
+  std::string_view Name;
 };
 
 // The list itself, in the order the sweep found the entries. A list can hold a
@@ -52,6 +62,11 @@ public:
   TReservation& operator=(TReservation&& Other);
 
   void push_back(const TReservationEntry& Entry);
+  // An entry Name of Folder (a folder text ending in "/"), handed over as found:
+  // no path is joined to be split again.
+  void Append(std::string_view Folder, std::string_view Name, const TFoundEntry& Found, uint64_t Size);
+  TEntryPlace Place(size_t Index) const;
+  const TFoundEntry& Found(size_t Index) const { return FRecords[Index].Found; }
   size_t size() const { return FRecords.size(); }
   bool empty() const { return FRecords.empty(); }
   void clear();
@@ -91,8 +106,14 @@ private:
     uint64_t Size;
   };
   uint32_t FolderIndex(std::string_view Folder);
+  void Add(uint32_t Folder, std::string_view Name, std::string_view InFolderName, const TFoundEntry& Found,
+           uint64_t Size, const TFoundEntry& Record);
 
-  std::vector<std::string> FFolders{std::string()};
+  // Nothing is allocated before the first entry: a pattern may have many thousand
+  // rows that hold none.
+  std::vector<std::string> FFolders;  // folder n is FFolders[n - 1]; folder 0 is ""
   TByteBlocks FBytes;
-  std::deque<TRecord> FRecords;
+  std::vector<TRecord> FRecords;
+  // Trash records' identities, by entry; only as long as the last entry that has one.
+  std::vector<TFoundEntry> FRecordIdentities;
 };

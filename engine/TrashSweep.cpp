@@ -23,13 +23,14 @@ void SweepTrash(const TRunSettings& Settings, TTrashEnumerator& Trash, const std
   const TMaskFilter filter(Settings.FIncludes, Settings.FExcludes);
   TTrashRecord record;
   while (!Stop.stop_requested() && Trash.Next(record)) {
+    const TFoundEntry stored = record.Stored, judged = record.Record;
     const TTrashEntry entry = EntryOf(std::move(record));
     const std::string inFolderName = GetInFolderName(entry);
     if (!filter.Matches(std::string_view(inFolderName))) continue;
     // A record without a readable date counts as trashed just now: never due for a
     // positive day count, always for a negative one.
     const TDateTime date = entry.HasDeletionDate ? entry.DeletionDate : Now();
-    if (Settings.FLapsedTime >= date) Due(GetParsingName(entry), inFolderName);
+    if (Settings.FLapsedTime >= date) Due({GetParsingName(entry), inFolderName, stored, judged});
   }
 }
 

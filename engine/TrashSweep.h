@@ -7,11 +7,19 @@
 #include <string_view>
 
 #include "engine/DeletionItem.h"
+#include "platform/Removal.h"
 
 class TTrashEnumerator;
 
-// Receives one due trash entry: its parsing name and its in-folder name.
-using TTrashEntrySink = std::function<void(std::string_view ParsingName, std::string_view InFolderName)>;
+// One due trash entry: its parsing name, its in-folder name, and what was judged of
+// its stored entry and its record (identities with change times).
+struct TDueTrashEntry {
+  std::string_view ParsingName;
+  std::string_view InFolderName;
+  TFoundEntry Stored;
+  TFoundEntry Record;
+};
+using TTrashEntrySink = std::function<void(const TDueTrashEntry& Entry)>;
 
 // Hands to Due the due entries of Trash, in enumeration order: the in-folder name
 // matches an include mask and no exclude mask (no "." or ".." is added to the

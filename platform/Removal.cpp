@@ -29,7 +29,7 @@ struct TMountKey {
 
 // Fd may be AT_FDCWD (the current folder) or a handle opened with O_PATH.
 bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
-  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_BTIME | STATX_MNT_ID;
+  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_MNT_ID;
   if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, mask, &Info) != 0)
     return false;
   Key.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
@@ -83,7 +83,7 @@ public:
     }
     struct statx info;
     if (!ReadMountKey(fd.Get(), FTop, info)) return errno;
-    if (Found && MatchFoundEntry(info, *Found) != 0) return ESTALE;
+    if (Found && MatchFoundEntry(info, WithoutOwnChange(*Found)) != 0) return ESTALE;
     // A folder that is itself a mount point (a medium, a bind mount of some other
     // folder) is not the folder's own content: emptying it would reach into the
     // mounted file system.
@@ -100,7 +100,15 @@ private:
   using TLevels = std::vector<TLevel>;
 
   bool FMakeWritable;
+  bool FGranted = false;  // rights were given to the top folder to open it
   TMountKey FTop;
+
+  // Rights given to open the folder moved its change time: the identity checked
+  // right before then stands on the rest.
+  TFoundEntry WithoutOwnChange(TFoundEntry Found) const {
+    if (FGranted) Found.ChangeNs = 0;
+    return Found;
+  }
   int FFirstError = 0;
 
   // An entry that vanished meanwhile is gone, which is what was asked for.
@@ -123,8 +131,10 @@ private:
   int OpenFolder(int ParentFd, const char* Name) {
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     int fd = openat(ParentFd, Name, flags);
-    if (fd < 0 && errno == EACCES && FMakeWritable && GrantOwnerRightsByName(ParentFd, Name))
+    if (fd < 0 && errno == EACCES && FMakeWritable && GrantOwnerRightsByName(ParentFd, Name)) {
+      FGranted = true;
       fd = openat(ParentFd, Name, flags);
+    }
     return fd;
   }
 
@@ -286,12 +296,13 @@ private:
   }
 };
 
-constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME;
+constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME;
 
-int64_t BirthNsOf(const struct statx& Info) {
-  if (!(Info.stx_mask & STATX_BTIME)) return 0;
-  return Info.stx_btime.tv_sec * int64_t{1000000000} + Info.stx_btime.tv_nsec;
-}
+int64_t Nanoseconds(const statx_timestamp& Time) { return Time.tv_sec * int64_t{1000000000} + Time.tv_nsec; }
+
+int64_t BirthNsOf(const struct statx& Info) { return Info.stx_mask & STATX_BTIME ? Nanoseconds(Info.stx_btime) : 0; }
+
+int64_t ChangeNsOf(const struct statx& Info) { return Info.stx_mask & STATX_CTIME ? Nanoseconds(Info.stx_ctime) : 0; }
 
 // The checks that need only the entry's own status.
 int MatchFoundEntry(const struct statx& Info, const TFoundEntry& Found) {
@@ -301,6 +312,7 @@ int MatchFoundEntry(const struct statx& Info, const TFoundEntry& Found) {
   if (now.Dev != Found.Dev || now.Ino != Found.Ino) return ESTALE;
   if (Found.Type != 0 && now.Type != Found.Type) return ESTALE;
   if (Found.BirthNs != 0 && now.BirthNs != 0 && now.BirthNs != Found.BirthNs) return ESTALE;
+  if (Found.ChangeNs != 0 && ChangeNsOf(Info) != Found.ChangeNs) return ESTALE;
   return 0;
 }
 
@@ -344,13 +356,14 @@ bool IsValidEntryName(const std::string& Name, int& Error) {
 
 }  // namespace
 
-TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind) {
+TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind, bool KeepChangeTime) {
   TFoundEntry found;
   found.Kind = Kind;
   if (Info.stx_mask & STATX_TYPE) found.Type = static_cast<uint16_t>(Info.stx_mode & S_IFMT);
   found.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
   if (Info.stx_mask & STATX_INO) found.Ino = Info.stx_ino;
   found.BirthNs = BirthNsOf(Info);
+  if (KeepChangeTime || found.BirthNs == 0) found.ChangeNs = ChangeNsOf(Info);
   return found;
 }
 
@@ -373,14 +386,15 @@ int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Fo
   return 0;
 }
 
-int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
+int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
+                            bool MakeOwnedFoldersWritable) {
   struct statx info;
   if (int error = StatFoundEntry(ParentFd, Name, Found, info)) return error;
   // Unlinking never takes a folder: one put here meanwhile answers EISDIR and stays.
   if (!S_ISDIR(info.stx_mode)) return unlinkat(ParentFd, Name.c_str(), 0) == 0 ? 0 : errno;
   // Removing a folder as a folder never takes its content: ENOTEMPTY once filled.
   if (Found.Kind == ekEmptyFolder) return unlinkat(ParentFd, Name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
-  return TTreeRemover(false).RemoveTop(ParentFd, Name.c_str(), &Found);
+  return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str(), &Found);
 }
 
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {

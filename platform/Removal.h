@@ -40,24 +40,31 @@ enum TEntryKind : uint8_t {
 };
 
 // Its identity is its device and inode, and, since a file system hands a freed inode
-// number to the next new entry at once, its type and its birth time too.
+// number to the next new entry at once, its type and its birth time too. Where the
+// file system keeps no birth time (ext4 with small inodes, ext2/3, many NFS servers),
+// the change time stands in for it: a new file that got the old inode back was
+// changed after the entry was judged.
 struct TFoundEntry {
   TEntryKind Kind = ekNonFolder;
-  uint16_t Type = 0;    // the S_IFMT bits of its mode; 0: not compared
+  uint16_t Type = 0;     // the S_IFMT bits of its mode; 0: not compared
   uint64_t Dev = 0;
-  uint64_t Ino = 0;     // 0: identity not recorded, so not compared
-  int64_t BirthNs = 0;  // birth time in ns; 0 where the file system keeps none
+  uint64_t Ino = 0;      // 0: identity not recorded, so not compared
+  int64_t BirthNs = 0;   // birth time in ns; 0 where the file system keeps none
+  int64_t ChangeNs = 0;  // change time in ns; 0: not compared
   bool operator==(const TFoundEntry&) const = default;
 };
 
-// The identity of an entry from its statx (taken with STATX_TYPE, STATX_INO and
-// STATX_BTIME), with the given kind.
-TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind);
+// The identity of an entry from its statx (taken with STATX_TYPE, STATX_INO,
+// STATX_BTIME and STATX_CTIME), with the given kind. The change time is kept where
+// there is no birth time, or always with KeepChangeTime (an entry that must not have
+// been touched at all since it was judged, as a trashed one).
+TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind, bool KeepChangeTime = false);
 
 // 0 when the entry Name of ParentFd is still the entry Found describes and may go as
 // its kind allows; otherwise, with nothing touched:
 //   EISDIR     a folder now stands where a non-folder was found;
-//   ESTALE     another entry now bears the name (its device or inode differ);
+//   ESTALE     another entry now bears the name (its device or inode differ), or
+//              the entry was changed since (its change time, where it is kept);
 //   ENOTEMPTY  a folder found empty holds something now;
 //   or the errno of the look-up (ENOENT: the entry is gone).
 int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found);
@@ -67,4 +74,6 @@ int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Fo
 // meanwhile answers EISDIR and stays), a folder found empty is removed only while
 // empty (ENOTEMPTY otherwise, its content stays), a folder due whole is removed as
 // RemoveEntryForGood does, its identity checked on the opened folder itself.
-int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found);
+// MakeOwnedFoldersWritable as for RemoveEntryForGood.
+int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
+                            bool MakeOwnedFoldersWritable = false);

@@ -131,17 +131,30 @@ bool IsEntryName(std::string_view Name) {
   return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos;
 }
 
+constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE;
+
+// Opens Name of FolderFd leaving its access time (a row over the trash may judge it),
+// or as usual where only the owner may ask for that.
+int OpenLeavingAccessTime(int FolderFd, const char* Name, int Flags) {
+  const int fd = openat(FolderFd, Name, Flags | O_NOATIME | O_CLOEXEC);
+  return fd >= 0 || errno != EPERM ? fd : openat(FolderFd, Name, Flags | O_CLOEXEC);
+}
+
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
 // Regular, when given, tells the two apart: false when the entry is something else.
-bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content, bool* Regular = nullptr) {
-  TFd fd(openat(FolderFd, Name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat st;
-  const bool isRegular = fd.Valid() ? fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) : errno != ELOOP && errno != ENOENT;
+// Info, when given, receives the status of the file read (its identity).
+bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string& Content, bool* Regular = nullptr,
+                       struct statx* Info = nullptr) {
+  TFd fd(OpenLeavingAccessTime(FolderFd, Name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+  struct statx st;
+  const bool isRegular = fd.Valid() ? statx(fd.Get(), "", AT_EMPTY_PATH, IdentityFields, &st) == 0 && S_ISREG(st.stx_mode)
+                                    : errno != ELOOP && errno != ENOENT;
   if (Regular) *Regular = isRegular;
   if (!fd.Valid() || !isRegular) return false;
+  if (Info) *Info = st;
   Content.clear();
   char buffer[16 * 1024];
-  const size_t expected = static_cast<size_t>(st.st_size);
+  const size_t expected = static_cast<size_t>(st.stx_size);
   while (Content.size() < Limit) {
     const ssize_t n = read(fd.Get(), buffer, std::min(sizeof buffer, Limit - Content.size()));
     if (n < 0 && errno == EINTR) continue;
@@ -536,7 +549,7 @@ struct TTrashEnumerator::TState {
       TFd trash(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
       if (!trash.Valid()) continue;
       TFd files(openat(trash.Get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      TFd info(openat(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      TFd info(OpenLeavingAccessTime(trash.Get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
       if (!files.Valid() || !info.Valid()) continue;
       Info = fdopendir(info.Get());
       if (!Info) continue;
@@ -551,10 +564,20 @@ struct TTrashEnumerator::TState {
     return false;
   }
 
+  // The identity of Name of FolderFd, its change time included; false when it is gone
+  // (or, with Regular, not a regular file).
+  static bool IdentifyAt(int FolderFd, const char* Name, TFoundEntry& Found, bool Regular) {
+    struct statx status;
+    if (statx(FolderFd, Name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, IdentityFields, &status) != 0) return false;
+    if (Regular && !S_ISREG(status.stx_mode)) return false;
+    Found = FoundEntryOf(status, S_ISDIR(status.stx_mode) ? ekFolder : ekNonFolder, true);
+    return true;
+  }
+
   // One listing of files/ costs far less than a lookup per record.
   void ReadStoredNames() {
     Stored.clear();
-    TFd fd(openat(Files.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFd fd(OpenLeavingAccessTime(Files.Get(), ".", O_RDONLY | O_DIRECTORY));
     DIR* dir = fd.Valid() ? fdopendir(fd.Get()) : nullptr;
     if (!dir) return;
     fd.Release();
@@ -572,9 +595,13 @@ struct TTrashEnumerator::TState {
     Record.StoredPath = FilesPrefix + stored;
     Record.OriginalPath.clear();
     Record.DeletionDate.reset();
+    if (!IdentifyAt(Files.Get(), stored.c_str(), Record.Stored, false)) return false;
     std::string content;
     bool regular = true;
-    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content, &regular)) return regular;
+    struct statx status;
+    if (!ReadRegularFileAt(dirfd(Info), InfoName, MaxRecordBytes, content, &regular, &status))
+      return regular && IdentifyAt(dirfd(Info), InfoName, Record.Record, true);
+    Record.Record = FoundEntryOf(status, ekNonFolder, true);
     std::optional<TTrashInfo> info = ParseTrashInfo(content);
     if (!info) return false;
     std::string& original = info->Path;
@@ -619,32 +646,54 @@ int MoveToTrash(const std::string& Path, const TTrashCheck& Check) {
   errno = 0;
   const std::string realFolder = RealPathOf(folder);
   if (realFolder.empty()) return errno ? errno : ENOENT;
-  TFd parent(open(realFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct stat st;
+  const TFd parent(open(realFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!parent.Valid()) return errno;
-  if (fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (Check)
-    if (const int refused = Check(parent.Get(), name)) return refused;
-  const std::string original = JoinPath(realFolder, name);
+  return TTrashMover(parent.Get(), realFolder).Move(name, Check);
+}
 
-  const std::vector<TMountEntry> mounts = ReadMountTable();
-  const TMountEntry* entryMount = FindMountFor(mounts, realFolder);
-  const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(HomeTrashFolder()));
-  TTrashTarget target;
-  if (entryMount == homeMount) {
-    error = PrepareHomeTrash(target);
-  } else if (!entryMount || IsPseudoMount(*entryMount)) {
-    return EXDEV;
-  } else {
-    error = PrepareTopDirTrash(entryMount->MountPoint, target);
+struct TTrashMover::TState {
+  int FolderFd;
+  std::string FolderPath;
+  std::optional<int> Prepared;  // 0 or why no trash takes the folder's entries
+  TTrashTarget Target;
+
+  // The trash of the mount that holds the folder.
+  int Prepare() {
+    const std::vector<TMountEntry> mounts = ReadMountTable();
+    const TMountEntry* entryMount = FindMountFor(mounts, FolderPath);
+    const TMountEntry* homeMount = FindMountFor(mounts, RealPathOfNearestExisting(HomeTrashFolder()));
+    if (entryMount == homeMount) return PrepareHomeTrash(Target);
+    if (!entryMount || IsPseudoMount(*entryMount)) return EXDEV;
+    return PrepareTopDirTrash(entryMount->MountPoint, Target);
   }
-  if (error) return error;
-  std::string pathValue = original;
-  if (!target.TopDir.empty()) {
-    const std::string& top = target.TopDir;
-    pathValue = top == "/" ? original.substr(1) : original.substr(top.size() + 1);
+
+  // The record's Path value: absolute for the home trash, else from the top directory.
+  std::string PathValue(const std::string& Name) const {
+    const std::string original = JoinPath(FolderPath, Name);
+    const std::string& top = Target.TopDir;
+    if (top.empty()) return original;
+    return top == "/" ? original.substr(1) : original.substr(top.size() + 1);
   }
-  return MoveIntoTrash(target, parent.Get(), name, pathValue);
+};
+
+TTrashMover::TTrashMover(int FolderFd, std::string FolderPath) : FState(std::make_unique<TState>()) {
+  FState->FolderFd = FolderFd;
+  FState->FolderPath = std::move(FolderPath);
+}
+
+TTrashMover::~TTrashMover() = default;
+
+int TTrashMover::Move(const std::string& Name, const TTrashCheck& Check) {
+  TState& s = *FState;
+  int error = 0;
+  if (!IsEntryName(Name)) return Name.empty() ? ENOENT : EINVAL;
+  struct stat st;
+  if (fstatat(s.FolderFd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (Check)
+    if ((error = Check(s.FolderFd, Name))) return error;
+  if (!s.Prepared) s.Prepared = s.Prepare();
+  if (*s.Prepared) return *s.Prepared;
+  return MoveIntoTrash(s.Target, s.FolderFd, Name, s.PathValue(Name));
 }
 
 struct TTrashPurger::TState {
@@ -689,10 +738,29 @@ struct TTrashPurger::TState {
   }
 };
 
+namespace {
+
+// 0 when info/NAME.trashinfo is a regular file and the record Record describes (when
+// it describes one); ENOENT when there is no such record, ESTALE when another took
+// its place.
+int CheckRecord(int InfoFd, const std::string& InfoName, const TFoundEntry& Record) {
+  struct statx status;
+  if (statx(InfoFd, InfoName.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, IdentityFields, &status) != 0 ||
+      !S_ISREG(status.stx_mode))
+    return ENOENT;
+  if (Record.Ino == 0) return 0;
+  const TFoundEntry now = FoundEntryOf(status, ekNonFolder, true);
+  return now.Dev == Record.Dev && now.Ino == Record.Ino && now.ChangeNs == Record.ChangeNs ? 0 : ESTALE;
+}
+
+}  // namespace
+
 TTrashPurger::TTrashPurger() : FState(std::make_unique<TState>()) {}
 TTrashPurger::~TTrashPurger() = default;
 
-int TTrashPurger::Purge(const std::string& StoredPath) {
+int TTrashPurger::Purge(const std::string& StoredPath) { return Purge(StoredPath, {}, {}); }
+
+int TTrashPurger::Purge(const std::string& StoredPath, const TFoundEntry& Stored, const TFoundEntry& Record) {
   std::string filesFolder, name;
   int error = 0;
   if (!SplitEntryPath(StoredPath, filesFolder, name, error)) return error;
@@ -702,16 +770,21 @@ int TTrashPurger::Purge(const std::string& StoredPath) {
   // Only an entry that has its record is purged: stored files without one are not ours
   // to judge.
   const std::string infoName = name + std::string(InfoSuffix);
-  struct stat st;
-  if (fstatat(info, infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return ENOENT;
-  // Most trashed entries are files: unlink first, and empty a folder only when it is one.
+  if (const int error = CheckRecord(info, infoName, Record)) return error;
   bool folder = false;
-  if (unlinkat(files, name.c_str(), 0) != 0) {
+  if (Stored.Ino != 0) {
+    // Restored and trashed again under the same name, it is not the entry judged.
+    folder = Stored.Kind == ekFolder;
+    if (const int removed = RemoveFoundEntryForGood(files, name, Stored, true)) return removed;
+  } else if (unlinkat(files, name.c_str(), 0) != 0) {
+    // Most trashed entries are files: unlink first, and empty a folder only when it is one.
     if (errno != EISDIR) return errno;
     folder = true;
     if (int removed = RemoveEntryForGood(files, name, true)) return removed;
   }
-  if (unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT) return errno;
+  // A record put in the judged one's place meanwhile names some other entry.
+  if (CheckRecord(info, infoName, Record) == 0 && unlinkat(info, infoName.c_str(), 0) != 0 && errno != ENOENT)
+    return errno;
   // Only folders have a line in directorysizes.
   if (folder) DropDirectorySize(FState->Trash.Get(), name);
   return 0;

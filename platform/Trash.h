@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/Removal.h"
 
 // The content of one .trashinfo record.
 struct TTrashInfo {
@@ -46,6 +47,10 @@ struct TTrashRecord {
   std::string OriginalPath;  // decoded Path, made absolute where it was relative to a
                              // top directory; "" when the record could not be read
   std::optional<TDateTime> DeletionDate;  // none when the record could not be read
+  // What was judged: the record file and the stored entry, each with its change
+  // time, so that a purge can tell an entry restored and trashed again meanwhile.
+  TFoundEntry Record;
+  TFoundEntry Stored;
 };
 
 // The trash folders of the user, home trash first, each once (by device and inode).
@@ -59,7 +64,8 @@ std::string HomeTrashFolder();
 // stop between two entries. Every regular info/NAME.trashinfo whose files/NAME
 // exists is an entry, unless its content shows it is no record (first group not
 // "[Trash Info]"); one that cannot be read is an entry without path and date.
-// Stored entries without a record are never listed.
+// Stored entries without a record are never listed. Folders and records are opened
+// with O_NOATIME where allowed: looking at the trash leaves its access times.
 class TTrashEnumerator {
 public:
   TTrashEnumerator();
@@ -86,6 +92,26 @@ int MoveToTrash(const std::string& Path);
 using TTrashCheck = std::function<int(int ParentFd, const std::string& Name)>;
 int MoveToTrash(const std::string& Path, const TTrashCheck& Check);
 
+// Moves entries of one folder into the trash of that folder's file system. The
+// folder's mount and its trash are found, and the trash folders made, once, on the
+// first move: a row's entries cost no look at the mount table each.
+class TTrashMover {
+public:
+  // FolderFd: the open folder of the entries (a path handle will do), kept by the
+  // caller while the mover lives. FolderPath: its absolute path without links,
+  // which the records name as the entries' former folder.
+  TTrashMover(int FolderFd, std::string FolderPath);
+  ~TTrashMover();
+  TTrashMover(const TTrashMover&) = delete;
+  TTrashMover& operator=(const TTrashMover&) = delete;
+  // As MoveToTrash, for the entry Name of the folder.
+  int Move(const std::string& Name, const TTrashCheck& Check = {});
+
+private:
+  struct TState;
+  std::unique_ptr<TState> FState;
+};
+
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
 // stored entry first (folders that the user owns are made writable so that they can
 // be emptied), then its record, then its directorysizes line. A path that is not the
@@ -104,6 +130,10 @@ public:
   TTrashPurger(const TTrashPurger&) = delete;
   TTrashPurger& operator=(const TTrashPurger&) = delete;
   int Purge(const std::string& StoredPath);
+  // As above, but only while the stored entry and its record are still what the
+  // enumeration saw (TTrashRecord's Stored and Record; an identity without inode is
+  // not compared): ESTALE otherwise, nothing touched.
+  int Purge(const std::string& StoredPath, const TFoundEntry& Stored, const TFoundEntry& Record);
 
 private:
   struct TState;

@@ -20,9 +20,11 @@ struct TResolvedPath {
 
 // 0, or the errno of the step that failed: EPERM for a link of another user (named
 // in Out.UntrustedLink), ELOOP after 40 links, ENOENT or ENOTDIR for a missing
-// folder on the way. A relative Path is taken from the current folder.
+// folder on the way, EINVAL for a path holding a NUL byte (no name holds one). A
+// relative Path is taken from the current folder.
 int ResolveTrustedPath(const std::string& Path, TResolvedPath& Out);
 
 // Opens what Path names, after ResolveTrustedPath, with Flags and O_NOFOLLOW (the
 // root folder with Flags alone). 0 or the errno; Out.Path is the resolved path.
+// With O_NOATIME in Flags, an EPERM (not the owner) opens again without it.
 int OpenTrustedPath(const std::string& Path, int Flags, TFd& Fd, TResolvedPath& Out);

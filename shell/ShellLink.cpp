@@ -315,8 +315,8 @@ std::string EnvironmentBlockBytes(const std::string& Target) {
 // opened as a bare path handle, which follows no link and does not open a device or a
 // FIFO for real (opening one can stall, rewind a tape or arm a watchdog); the file
 // checked through that handle is then opened through the same handle.
-int OpenRegularFile(const std::string& FileName, struct stat& Info) {
-  const int pathFd = open(FileName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+int OpenRegularFile(int FolderFd, const std::string& FileName, struct stat& Info) {
+  const int pathFd = openat(FolderFd, FileName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (pathFd < 0) return -1;
   int fd = -1;
   struct stat pathInfo;
@@ -338,9 +338,9 @@ int OpenRegularFile(const std::string& FileName, struct stat& Info) {
 
 // Reads a regular file of at most MaxShortcutFileSize bytes; a link, even to a
 // shortcut file, is not read.
-bool ReadShortcutFile(const std::string& FileName, std::string& Bytes) {
+bool ReadShortcutFile(int FolderFd, const std::string& FileName, std::string& Bytes) {
   struct stat st;
-  const int fd = OpenRegularFile(FileName, st);
+  const int fd = OpenRegularFile(FolderFd, FileName, st);
   if (fd < 0) return false;
   bool ok = st.st_size <= static_cast<off_t>(MaxShortcutFileSize);
   if (ok) {
@@ -385,7 +385,7 @@ void TShellLink::Clear() {
 
 bool TShellLink::Load(const std::string& FileName, uint32_t /*Mode*/) {
   std::string bytes;
-  if (!ReadShortcutFile(FileName, bytes)) {
+  if (!ReadShortcutFile(AT_FDCWD, FileName, bytes)) {
     Clear();
     return false;
   }
@@ -555,10 +555,13 @@ void TShellLink::SetEnvironmentTargetPath(const std::string& Value) {
   if (FRecordedPath.empty()) FRecordedPath = Value;
 }
 
-TShortcutTarget ReadShortcutTarget(const std::string& FileName) {
+namespace {
+
+// Name is looked up in FolderFd; FileName is the shortcut's path, for the texts.
+TShortcutTarget ReadShortcutTargetIn(int FolderFd, const std::string& Name, const std::string& FileName) {
   TShortcutTarget target;
   std::string linked;
-  if (ReadSymbolicLinkTarget(FileName, linked)) {
+  if (ReadSymbolicLinkTargetAt(FolderFd, FolderOf(FileName), Name, linked)) {
     target.Outcome = linked.empty() ? soUnresolved : soResolved;
     target.Path = linked;
     return target;
@@ -568,7 +571,8 @@ TShortcutTarget ReadShortcutTarget(const std::string& FileName) {
     return target;
   }
   TShellLink link;
-  if (!link.ResolvingLoad(FileName, STGM_READ, SLR_NO_UI)) {
+  std::string bytes;
+  if (!ReadShortcutFile(FolderFd, Name, bytes) || !link.LoadFromBytes(bytes, FileName) || !link.Resolve(SLR_NO_UI)) {
     target.Outcome = soUnresolved;
     return target;
   }
@@ -576,6 +580,16 @@ TShortcutTarget ReadShortcutTarget(const std::string& FileName) {
   target.Path = link.ResolvedPath();
   if (!IsPathOfThisSystem(target.Path)) target.RecordedDrive = DriveClassOfType(link.VolumeDriveType());
   return target;
+}
+
+}  // namespace
+
+TShortcutTarget ReadShortcutTarget(const std::string& FileName) {
+  return ReadShortcutTargetIn(AT_FDCWD, FileName, FileName);
+}
+
+TShortcutTarget ReadShortcutTargetAt(int FolderFd, const std::string& Folder, const std::string& Name) {
+  return ReadShortcutTargetIn(FolderFd, Name, JoinPath(Folder, Name));
 }
 
 std::string GetShortcutTarget(const std::string& FileName) { return ReadShortcutTarget(FileName).Path; }

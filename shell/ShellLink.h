@@ -141,6 +141,11 @@ struct TShortcutTarget {
 // file named "*.lnk" (see IsShortcutFileName) is read with TShellLink and resolved.
 // Any other file comes back unchanged, without being opened.
 TShortcutTarget ReadShortcutTarget(const std::string& FileName);
+// The same for the entry Name of the open folder FolderFd, whose path is Folder: the
+// entry is looked at through the handle, so a folder put in Folder's place since it
+// was opened is never read; Folder only makes a relative link target absolute and
+// names the shortcut in the texts.
+TShortcutTarget ReadShortcutTargetAt(int FolderFd, const std::string& Folder, const std::string& Name);
 // ReadShortcutTarget's path alone: FileName, the target, or "".
 std::string GetShortcutTarget(const std::string& FileName);
 // Whether a shortcut's target names an existing file or folder (links followed):

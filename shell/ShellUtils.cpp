@@ -1,5 +1,6 @@
 #include "shell/ShellUtils.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,15 +17,18 @@ bool IsShortcutFileName(const std::string& FileName) {
   return lower(FileName[dot + 1]) == 'l' && lower(FileName[dot + 2]) == 'n' && lower(FileName[dot + 3]) == 'k';
 }
 
-bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
+namespace {
+
+// Name is looked up in FolderFd; a relative target is joined to Folder.
+bool ReadLinkIn(int FolderFd, const std::string& Folder, const std::string& Name, std::string& Target) {
   Target.clear();
   struct stat st;
-  if (lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+  if (fstatat(FolderFd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) return false;
   // st_size is the target's length for most file systems, 0 for some (procfs):
   // grow the buffer until the answer fits.
   std::vector<char> buffer(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 256);
   while (true) {
-    const ssize_t length = readlink(Path.c_str(), buffer.data(), buffer.size());
+    const ssize_t length = readlinkat(FolderFd, Name.c_str(), buffer.data(), buffer.size());
     if (length < 0) return true;
     if (static_cast<size_t>(length) < buffer.size()) {
       Target.assign(buffer.data(), static_cast<size_t>(length));
@@ -33,8 +37,18 @@ bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
     if (buffer.size() >= 1 << 20) return true;
     buffer.resize(buffer.size() * 2);
   }
-  if (!Target.empty() && Target[0] != '/') Target = JoinPath(FolderOf(Path), Target);
+  if (!Target.empty() && Target[0] != '/') Target = JoinPath(Folder, Target);
   return true;
+}
+
+}  // namespace
+
+bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target) {
+  return ReadLinkIn(AT_FDCWD, FolderOf(Path), Path, Target);
+}
+
+bool ReadSymbolicLinkTargetAt(int FolderFd, const std::string& Folder, const std::string& Name, std::string& Target) {
+  return ReadLinkIn(FolderFd, Folder, Name, Target);
 }
 
 bool IsPathOfThisSystem(const std::string& Path) { return !Path.empty() && Path[0] == '/'; }

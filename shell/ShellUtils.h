@@ -11,6 +11,9 @@ bool IsShortcutFileName(const std::string& FileName);
 // the folder as the kernel would, without folding "..". Bytes are kept as they are.
 // Target is "" for a link that cannot be read (it vanished meanwhile).
 bool ReadSymbolicLinkTarget(const std::string& Path, std::string& Target);
+// The same for the entry Name of the open folder FolderFd, whose path is Folder (the
+// folder a relative target is joined to).
+bool ReadSymbolicLinkTargetAt(int FolderFd, const std::string& Folder, const std::string& Name, std::string& Target);
 
 // Whether Path can name something on this system: an absolute path ("/..."). Paths
 // recorded by Windows ("E:\docs", "\\server\share") cannot.

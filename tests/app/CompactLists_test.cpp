@@ -20,7 +20,7 @@ TEST(CompactLists, ComeBackAsTheyWentInAcrossBlocks) {
     lines.Append(line);
     expected.push_back(line);
     const std::string folder = i % 3 == 0 ? "/a/" : i % 3 == 1 ? "/b/c/" : "";
-    entries.push_back({folder + line, i % 2 ? "=" + line : "", {ekNonFolder, 0, i, i + 1, 0}, i});
+    entries.push_back({folder + line, i % 2 ? "=" + line : "", {ekNonFolder, 0, i, i + 1, 0, 0}, i, {}});
     list.push_back(entries.back());
   }
   ASSERT_EQ(lines.Size(), expected.size());

@@ -82,7 +82,7 @@ protected:
     TTrashEnumerator trash;
     TNames due;
     SweepTrash(ParseRunSettings(Item, Now()), trash, Stop,
-               [&](std::string_view Parsing, std::string_view InFolder) { due.emplace_back(Parsing, InFolder); });
+               [&](const TDueTrashEntry& Entry) { due.emplace_back(Entry.ParsingName, Entry.InFolderName); });
     std::sort(due.begin(), due.end());
     return due;
   }
@@ -134,7 +134,7 @@ TEST_F(TrashSweepTest, StopIsCheckedBeforeEachEntry) {
   TTrashEnumerator trash;
   int handed = 0;
   SweepTrash(ParseRunSettings(TrashItem("*", "", "D+1"), Now()), trash, later.get_token(),
-             [&](std::string_view, std::string_view) {
+             [&](const TDueTrashEntry&) {
                if (++handed == 2) later.request_stop();
              });
   EXPECT_EQ(handed, 2);

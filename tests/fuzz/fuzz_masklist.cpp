@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the mask-list parser and matcher as "MASKS\0NAME". Any list
-// must give a defined answer or a mask error, never a crash or undefined behaviour. For
+// Feeds arbitrary bytes to the mask-list parser and matcher as "MASKS\0NAME", then as one
+// list holding its NUL bytes, then as a list repeated past 64 KiB. Any list must give a
+// defined answer or a mask error, never a crash or undefined behaviour. For
 // short inputs the answer is compared with a plain backtracking matcher that tries every
 // split of every "*", so the single-star-memory matcher cannot drift from it.
 #include <cstddef>
@@ -138,5 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Check(filtered == got);
   // Backtracking is exponential in the stars; keep it to inputs it answers quickly.
   if (Size <= 40) Check(ReferenceList(masks, name16) == got);
+
+  // The whole input as one list: NUL bytes and control characters are characters of
+  // a mask like any other, never an end of the text.
+  const std::optional<bool> whole = Answer(TMaskList(input), name16);
+  if (Size <= 40) Check(ReferenceList(input, name16) == whole);
+  // An over-long list (the list repeated past 64 KiB) answers as its first copy did.
+  if (!masks.empty()) {
+    std::string longList(masks);
+    while (longList.size() < 64 * 1024) (longList += ';') += masks;
+    Check(Answer(TMaskList(longList), name16) == got);
+  }
   return 0;
 }
