@@ -36,6 +36,7 @@
 #include "app/Translations.h"
 #include "engine/BRISK_Remove.h"
 #include "platform/BriskoError.h"
+#include "platform/TextCodec.h"
 
 namespace {
 
@@ -354,10 +355,12 @@ void TMainForm::showEvent(QShowEvent* Event) {
 }
 
 void TMainForm::ApplicationIdleAtOnce() {
+  if (FEndingBySignal) return;  // a signal came before the run could start
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
-      ReportError(u"no item to run in \"%1\""_qs.arg(BytesToText(FPatternFile)));
+      ReportError(BytesToText(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"),
+                                  {EscapeBytes(FPatternFile)})));
       close();
     }
     return;
@@ -721,6 +724,7 @@ void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
     FExitCode = esNotRemoved;
   }
   if (FRun) {
+    if (FServices.Output) FServices.Output->End(summary, FTestRun, FEndingBySignal || !error.empty());
     close();
   } else if (FPendingRun) {
     bool testRun = *FPendingRun;
@@ -783,7 +787,17 @@ void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
 }
 
 void TMainForm::AppendLog(std::vector<std::string>& Lines) {
+  // The terminal failing ends the run, but only once the lines are in the record.
+  std::exception_ptr outputError;
+  if (FRun && FServices.Output) {
+    try {
+      FServices.Output->Write(Lines);
+    } catch (...) {
+      outputError = std::current_exception();
+    }
+  }
   LogView->AppendLines(Lines);
+  if (outputError) std::rethrow_exception(outputError);
   SaveLogAsItComes(false);
 }
 

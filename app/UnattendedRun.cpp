@@ -43,11 +43,23 @@ void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
 // the log file has failed; a test's lines go to standard output.
 class TLineSink {
 public:
-  TLineSink(bool TestRun, const TLogSettings& Settings, const TErrorWording& Word)
-      : FTestRun(TestRun), FSettings(Settings), FWord(Word) {}
+  TLineSink(bool TestRun, const TLogSettings& Settings, TRunOutput& Output, const TErrorWording& Word)
+      : FTestRun(TestRun), FSettings(Settings), FOutput(Output), FWord(Word) {}
 
+  // Standard output fails after the record is kept: the run then ends at its next entry.
   void Take(std::vector<std::string>& Lines) {
-    if (FTestRun) return WriteLines(stdout, Lines);
+    std::exception_ptr outputError;
+    try {
+      FOutput.Write(Lines);
+    } catch (...) {
+      outputError = std::current_exception();
+    }
+    Record(Lines);
+    if (outputError) std::rethrow_exception(outputError);
+  }
+
+  void Record(std::vector<std::string>& Lines) {
+    if (FTestRun) return;
     if (FLogFailed) return WriteLines(stderr, Lines);
     if (!FSettings.SaveLog) return;
     FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
@@ -79,6 +91,7 @@ public:
 private:
   const bool FTestRun;
   const TLogSettings FSettings;
+  TRunOutput& FOutput;
   const TErrorWording& FWord;
   std::vector<std::string> FPending;
   TClock::time_point FNextWrite = TClock::now() + std::chrono::seconds(1);
@@ -170,17 +183,39 @@ void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
       continue;
     }
     const int error = errno;
-    PrintError("warning: the folder \"" + EscapeBytes(location) + "\" " +
-               (error == ENOENT ? std::string("does not exist") : "cannot be read: " + std::string(std::strerror(error))));
+    PrintError(error == ENOENT
+                   ? Say(QT_TRANSLATE_NOOP("TRunText", "警告: フォルダ \"%1\" は存在しません"), {EscapeBytes(location)})
+                   : Say(QT_TRANSLATE_NOOP("TRunText", "警告: フォルダ \"%1\" を読めません: %2"),
+                         {EscapeBytes(location), std::strerror(error)}));
   }
 }
 
 std::string NotRemovedMessage(const TRunSummary& Summary) {
-  return std::to_string(Summary.Failed) + (Summary.Failed == 1 ? " entry" : " entries") +
-         " could not be removed; the first: " + Summary.FirstFailureEntry + ": " + std::strerror(Summary.FirstFailureCode);
+  return Say(QT_TRANSLATE_N_NOOP("TRunText", "%n 件を削除できませんでした。最初のもの: %1: %2"),
+             {Summary.FirstFailureEntry, std::strerror(Summary.FirstFailureCode)}, Summary.Failed);
 }
 
-int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
+namespace {
+
+// The exit status of a run that has ended, with the reason on standard error.
+int ExitStatus(const TUnattendedHost& Host, const TLineSink& Sink, int Signal, const TErrorWording& Word) {
+  if (Signal) return 128 + Signal;
+  if (Host.Error()) {
+    PrintError(*Host.Error(), Word);
+    return esError;
+  }
+  if (Sink.LogFailed()) return esError;
+  if (Host.Summary().Failed > 0) {
+    PrintError(NotRemovedMessage(Host.Summary()));
+    return esNotRemoved;
+  }
+  return esSuccess;
+}
+
+}  // namespace
+
+int RunUnattended(const std::string& PatternFile, bool TestRun, TStopSignals& Signals, TRunOutput& Output,
+                  const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
   try {
@@ -191,28 +226,21 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
     return esError;
   }
   if (items.empty()) {
-    PrintError("no item to run in \"" + EscapeBytes(PatternFile) + "\"");
+    PrintError(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"), {EscapeBytes(PatternFile)}));
     return esError;
   }
   WarnUnreadableLocations(items);
 
-  TLineSink sink(TestRun, settings, Word);
+  TLineSink sink(TestRun, settings, Output, Word);
   TUnattendedHost host(items, sink);
-  // Before the worker's thread exists, so that it too leaves the signals to the watcher.
-  TStopSignals signals([&host](int) { host.Interrupt(); });
+  // A signal that came before anything was removed ends the program here.
+  if (const int early = Signals.Forward([&host](int) { host.Interrupt(); })) return 128 + early;
   host.Run(TestRun);
+  Signals.Forward(nullptr);
   sink.Flush(true);
 
-  if (const int signal = signals.Received()) return 128 + signal;
-  if (host.Error()) {
-    PrintError(*host.Error(), Word);
-    return esError;
-  }
-  if (sink.LogFailed()) return esError;
-  const TRunSummary& summary = host.Summary();
-  if (summary.Failed > 0) {
-    PrintError(NotRemovedMessage(summary));
-    return esNotRemoved;
-  }
-  return esSuccess;
+  const int signal = Signals.Received();
+  const int status = ExitStatus(host, sink, signal, Word);
+  Output.End(host.Summary(), TestRun, signal != 0 || host.Error());
+  return status;
 }
