@@ -69,6 +69,8 @@ int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Hea
   }
   Signals.Forward(nullptr);
   app.OnError = nullptr;
+  // A signal that came as the window closed was never taken up by it.
+  if (const int signal = Signals.Received()) return 128 + signal;
   return status != 0 ? status : form.ExitCode();
 }
 
