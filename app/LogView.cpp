@@ -84,15 +84,6 @@ QString TLogView::SelectedText() const {
   return text;
 }
 
-QString TLogView::toPlainText() const {
-  QString text;
-  for (size_t i = 0; i < FLines.Size(); ++i) {
-    if (i > 0) text += u'\n';
-    text += LineText(FLines[i]);
-  }
-  return text;
-}
-
 void TLogView::selectAll() {
   if (FLines.Empty()) return;
   FAnchor = 0;

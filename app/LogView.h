@@ -24,8 +24,6 @@ public:
   const TLogLines& Lines() const { return FLines; }
   // The selected lines, joined with "\n", as Ctrl+C puts them on the clipboard.
   QString SelectedText() const;
-  // Every line joined with "\n" (the text view's own way of telling its content).
-  QString toPlainText() const;
   void selectAll();
   void copy() const;
   bool HasSelection() const { return FAnchor >= 0; }

@@ -40,7 +40,7 @@ void TestHook(const char* Where) {
 }
 
 int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Headless, TTranslations& Texts,
-              TStopSignals& Signals, TRunOutput* Output) {
+              TStopSignals& Signals, bool Verbose) {
   // The toolkit gets the program's name alone: every argument is ours, read by our
   // rules, so "-reverse" or "-session" never change what Qt does or hide a pattern.
   int argc = 1;
@@ -51,7 +51,7 @@ int RunWindow(char* Program, const std::vector<std::string>& Arguments, bool Hea
 
   TMainFormServices services;
   services.Headless = Headless;
-  services.Output = Output;
+  services.Verbose = Verbose;
   TMainForm form(Arguments, services);
   // The two dialogs live as long as the window, which owns them.
   form.SetDialogs(new TEditDialog(&form), new TConfigDialog(&form));
@@ -161,5 +161,5 @@ int main(int argc, char** argv) {
   }
   // A scheduler mails whatever a job prints: only real errors go to standard error.
   if (headless) qInstallMessageHandler(QuietMessages);
-  return RunWindow(argv[0], arguments, headless, texts, *stopSignals, line.Run ? &output : nullptr);
+  return RunWindow(argv[0], arguments, headless, texts, *stopSignals, line.Run && line.Verbose);
 }
