@@ -35,6 +35,7 @@ bool ApplyWholeSwitch(const std::string& Argument, TCommandLine& Result) {
       {"-h", &TCommandLine::Help},    {"--help", &TCommandLine::Help},       {"-V", &TCommandLine::Version},
       {"--version", &TCommandLine::Version}, {"-n", &TCommandLine::Test},   {"--dry-run", &TCommandLine::Test},
       {"--test", &TCommandLine::Test}, {"-v", &TCommandLine::Verbose},       {"--verbose", &TCommandLine::Verbose},
+      {"--show-log", &TCommandLine::ShowLog},
   };
   for (const TWhole& whole : wholes) {
     if (Argument != whole.Name) continue;
@@ -156,7 +157,7 @@ std::string Say(const char* Text, const std::vector<std::string>& Args, int64_t 
 std::string CommandLineUsage() {
   return Say(QT_TRANSLATE_NOOP(
       "TRunText",
-      "使い方: brisko [-W+|-W-] [パターン.rmp ...]\n"
+      "使い方: brisko [-W+|-W-] [--show-log] [パターン.rmp ...]\n"
       "        brisko -R [-v] パターン.rmp\n"
       "        brisko -n パターン.rmp\n"
       "規則に従ってファイルを削除します。ウィンドウを開き、パターンファイルを順に読み込みます\n"
@@ -172,6 +173,7 @@ std::string CommandLineUsage() {
       "  --test       -n と同じ\n"
       "  -v           -R と共に: 結果行をログと同じく標準出力にも書き、終わりに集計を書く\n"
       "  --verbose    -v と同じ\n"
+      "  --show-log   ログファイルをログ欄に表示してウィンドウを開く\n"
       "  -h           このヘルプを表示して終了する\n"
       "  --help       -h と同じ\n"
       "  -V           バージョンを表示して終了する\n"

@@ -19,6 +19,7 @@ struct TCommandLine {
   std::vector<std::string> Files;            // every argument that is no switch, in order
   bool Help = false;                         // -h, --help
   bool Version = false;                      // -V, --version
+  bool ShowLog = false;                      // --show-log: the window opens with the log file shown
   std::string Unrecognized;                  // the first argument beginning with "-" that is none of these
 };
 

@@ -113,14 +113,17 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, TStopSignals& Si
                   const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
+  std::vector<EBriskoError> warnings;
   try {
     items = LoadPattern(PatternFile);
-    if (!TestRun) settings = LoadSettings();
+    if (!TestRun) settings = LoadSettings(&warnings);
   } catch (...) {
     const EBriskoError error = CurrentError();
     PrintError(Word ? Word(error) : std::string(error.what()));
     return esError;
   }
+  for (const EBriskoError& warning : warnings)
+    PrintError(Say(QT_TRANSLATE_NOOP("TRunText", "警告: %1"), {Word ? Word(warning) : warning.what()}));
   if (items.empty()) {
     PrintError(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"), {EscapeBytes(PatternFile)}));
     return esError;

@@ -10,6 +10,7 @@
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "app/RunNotice.h"
 #include "app/Translations.h"
 #include "app/UnattendedRun.h"
 #include "dialogs/BRISK_Config.h"
@@ -156,8 +157,12 @@ int main(int argc, char** argv) {
                  stderr);
       return esUsage;
     }
-    // A scheduled run: no window at all.
-    return RunUnattended(pattern, false, *stopSignals, output, texts.Wording());
+    // A scheduled run: no window at all; a notice when it did not end well. The
+    // notice's process is forked: no other thread may be running then.
+    const int status = RunUnattended(pattern, false, *stopSignals, output, texts.Wording());
+    stopSignals.reset();
+    SendRunNotice(pattern, status, texts);
+    return status;
   }
   // A scheduler mails whatever a job prints: only real errors go to standard error.
   if (headless) qInstallMessageHandler(QuietMessages);
