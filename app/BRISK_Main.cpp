@@ -42,6 +42,7 @@
 #include "dialogs/EditorInterfaces.h"
 #include "platform/BriskoError.h"
 #include "platform/Paths.h"
+#include "platform/TextCodec.h"
 
 namespace {
 
@@ -445,7 +446,8 @@ void TMainForm::showEvent(QShowEvent* Event) {
 bool TMainForm::ReportStartProblems() {
   for (const QString& warning : std::exchange(FStartWarnings, {})) {
     if (Unattended())
-      std::fprintf(stderr, "brisko: warning: %s\n", warning.toLocal8Bit().constData());
+      std::fprintf(stderr, "brisko: %s\n",
+                   Say(QT_TRANSLATE_NOOP("TRunText", "警告: %1"), {TextToBytes(warning)}).c_str());
     else
       FServices.Prompter->MessageBox(this, warning, AppTitle, mkInformation, mbOK);
   }
@@ -455,6 +457,7 @@ bool TMainForm::ReportStartProblems() {
 }
 
 void TMainForm::ApplicationIdleAtOnce() {
+  if (FEndingBySignal) return;  // a signal came before the run could start
   // An automatic run does not go ahead without its pattern or its settings.
   const bool failed = ReportStartProblems();
   if (!FRun) return;
@@ -465,7 +468,8 @@ void TMainForm::ApplicationIdleAtOnce() {
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
-      ReportError(u"no item to run in \"%1\""_qs.arg(BytesToText(FPatternFile)));
+      ReportError(BytesToText(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"),
+                                  {EscapeBytes(FPatternFile)})));
       close();
     }
     return;
@@ -487,7 +491,8 @@ void TMainForm::ApplicationIdleAtOnce() {
 TRunRecord& TMainForm::Record() {
   if (!FRecord)
     FRecord = std::make_unique<TRunRecord>(false, TLogSettings{SaveLog, LogFile, LogLinage},
-                                           [](const EBriskoError& Error) { return TextToBytes(ErrorText(Error)); });
+                                           [](const EBriskoError& Error) { return TextToBytes(ErrorText(Error)); },
+                                           TRunOutput(FServices.Verbose, FServices.Verbose));
   return *FRecord;
 }
 

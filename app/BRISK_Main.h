@@ -37,6 +37,7 @@ struct TMainFormServices {
   TWorkerFactory WorkerFactory;             // default CreateRemoveWorker
   std::function<std::unique_ptr<TTaskbarProgress>()> ProgressFactory;  // default: the D-Bus launcher entry
   bool Headless = false;  // no display: nobody can answer a question or see a window
+  bool Verbose = false;   // -R -v: the automatic run's lines and summary on the terminal too
 };
 
 class TMainForm : public QMainWindow {

@@ -34,12 +34,16 @@ void PrintError(const std::string& Message) {
 }
 
 std::string NotRemovedMessage(const TRunSummary& Summary) {
-  return std::to_string(Summary.Failed) + (Summary.Failed == 1 ? " entry" : " entries") +
-         " could not be removed; the first: " + Summary.FirstFailureEntry + ": " + std::strerror(Summary.FirstFailureCode);
+  return Say(QT_TRANSLATE_N_NOOP("TRunText", "%n 件を削除できませんでした。最初のもの: %1: %2"),
+             {Summary.FirstFailureEntry, std::strerror(Summary.FirstFailureCode)}, Summary.Failed);
 }
 
-TRunRecord::TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word)
-    : FTestRun(TestRun), FSettings(Settings), FWord(std::move(Word)), FNextWrite(TClock::now() + std::chrono::seconds(1)) {}
+TRunRecord::TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word, std::optional<TRunOutput> Output)
+    : FTestRun(TestRun),
+      FSettings(Settings),
+      FWord(std::move(Word)),
+      FOutput(Output.value_or(TRunOutput(TestRun, TestRun))),
+      FNextWrite(TClock::now() + std::chrono::seconds(1)) {}
 
 bool TRunRecord::CheckLog() {
   if (FTestRun || !FSettings.SaveLog) return true;
@@ -52,8 +56,20 @@ bool TRunRecord::CheckLog() {
   }
 }
 
+// Standard output failing ends the run, but only once the lines are in the record.
 void TRunRecord::Take(std::vector<std::string>& Lines) {
-  if (FTestRun) return WriteLines(stdout, Lines);
+  std::exception_ptr outputError;
+  try {
+    FOutput.Write(Lines);
+  } catch (...) {
+    outputError = std::current_exception();
+  }
+  Record(Lines);
+  if (outputError) std::rethrow_exception(outputError);
+}
+
+void TRunRecord::Record(std::vector<std::string>& Lines) {
+  if (FTestRun) return;
   if (FLogFailed) return WriteLines(stderr, Lines);
   if (!FSettings.SaveLog) return;
   FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
@@ -93,6 +109,11 @@ void TRunRecord::Fail(const std::string& Message) {
 void TRunRecord::Fail(const EBriskoError& Error) { Fail(FWord ? FWord(Error) : std::string(Error.what())); }
 
 void TRunRecord::End(const TRunSummary& Summary, const std::optional<EBriskoError>& Error) {
+  Judge(Summary, Error);
+  FOutput.End(Summary, FTestRun, FSignal != 0 || Error);
+}
+
+void TRunRecord::Judge(const TRunSummary& Summary, const std::optional<EBriskoError>& Error) {
   if (FSignal != 0) return;
   if (Error) return Fail(*Error);
   if (Summary.Failed == 0 || FFailed) return;

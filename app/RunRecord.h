@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/LogFile.h"
 #include "engine/RemoveHost.h"
 #include "platform/BriskoError.h"
@@ -35,14 +36,17 @@ std::string NotRemovedMessage(const TRunSummary& Summary);
 
 class TRunRecord {
 public:
-  TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word = {});
+  // Output: the terminal's share (a test's lines and summary by default).
+  TRunRecord(bool TestRun, const TLogSettings& Settings, TErrorWording Word = {},
+             std::optional<TRunOutput> Output = std::nullopt);
 
   // Whether the log may be written by this run at all (an absolute path; as root,
   // root's own files and folders), told before anything is removed. False after a
   // message: the run must not start.
   bool CheckLog();
 
-  // A batch of result lines, as the worker delivers them; may move them out.
+  // A batch of result lines, as the worker delivers them; may move them out. Raises
+  // EBriskoError, once the lines are kept, when standard output cannot take them.
   void Take(std::vector<std::string>& Lines);
   // The lines still held go out; the log is cut to its limit. Once, after the worker.
   void Close();
@@ -54,7 +58,7 @@ public:
   void Interrupted(int Signal) { FSignal = Signal; }
   // The worker's end: the error that ended it, or else the entries it could not
   // remove, unless something worse already decides the status. After a stop signal
-  // the signal alone decides it.
+  // the signal alone decides it. The summary line comes last.
   void End(const TRunSummary& Summary, const std::optional<EBriskoError>& Error);
 
   // TExitStatus, or 128 + the signal number.
@@ -66,6 +70,7 @@ private:
   const bool FTestRun;
   const TLogSettings FSettings;
   const TErrorWording FWord;
+  TRunOutput FOutput;
   std::vector<std::string> FPending;
   TClock::time_point FNextWrite;
   int64_t FAddedSinceCut = 0;  // lines appended since the log was last cut
@@ -75,4 +80,6 @@ private:
   int FSignal = 0;
 
   void Flush(bool Last);
+  void Record(std::vector<std::string>& Lines);
+  void Judge(const TRunSummary& Summary, const std::optional<EBriskoError>& Error);
 };

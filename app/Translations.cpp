@@ -71,6 +71,14 @@ TErrorWording TTranslations::Wording() const {
   return [this](const EBriskoError& Error) { return Worded(Error, Translate(ErrorContext, ErrorWording(Error.Id()))); };
 }
 
+// QTranslator leaves "%n" in place; Say fills it.
+TTextWording TTranslations::TextWording() const {
+  return [this](const char* Text, int Count) {
+    const QString text = FOwn.translate("TRunText", Text, nullptr, Count);
+    return text.isEmpty() ? std::string(Text) : text.toStdString();
+  };
+}
+
 QString ErrorText(const EBriskoError& Error) {
   return BytesToText(Worded(Error, QCoreApplication::translate(ErrorContext, ErrorWording(Error.Id()))));
 }

@@ -33,6 +33,8 @@ public:
   QString Translate(const char* Context, const char* Text) const;
   // Errors worded in this language, for standard error.
   TErrorWording Wording() const;
+  // The command line's own texts (Say) in this language.
+  TTextWording TextWording() const;
 
 private:
   const TLanguage FLanguage;

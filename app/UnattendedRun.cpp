@@ -102,12 +102,15 @@ void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
       continue;
     }
     const int error = errno;
-    PrintError("warning: the folder \"" + EscapeBytes(location) + "\" " +
-               (error == ENOENT ? std::string("does not exist") : "cannot be read: " + std::string(std::strerror(error))));
+    PrintError(error == ENOENT
+                   ? Say(QT_TRANSLATE_NOOP("TRunText", "警告: フォルダ \"%1\" は存在しません"), {EscapeBytes(location)})
+                   : Say(QT_TRANSLATE_NOOP("TRunText", "警告: フォルダ \"%1\" を読めません: %2"),
+                         {EscapeBytes(location), std::strerror(error)}));
   }
 }
 
-int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
+int RunUnattended(const std::string& PatternFile, bool TestRun, TStopSignals& Signals, const TRunOutput& Output,
+                  const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
   std::vector<EBriskoError> warnings;
@@ -119,24 +122,27 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
     PrintError(Word ? Word(error) : std::string(error.what()));
     return esError;
   }
-  for (const EBriskoError& warning : warnings) PrintError("warning: " + (Word ? Word(warning) : warning.what()));
+  for (const EBriskoError& warning : warnings)
+    PrintError(Say(QT_TRANSLATE_NOOP("TRunText", "警告: %1"), {Word ? Word(warning) : warning.what()}));
   if (items.empty()) {
-    PrintError("no item to run in \"" + EscapeBytes(PatternFile) + "\"");
+    PrintError(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"), {EscapeBytes(PatternFile)}));
     return esError;
   }
   WarnUnreadableLocations(items);
 
-  TRunRecord record(TestRun, settings, Word);
+  TRunRecord record(TestRun, settings, Word, Output);
   if (!record.CheckLog()) return record.ExitStatus();
   TUnattendedHost host(items, record);
-  // Before the worker's thread exists, so that it too leaves the signals to the watcher.
-  TStopSignals signals([&host](int Signal) {
-    NoteStopSignal(Signal);
-    host.Interrupt();
-  });
+  // A signal that came before anything was removed ends the program here.
+  if (const int early = Signals.Forward([&host](int Signal) {
+        NoteStopSignal(Signal);  // a wait for the log's lock gives up at once
+        host.Interrupt();
+      }))
+    return 128 + early;
   host.Run(TestRun);
+  Signals.Forward(nullptr);
   record.Close();
-  if (const int signal = signals.Received()) record.Interrupted(signal);
+  if (const int signal = Signals.Received()) record.Interrupted(signal);
   record.End(host.Summary(), host.Error());
   return record.ExitStatus();
 }

@@ -8,16 +8,21 @@
 // app/RunRecord, as for the window's own unattended run.
 //
 // SIGTERM, SIGINT and SIGHUP interrupt the run at its next entry; what was done is
-// recorded, and the status is 128 + the signal number.
+// recorded, and the status is 128 + the signal number. A test, and a run with -v,
+// end with a summary line on standard error.
 #include <string>
 #include <vector>
 
 #include "app/RunRecord.h"
 #include "engine/DeletionItem.h"
 
+class TStopSignals;
+
 // Answers the exit status (TExitStatus, or 128 + a signal number). Messages go to
-// standard error prefixed "brisko: ".
-int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word = {});
+// standard error prefixed "brisko: "; Output gets the result lines and the summary.
+// Signals is the program's watcher: a signal received before the run ends it at once.
+int RunUnattended(const std::string& PatternFile, bool TestRun, TStopSignals& Signals, const TRunOutput& Output,
+                  const TErrorWording& Word = {});
 
 // Warns on standard error of each folder Location that does not exist or cannot be
 // read: the sweep would find nothing there, and nobody would notice.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace {
 
@@ -17,14 +18,26 @@ sigset_t StopSet() {
   return set;
 }
 
+TFd Checked(int Fd, const char* What) {
+  if (Fd < 0) throw std::system_error(errno, std::generic_category(), What);
+  return TFd(Fd);
+}
+
 }  // namespace
 
-TStopSignals::TStopSignals(std::function<void(int Signal)> OnSignal) : FOnSignal(std::move(OnSignal)) {
+TStopSignals::TStopSignals() {
   const sigset_t set = StopSet();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  FSignals = TFd(signalfd(-1, &set, SFD_CLOEXEC));
-  FWake = TFd(eventfd(0, EFD_CLOEXEC));
+  if (const int error = pthread_sigmask(SIG_BLOCK, &set, nullptr))
+    throw std::system_error(error, std::generic_category(), "pthread_sigmask");
+  FSignals = Checked(signalfd(-1, &set, SFD_CLOEXEC), "signalfd");
+  FWake = Checked(eventfd(0, EFD_CLOEXEC), "eventfd");
   FWatcher = std::jthread([this] { Watch(); });
+}
+
+int TStopSignals::Forward(std::function<void(int Signal)> OnSignal) {
+  std::lock_guard lock(FLock);
+  FOnSignal = std::move(OnSignal);
+  return FReceived.load();
 }
 
 void TStopSignals::Watch() {
@@ -38,6 +51,7 @@ void TStopSignals::Watch() {
     signalfd_siginfo info{};
     if (read(FSignals.Get(), &info, sizeof info) != ssize_t(sizeof info)) continue;
     const int signal = int(info.ssi_signo);
+    std::lock_guard lock(FLock);
     int none = 0;
     FReceived.compare_exchange_strong(none, signal);
     if (FOnSignal) FOnSignal(signal);

@@ -694,6 +694,172 @@ Do you want to create it?</translation>
     </message>
 </context>
 <context>
+    <name>TRunText</name>
+    <message>
+        <source>警告: %1</source>
+        <translation>warning: %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; には実行するアイテムがありません</source>
+        <translation>&apos;%1&apos; has no item to run</translation>
+    </message>
+    <message>
+        <source>使い方: brisko [-W+|-W-] [--show-log] [パターン.rmp ...]
+        brisko -R [-v] パターン.rmp
+        brisko -n パターン.rmp
+規則に従ってファイルを削除します。ウィンドウを開き、パターンファイルを順に読み込みます
+（最後のものが開いたままになります）。
+
+  -R           パターンの全アイテムを選択してすぐに実行し、終わったら終了する。
+               ディスプレイがなければ（cron、systemd タイマー）ウィンドウなしで実行する
+  -W+          ウィンドウを最大化して開く
+  -W-          ウィンドウを最小化して開く
+  -n           パターンの全アイテムをテストする: 結果行を標準出力に書き、何も削除せず、
+               ログファイルには触れない。ディスプレイは要らない。-R と共に指定しても同じ
+  --dry-run    -n と同じ
+  --test       -n と同じ
+  -v           -R と共に: 結果行をログと同じく標準出力にも書き、終わりに集計を書く
+  --verbose    -v と同じ
+  --show-log   ログファイルをログ欄に表示してウィンドウを開く
+  -h           このヘルプを表示して終了する
+  --help       -h と同じ
+  -V           バージョンを表示して終了する
+  --version    -V と同じ
+
+R と W の後の文字は大文字でも小文字でもかまいません（-r、-Run、-w+）。ほかのスイッチは
+示したとおりに書きます。知らないスイッチがあれば、何もせずに状態 2 で終了します。
+&quot;/&quot; で始まる引数はパスです。
+
+-n と、-v を付けた -R は、最後に集計を 1 行、標準エラー出力に書きます: テストまたは
+削除したエントリーの数、そのうちごみ箱へ移した数、解放した（テストでは解放される）
+容量、失敗の数。
+
+-R と -n の終了状態:
+  0      期限の来たエントリーをすべて削除した（テストでは一覧にした）
+  1      エラーで終わった、パターンファイルを読めなかった、または記録を残せなかった
+  2      使い方の誤り（知らないスイッチ、パターンファイルの指定がない）
+  3      最後まで実行したが、削除できないエントリーがあった
+  128+N  シグナル N（SIGTERM、SIGINT、SIGHUP）で中断した。記録は残る
+</source>
+        <translation>Usage: brisko [-W+|-W-] [--show-log] [PATTERN.rmp ...]
+       brisko -R [-v] PATTERN.rmp
+       brisko -n PATTERN.rmp
+Deletes files by rule: opens the window and loads the pattern files in turn
+(the last one stays open).
+
+  -R           select every item of the pattern and run it at once, then exit;
+               without a display (cron, systemd timers) Brisko runs without a window
+  -W+          start with the window maximized
+  -W-          start with the window minimized
+  -n           test every item of the pattern: print the result lines on standard
+               output, remove nothing, leave the log file alone; needs no display;
+               the same together with -R
+  --dry-run    the same as -n
+  --test       the same as -n
+  -v           with -R: print each result line on standard output as well, as the
+               log gets it, and a summary at the end
+  --verbose    the same as -v
+  --show-log   open the window with the log file shown in the log pane
+  -h           show this help and exit
+  --help       the same as -h
+  -V           show the version and exit
+  --version    the same as -V
+
+The letter after R and W may be written in either case (-r, -Run, -w+); the other
+switches are written as shown. An unknown switch ends Brisko with status 2 before
+anything is done. An argument beginning with &quot;/&quot; is a path.
+
+-n, and -R with -v, end with one summary line on standard error: the entries tested
+or removed, how many of them went to the trash, the space freed (or, in a test, that
+would be freed), and the failures.
+
+Exit status of -R and -n:
+  0      every due entry was removed (or listed, in a test)
+  1      the run ended on an error, the pattern file could not be read, or the
+         record could not be kept
+  2      bad usage: an unknown switch, no pattern file
+  3      the run went through, but some entries could not be removed
+  128+N  stopped by signal N (SIGTERM, SIGINT, SIGHUP); the record is kept
+</translation>
+    </message>
+    <message>
+        <source>brisko: &apos;%1&apos; は不明なオプションです
+詳しくは &apos;brisko --help&apos; を実行してください。</source>
+        <translation>brisko: unrecognized option &apos;%1&apos;
+Try &apos;brisko --help&apos; for more information.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n バイト</source>
+        <translation>
+            <numerusform>%n byte</numerusform>
+            <numerusform>%n bytes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>テスト: %n 件、うちごみ箱へ %1 件、解放される容量 %2、失敗 %3 件</source>
+        <translation>
+            <numerusform>Test: %n entry, %1 of them to the trash, %2 would be freed, %3 failed</numerusform>
+            <numerusform>Test: %n entries, %1 of them to the trash, %2 would be freed, %3 failed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>実行: %n 件削除、うちごみ箱へ %1 件、解放した容量 %2、失敗 %3 件</source>
+        <translation>
+            <numerusform>Run: %n entry removed, %1 of them moved to the trash, %2 freed, %3 failed</numerusform>
+            <numerusform>Run: %n entries removed, %1 of them moved to the trash, %2 freed, %3 failed</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>（中断）</source>
+        <translation> (stopped)</translation>
+    </message>
+    <message>
+        <source>標準出力に書き込めません: %1</source>
+        <translation>cannot write to standard output: %1</translation>
+    </message>
+    <message>
+        <source>%1 にはパターンファイルを 1 つ指定します: brisko %1 パターン.rmp</source>
+        <translation>%1 takes one pattern file: brisko %1 PATTERN.rmp</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; を開けません: %2</source>
+        <translation>cannot open &apos;%1&apos;: %2</translation>
+    </message>
+    <message>
+        <source>シグナルを監視できません: %1</source>
+        <translation>cannot watch for signals: %1</translation>
+    </message>
+    <message>
+        <source>警告: ディスプレイ &apos;%1&apos; を開けないため、ウィンドウなしで実行します</source>
+        <translation>warning: cannot open the display &apos;%1&apos;; running without a window</translation>
+    </message>
+    <message>
+        <source>brisko: ウィンドウにはディスプレイが要ります（DISPLAY も WAYLAND_DISPLAY もありません）。
+        ディスプレイなしでパターンを実行するには: brisko -R パターン.rmp
+        その前に試すには:                         brisko -n パターン.rmp
+</source>
+        <translation>brisko: needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set);
+        run a pattern without one with: brisko -R PATTERN.rmp
+        or try it first with:          brisko -n PATTERN.rmp
+</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件を削除できませんでした。最初のもの: %1: %2</source>
+        <translation>
+            <numerusform>%n entry could not be removed; the first: %1: %2</numerusform>
+            <numerusform>%n entries could not be removed; the first: %1: %2</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>警告: フォルダ &quot;%1&quot; は存在しません</source>
+        <translation>warning: the folder &quot;%1&quot; does not exist</translation>
+    </message>
+    <message>
+        <source>警告: フォルダ &quot;%1&quot; を読めません: %2</source>
+        <translation>warning: the folder &quot;%1&quot; cannot be read: %2</translation>
+    </message>
+</context>
+<context>
     <name>TScheduleDialog</name>
     <message>
         <source>スケジュール - %1</source>

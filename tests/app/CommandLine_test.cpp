@@ -28,11 +28,60 @@ TEST(CommandLine, WindowStateSwitches) {
   EXPECT_EQ(Parse({"-W-", "-W*"}).WindowState, swsMinimized);
 }
 
-TEST(CommandLine, UnknownSwitchesAreIgnoredNeverFiles) {
+TEST(CommandLine, UnknownSwitchesAreRefusedNeverFiles) {
   TCommandLine line = Parse({"-X", "-", "-Wfoo", "a.rmp"});
   EXPECT_EQ(line.Files, std::vector<std::string>{"a.rmp"});
   EXPECT_FALSE(line.Run);
   EXPECT_EQ(line.WindowState, swsNormal);
+  EXPECT_EQ(line.Unrecognized, "-X");  // the first one is named
+}
+
+// R and W keep their rule (second character, either case, whatever follows); the
+// added switches count only as written: "-N" or "--Test" is no dry run.
+TEST(CommandLine, SwitchesAreMatchedByTheirRules) {
+  struct TCase {
+    std::vector<std::string> Arguments;
+    bool Run, Test, Verbose, Help, Version;
+    std::string Unrecognized;
+  };
+  const TCase cases[] = {
+      {{"-reverse"}, true, false, false, false, false, ""},
+      {{"-rf", "-w+"}, true, false, false, false, false, ""},
+      {{"-n"}, false, true, false, false, false, ""},
+      {{"--dry-run", "-R"}, true, true, false, false, false, ""},
+      {{"--test"}, false, true, false, false, false, ""},
+      {{"-v", "--verbose"}, false, false, true, false, false, ""},
+      {{"-h"}, false, false, false, true, false, ""},
+      {{"-V"}, false, false, false, false, true, ""},
+      {{"-N"}, false, false, false, false, false, "-N"},
+      {{"-R", "--Test"}, true, false, false, false, false, "--Test"},
+      {{"--dry"}, false, false, false, false, false, "--dry"},
+      {{"-nv"}, false, false, false, false, false, "-nv"},
+      {{"--help=all", "--bogus"}, false, false, false, false, false, "--help=all"},
+      {{"--"}, false, false, false, false, false, "--"},
+  };
+  for (const TCase& c : cases) {
+    const TCommandLine line = Parse(c.Arguments);
+    const std::string name = c.Arguments[0];
+    EXPECT_EQ(line.Run, c.Run) << name;
+    EXPECT_EQ(line.Test, c.Test) << name;
+    EXPECT_EQ(line.Verbose, c.Verbose) << name;
+    EXPECT_EQ(line.Help, c.Help) << name;
+    EXPECT_EQ(line.Version, c.Version) << name;
+    EXPECT_EQ(line.Unrecognized, c.Unrecognized) << name;
+  }
+}
+
+// Binary units, one decimal, and never a figure of 1024 or more in a unit.
+TEST(CommandLine, DataSizesInBinaryUnits) {
+  const std::pair<uint64_t, std::string> cases[] = {
+      {1024, "1.0 KiB"},        {1536, "1.5 KiB"},          {10 * 1024 + 51, "10.0 KiB"},
+      {1048575, "1.0 MiB"},     {1048576 + 104858, "1.1 MiB"}, {uint64_t(5) << 30, "5.0 GiB"},
+      {UINT64_MAX, "16.0 EiB"},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(DataSizeText(bytes), text) << bytes;
+  // Under a kibibyte, the count in words, whatever the language.
+  EXPECT_NE(DataSizeText(1023).find("1023"), std::string::npos);
 }
 
 TEST(CommandLine, SlashStartsAPathNotASwitch) {

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -20,6 +21,7 @@
 #include <ctime>
 #include <set>
 
+#include "app/CommandLine.h"
 #include "app/LogFile.h"
 #include "app/PatternFile.h"
 #include "support/TestSupport.h"
@@ -65,6 +67,12 @@ std::set<std::string> LoggedPaths(const std::string& Log) {
   return paths;
 }
 
+// The state letter of /proc/PID/stat: 'T' once the process has stopped.
+char ProcessState(pid_t Pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(Pid) + "/stat");
+  const size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+}
 
 }  // namespace
 
@@ -149,6 +157,7 @@ private slots:
     SetAge(folder + "/old.txt", 30);
     SavePattern(*FHome / "daily.rmp", {{folder, "*.tmp", "", "M+7", "", ""}});
     WriteSettings(true);
+    QDir().mkpath(QFileInfo(QString::fromStdString(LogName())).path());
     WriteFile(LogName(), "earlier line\r\n");
 
     // A relative pattern name from the job's working folder.
@@ -169,26 +178,265 @@ private slots:
 
   // Every argument is ours: the toolkit's own options neither hide the pattern nor
   // change the run ("-reverse" is the run switch by our rule: it begins with "-r").
-  void toolkitOptionsAreOurArguments_data() {
+  // Any other argument beginning with "-" is refused before anything is done, in
+  // any position and whether a window could open or not; -n makes -R a test.
+  void argumentsAreOursAndUnknownOnesRefused_data() {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-reverse") << QStringList{u"-reverse"_qs};
-    QTest::newRow("-session") << QStringList{u"-R"_qs, u"-session"_qs};
-    QTest::newRow("-style") << QStringList{u"-R"_qs, u"-style"_qs, u"Fusion"_qs};
-    QTest::newRow("-platform") << QStringList{u"-R"_qs, u"-platform"_qs, u"xcb"_qs};
+    QTest::addColumn<bool>("window");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("-reverse") << QStringList{u"-reverse"_qs} << false << 0 << true;
+    QTest::newRow("-session") << QStringList{u"-R"_qs, u"-session"_qs} << false << 2 << false;
+    QTest::newRow("-style") << QStringList{u"-R"_qs, u"-style"_qs, u"Fusion"_qs} << false << 2 << false;
+    QTest::newRow("-platform") << QStringList{u"-R"_qs, u"-platform"_qs, u"xcb"_qs} << true << 2 << false;
+    QTest::newRow("--bogus first") << QStringList{u"--bogus"_qs, u"-R"_qs} << false << 2 << false;
+    QTest::newRow("-N last, window") << QStringList{u"-R"_qs, u"-N"_qs} << true << 2 << false;
+    QTest::newRow("--bogus, no -R, window") << QStringList{u"--bogus"_qs} << true << 2 << false;
+    QTest::newRow("-n -R") << QStringList{u"-R"_qs, u"-n"_qs} << false << 0 << false;
+    QTest::newRow("--dry-run -R, window") << QStringList{u"--dry-run"_qs, u"-R"_qs} << true << 0 << false;
+    QTest::newRow("--test") << QStringList{u"--test"_qs} << false << 0 << false;
   }
-  void toolkitOptionsAreOurArguments() {
+  void argumentsAreOursAndUnknownOnesRefused() {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, window);
+    QFETCH(int, status);
+    QFETCH(bool, removed);
     const std::string folder = *FHome / "args";
     QDir().mkpath(QString::fromStdString(folder));
     WriteFile(folder + "/old.tmp", "x");
     SetAge(folder + "/old.tmp", 30);
     SavePattern(*FHome / "args.rmp", {{folder, "*.tmp", "", "M+7", "", ""}});
+    WriteSettings(true);
+    std::remove(LogName().c_str());
+    QProcessEnvironment env = CronEnvironment();
+    if (window) env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    TResult result = Run(arguments << QString::fromStdString(*FHome / "args.rmp"), env);
+    QVERIFY2(result.Finished, "the program did not end");
+    QCOMPARE(result.ExitCode, status);
+    QCOMPARE(!Exists(folder + "/old.tmp"), removed);
+    if (status == 2) {
+      QVERIFY2(result.Err.startsWith(u"brisko: unrecognized option '"_qs) &&
+                   result.Err.endsWith(u"'\nTry 'brisko --help' for more information.\n"_qs),
+               qPrintable(result.Err));
+      QVERIFY(result.Out.isEmpty() && !Exists(LogName()));
+    } else if (!removed) {
+      QCOMPARE(result.Out.count(u" TE 0x0000 "_qs), 1);
+    }
+  }
+
+  // The lines of -v are the log's lines, and the summary's figures are what went:
+  // without a display and in the window; a test says what would go.
+  void verboseLinesAndSummaryTellWhatWasDone_data() {
+    QTest::addColumn<QString>("switches");
+    QTest::addColumn<bool>("window");
+    QTest::newRow("-R -v") << u"-R -v"_qs << false;
+    QTest::newRow("-R --verbose, window") << u"-R --verbose"_qs << true;
+    QTest::newRow("-n") << u"-n"_qs << false;
+  }
+  void verboseLinesAndSummaryTellWhatWasDone() {
+    QFETCH(QString, switches);
+    QFETCH(bool, window);
+    const bool testRun = switches == u"-n";
+    const std::string folder = *FHome / "verbose";
+    QDir(QString::fromStdString(folder)).removeRecursively();
+    QDir().mkpath(QString::fromStdString(folder));
+    // Whole pages of data, so that the space they take is their size.
+    uint64_t bytes = 0;
+    for (int i = 1; i <= 3; ++i) {
+      WriteFile(folder + "/" + std::to_string(i) + ".tmp", std::string(4096 * i * 7, 'x'));
+      SetAge(folder + "/" + std::to_string(i) + ".tmp", 30);
+      bytes += 4096 * i * 7;
+    }
+    WriteFile(folder + "/new.tmp", "x");
+    SavePattern(*FHome / "verbose.rmp", {{folder, "*.tmp", "", "M+7", "", ""}});
+    WriteSettings(true);
+    std::remove(LogName().c_str());
+    QProcessEnvironment env = CronEnvironment();
+    if (window) env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    TResult result = Run(switches.split(u' ') << QString::fromStdString(*FHome / "verbose.rmp"), env);
+    QVERIFY2(result.Finished, "the program did not end");
+    QCOMPARE(result.ExitCode, 0);
+    QCOMPARE(result.Out.count(u'\n'), 3);
+    QCOMPARE(Exists(folder + "/2.tmp"), testRun);
+    if (!testRun) QCOMPARE(result.Out, QString::fromStdString(ReadFile(LogName())).replace(u"\r\n"_qs, u"\n"_qs));
+    const QString figures = testRun ? u"Test: 3 entries, 0 of them to the trash, %1 would be freed, 0 failed\n"_qs
+                                    : u"Run: 3 entries removed, 0 of them moved to the trash, %1 freed, 0 failed\n"_qs;
+    QCOMPARE(result.Err, figures.arg(QString::fromStdString(DataSizeText(bytes))));
+  }
+
+  // A pattern file that cannot be acted on ends the program before anything is
+  // removed, with a status a script can tell from a failed run; so does a signal
+  // watch that cannot be set up (no descriptor left for it).
+  void startFaultsEndBeforeAnything_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    const QString missing = QString::fromStdString(*FHome / "missing.rmp");
+    QTest::newRow("no file") << QStringList{u"-R"_qs} << 2 << u"brisko: -R takes one pattern file"_qs;
+    QTest::newRow("no file, test") << QStringList{u"--test"_qs} << 2 << u"brisko: -n takes one pattern file"_qs;
+    QTest::newRow("missing") << QStringList{u"-R"_qs, missing} << 1
+                             << u"brisko: cannot open '%1': No such file or directory\n"_qs.arg(missing);
+    QTest::newRow("a folder") << QStringList{u"-n"_qs, QString::fromStdString(FHome->Path())} << 1
+                              << u"brisko: cannot open '%1': Is a directory\n"_qs.arg(QString::fromStdString(FHome->Path()));
+    QTest::newRow("no item") << QStringList{u"-R"_qs, QString::fromStdString(*FHome / "blank.rmp")} << 1
+                             << u"has no item to run"_qs;
+    QTest::newRow("no descriptor for signals") << QStringList{u"limit"_qs, u"-R"_qs, QString::fromStdString(*FHome / "faults.rmp")}
+                                               << 1 << u"brisko: cannot watch for signals: "_qs;
+  }
+  void startFaultsEndBeforeAnything() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    const std::string folder = *FHome / "faults";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/old.tmp", "x");
+    SavePattern(*FHome / "faults.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    WriteFile(*FHome / "blank.rmp", "; nothing here\r\n");
     WriteSettings(false);
-    TResult result = Run(arguments << QString::fromStdString(*FHome / "args.rmp"), CronEnvironment());
+    TResult result;
+    if (arguments.first() == u"limit") {
+      // Standard input, output and error and the first of the watch's two take the
+      // four descriptors allowed; whatever else the test inherited goes at exec.
+      QProcess process;
+      process.setProcessEnvironment(CronEnvironment());
+      process.setChildProcessModifier([] {
+        for (int fd = 3; fd < 1024; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+        const rlimit four{4, 4};
+        setrlimit(RLIMIT_NOFILE, &four);
+      });
+      process.start(Program(), arguments.mid(1));
+      QVERIFY(process.waitForFinished(60000));
+      result = {process.exitCode(), QString(), QString::fromUtf8(process.readAllStandardError()), true};
+    } else {
+      result = Run(arguments, CronEnvironment());
+    }
+    QVERIFY2(result.Finished, "the program did not end");
+    QCOMPARE(result.ExitCode, status);
+    QVERIFY2(result.Err.contains(message), qPrintable(result.Err));
+    QVERIFY(Exists(folder + "/old.tmp"));
+  }
+
+  // A test whose list does not reach standard output whole fails: a full disk, a
+  // reader gone while SIGPIPE is ignored (as under many supervisors).
+  void testFailsWhenItsOutputIsLost_data() {
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("/dev/full") << false;
+    QTest::newRow("closed pipe") << true;
+  }
+  void testFailsWhenItsOutputIsLost() {
+    QFETCH(bool, pipe);
+    const std::string folder = *FHome / "output";
+    QDir().mkpath(QString::fromStdString(folder));
+    for (int i = 0; i < 100; ++i) WriteFile(folder + "/" + std::to_string(i) + ".tmp", "x");
+    SavePattern(*FHome / "output.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    int ends[2];
+    QVERIFY(pipe2(ends, O_CLOEXEC) == 0);
+    close(ends[0]);  // nobody will ever read
+    QProcess process;
+    process.setProcessEnvironment(CronEnvironment());
+    if (pipe) {
+      const int writeEnd = ends[1];
+      process.setChildProcessModifier([writeEnd] {
+        signal(SIGPIPE, SIG_IGN);
+        dup2(writeEnd, STDOUT_FILENO);
+      });
+    } else {
+      process.setStandardOutputFile(u"/dev/full"_qs);
+    }
+    process.start(Program(), {u"-n"_qs, QString::fromStdString(*FHome / "output.rmp")});
+    QVERIFY(process.waitForFinished(60000));
+    close(ends[1]);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(u"brisko: cannot write to standard output: "_qs), qPrintable(err));
+    QVERIFY(Exists(folder + "/0.tmp"));
+  }
+
+  // The same texts in Japanese under a Japanese locale, through the window's own
+  // translations; in English otherwise.
+  void wordingFollowsTheLanguage_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("onStandardError");
+    QTest::addColumn<QString>("expected");
+    const QString pattern = QString::fromStdString(*FHome / "words.rmp");
+    const QString missing = QString::fromStdString(*FHome / "no-such-folder");
+    QTest::newRow("help ja") << u"ja_JP.UTF-8"_qs << QStringList{u"--help"_qs} << false << u"使い方: brisko"_qs;
+    QTest::newRow("help en") << u"en_US.UTF-8"_qs << QStringList{u"-h"_qs} << false << u"Usage: brisko"_qs;
+    QTest::newRow("refusal ja") << u"ja_JP.UTF-8"_qs << QStringList{u"-x"_qs} << true
+                                << u"brisko: '-x' は不明なオプションです\n"_qs;
+    QTest::newRow("summary ja") << u"ja_JP.UTF-8"_qs << QStringList{u"-n"_qs, pattern} << true
+                                << u"テスト: 0 件、うちごみ箱へ 0 件、解放される容量 0 バイト、失敗 0 件\n"_qs;
+    QTest::newRow("summary en") << u"C"_qs << QStringList{u"-n"_qs, pattern} << true
+                                << u"Test: 0 entries, 0 of them to the trash, 0 bytes would be freed, 0 failed\n"_qs;
+    QTest::newRow("warning ja") << u"ja_JP.UTF-8"_qs << QStringList{u"-R"_qs, pattern} << true
+                                << u"brisko: 警告: フォルダ \"%1\" は存在しません\n"_qs.arg(missing);
+    QTest::newRow("warning en") << u"en_GB.UTF-8"_qs << QStringList{u"-R"_qs, pattern} << true
+                                << u"brisko: warning: the folder \"%1\" does not exist\n"_qs.arg(missing);
+    QTest::newRow("no item ja") << u"ja_JP.UTF-8"_qs << QStringList{u"-R"_qs, QString::fromStdString(*FHome / "blank.rmp")}
+                                << true << u"には実行するアイテムがありません\n"_qs;
+  }
+  void wordingFollowsTheLanguage() {
+    QFETCH(QString, language);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, onStandardError);
+    QFETCH(QString, expected);
+    SavePattern(*FHome / "words.rmp", {{*FHome / "no-such-folder", "*", "", "M+0", "", ""}});
+    WriteFile(*FHome / "blank.rmp", "");
+    WriteSettings(false);
+    QProcessEnvironment env = CronEnvironment();
+    env.insert(u"LANG"_qs, language);
+    TResult result = Run(arguments, env);
+    QVERIFY2(result.Finished, "the program did not end");
+    const QString& text = onStandardError ? result.Err : result.Out;
+    QVERIFY2(text.contains(expected), qPrintable(text));
+  }
+
+  // A stale display (the server gone since the job took the session's environment):
+  // -R runs as without one, and says so.
+  void runWithAStaleDisplayGoesHeadless() {
+    const std::string folder = *FHome / "stale";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/old.tmp", "x");
+    SavePattern(*FHome / "stale.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    WriteSettings(false);
+    QProcessEnvironment env = CronEnvironment();
+    int display = 4000;
+    while (QFileInfo::exists(u"/tmp/.X11-unix/X%1"_qs.arg(display))) ++display;
+    env.insert(u"DISPLAY"_qs, u":%1"_qs.arg(display));
+    TResult result = Run({u"-R"_qs, QString::fromStdString(*FHome / "stale.rmp")}, env);
     QVERIFY2(result.Finished, "the run did not end");
     QCOMPARE(result.ExitCode, 0);
-    QVERIFY2(result.Err.isEmpty(), qPrintable(result.Err));
+    QVERIFY2(result.Err.contains(u"brisko: warning: cannot open the display ':%1'; running without a window"_qs.arg(display)),
+             qPrintable(result.Err));
     QVERIFY(!Exists(folder + "/old.tmp"));
+  }
+
+  // A SIGTERM that comes while the toolkit starts, before the window exists, ends
+  // the program with 128 + 15 before anything is run. The program stops itself at
+  // that moment (a test hook), so the signal is sent there, not by luck.
+  void stopSignalBeforeTheWindowExists() {
+    const std::string folder = *FHome / "early";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/old.tmp", "x");
+    SavePattern(*FHome / "early.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+    WriteSettings(false);
+    QProcess process;
+    QProcessEnvironment env = CronEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    env.insert(u"BRISKO_TEST_HOOK"_qs, u"before-window"_qs);
+    process.setProcessEnvironment(env);
+    process.start(Program(), {u"-R"_qs, QString::fromStdString(*FHome / "early.rmp")});
+    QVERIFY(process.waitForStarted(10000));
+    const pid_t pid = pid_t(process.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(ProcessState(pid) == 'T', 30000);
+    ::kill(pid, SIGTERM);
+    ::kill(pid, SIGCONT);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    QVERIFY(Exists(folder + "/old.tmp"));
   }
 
   // SIGTERM in the middle of a run stops it at the next entry, keeps the record of
