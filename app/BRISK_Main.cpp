@@ -36,6 +36,7 @@
 #include "app/Translations.h"
 #include "engine/BRISK_Remove.h"
 #include "platform/BriskoError.h"
+#include "shell/ShellTypes.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormService
   CreateToolBar();
   CreateViews();
   CreateStatusBar();
+  StatusPanels[2]->installEventFilter(this);  // a click on the failure count goes to the failures
   resize(Scaled(584), Scaled(390) + menuBar()->sizeHint().height());
   Splitter->setSizes({Scaled(390 - 24 - 3 - 150 - 19), Scaled(150)});
   FormCreate(Arguments);
@@ -359,7 +361,10 @@ void TMainForm::ApplicationIdleAtOnce() {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
       ReportError(u"no item to run in \"%1\""_qs.arg(BytesToText(FPatternFile)));
       close();
+      return;
     }
+    // The window stays for normal use: errors in boxes, questions asked.
+    FRun = false;
     return;
   }
   if (Unattended()) WarnUnreadableLocations(FModel->Items());
@@ -619,10 +624,35 @@ void TMainForm::DeleteTestMnuClick() {
 
 void TMainForm::DeleteRunMnuClick() {
   Issue(DeleteStopMnu);
-  if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), tr("確認"), mkConfirmation, mbYesNo) !=
-      mrYes)
+  if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), RunConfirmationDetails(), tr("確認"),
+                                     mkConfirmation, mbYesNo) != mrYes)
     return;
   StartWhenIdle(false);
+}
+
+std::vector<std::pair<TRemoveHost::TRow, TItemTexts>> TMainForm::SelectedRowTexts() const {
+  std::vector<std::pair<TRow, TItemTexts>> rows;
+  for (int i = 0; i < FModel->Count(); ++i)
+    if (RowSelected(i)) rows.emplace_back(&FModel->Row(i), FModel->Row(i).Texts);
+  return rows;
+}
+
+// What the user decides on: how much is selected, what of it only goes to the trash,
+// and what the last Test found when it covered exactly these rows as they are now.
+QString TMainForm::RunConfirmationDetails() const {
+  const std::vector<std::pair<TRow, TItemTexts>> rows = SelectedRowTexts();
+  const std::string trash = GetSpecialFolderName(CSIDL_BITBUCKET);
+  int toTrash = 0;
+  for (const auto& [row, texts] : rows)
+    if (texts[itLocation] != trash && texts[itOption].find('B') != std::string::npos) ++toTrash;
+  QString text = tr("選択アイテム: %n 件", nullptr, int(rows.size()));
+  if (toTrash > 0) text += u'\n' + tr("うち %n 件はごみ箱へ移動します", nullptr, toTrash);
+  if (FLastTest && FLastTest->Rows == rows) {
+    const TRunSummary& tested = FLastTest->Summary;
+    text += u'\n' + tr("直前のテスト: %n 件、%1 解放予定", nullptr, int(tested.Entries))
+                        .arg(QLocale().formattedDataSize(qint64(tested.Bytes), 1, QLocale::DataSizeIecFormat));
+  }
+  return text;
 }
 
 void TMainForm::DeleteStopMnuClick() {
@@ -647,6 +677,11 @@ void TMainForm::OptionConfigMnuClick() {
 void TMainForm::PatternViewContextPopup() { ItemMnu->popup(QCursor::pos()); }
 
 bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == StatusPanels[2] && Event->type() == QEvent::MouseButtonRelease && FSummaryFailures > 0) {
+    LogView->NextFailure(true);
+    LogView->setFocus();
+    return true;
+  }
   if (Watched == PatternView && Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) PatternView->selectAll();
@@ -680,6 +715,9 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
 void TMainForm::RemoveThreadExecute(bool TestRun) {
   FTestRun = TestRun;
   StatusPanels[2]->clear();
+  FSummaryFailures = 0;
+  FModel->ClearLocationErrors();
+  FWorkerRows = SelectedRowTexts();
   FRemoveThread = FServices.WorkerFactory(*this, TestRun, [this](TWorker& Sender) { RemoveThreadTerminate(Sender); });
   FDeliveryTimer->start();
   UpdateCommands();
@@ -710,7 +748,13 @@ void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
   FDeliveryTimer->stop();
   // An error leaves the last progress on the launcher; nothing is running any more.
   SetProgressState(psNoProgress);
-  ShowSummary(Sender.Summary(), Sender.Terminated() || !Sender.ErrorMessage().empty());
+  const bool stopped = Sender.Terminated() || !Sender.ErrorMessage().empty();
+  ShowSummary(Sender.Summary(), stopped);
+  // A run changes what a Test found; a Test cut short found only part of it.
+  if (FTestRun && !stopped)
+    FLastTest = TTestedSelection{std::move(FWorkerRows), Sender.Summary()};
+  else
+    FLastTest.reset();
   std::string error = Sender.ErrorMessage();
   emit WorkerEnded();
   UpdateCommands();
@@ -720,12 +764,15 @@ void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
     std::fputs(("brisko: " + NotRemovedMessage(summary) + "\n").c_str(), stderr);
     FExitCode = esNotRemoved;
   }
-  if (FRun) {
-    close();
-  } else if (FPendingRun) {
+  if (FPendingRun) {
+    // A Test or Run the user chose during an automatic run is carried out, and the
+    // window then stays for normal use.
+    FRun = false;
     bool testRun = *FPendingRun;
     FPendingRun.reset();
     RemoveThreadExecute(testRun);
+  } else if (FRun) {
+    close();
   }
 }
 
@@ -763,6 +810,11 @@ void TMainForm::UnselectRow(TRow Row) {
 TItemTexts TMainForm::RowTexts(TRow Row) {
   int position = RowPosition(Row);
   return position >= 0 ? FModel->Row(position).Texts : TItemTexts{};
+}
+
+void TMainForm::MarkMissingFolder(TRow Row, int Error) {
+  const int position = RowPosition(Row);
+  if (position >= 0) FModel->SetLocationError(position, Error);
 }
 
 TReservation TMainForm::RowReservation(TRow Row) {
@@ -818,13 +870,27 @@ void TMainForm::SetProgressValue(int64_t Completed, int64_t Total) {
   ProgressBar->setValue(int(done * 1000 / total));
 }
 
+// Entries deleted and entries moved to the trash apart, since the trash can give
+// back what it took; the space is what the removals free (FreedSpace.h), in binary
+// units. %n: English counts "1 entry" but "2 entries".
 void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped) {
-  const QString bytes = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeTraditionalFormat);
-  // %n: English counts "1 entry" but "2 entries".
-  QString text = FTestRun ? tr("テスト: %n 件、%1", nullptr, int(Summary.Entries)).arg(bytes)
-                          : tr("実行: %n 件削除、%1 解放、失敗 %2 件", nullptr, int(Summary.Removed)).arg(bytes).arg(Summary.Failed);
+  const QString space = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
+  QString text;
+  if (FTestRun) {
+    text = tr("テスト: %n 件", nullptr, int(Summary.Entries));
+    if (Summary.Trashed > 0) text += tr("（うちごみ箱へ %n 件）", nullptr, int(Summary.Trashed));
+    text += tr("、%1 解放予定").arg(space);
+  } else {
+    text = tr("実行: %n 件削除", nullptr, int(Summary.Removed - Summary.Trashed));
+    if (Summary.Trashed > 0) text += tr("、%n 件をごみ箱へ移動", nullptr, int(Summary.Trashed));
+    text += tr("、%1 解放、失敗 %2 件").arg(space).arg(Summary.Failed);
+  }
+  if (Summary.MissingFolders > 0) text += tr("、%n フォルダが見つかりません", nullptr, int(Summary.MissingFolders));
   if (Stopped) text += tr("（中断）");
   StatusPanels[2]->setText(text);
+  FSummaryFailures = Summary.Failed;
+  StatusPanels[2]->setCursor(FSummaryFailures > 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  StatusPanels[2]->setToolTip(FSummaryFailures > 0 ? tr("クリックすると次の失敗へ移動します") : QString());
 }
 
 void TMainForm::Synchronize(const std::function<void()>& Step) {

@@ -147,6 +147,16 @@ private:
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
   int FExitCode = 0;
+  // The rows the running worker started with, and what the last Test that ended
+  // normally covered and found: the run confirmation repeats its figures while the
+  // selection and its rows are unchanged.
+  std::vector<std::pair<TRow, TItemTexts>> FWorkerRows;
+  struct TTestedSelection {
+    std::vector<std::pair<TRow, TItemTexts>> Rows;
+    TRunSummary Summary;
+  };
+  std::optional<TTestedSelection> FLastTest;
+  int64_t FSummaryFailures = 0;  // the failures the status bar's summary counts
 
   // Building the window.
   void CreateActions();
@@ -204,6 +214,8 @@ private:
   void WaitForWorker();
   void RemoveThreadTerminate(TWorker& Sender);
   void ShowSummary(const TRunSummary& Summary, bool Stopped);
+  QString RunConfirmationDetails() const;
+  std::vector<std::pair<TRow, TItemTexts>> SelectedRowTexts() const;
   bool Unattended() const { return FRun || FServices.Headless; }
 
   // TRemoveHost: called inside Synchronize, on the user-interface thread.
@@ -214,6 +226,7 @@ private:
   TItemTexts RowTexts(TRow Row) override;
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
+  void MarkMissingFolder(TRow Row, int Error) override;
   TReservation TakeRowReservation(TRow Row) override;
   void AppendLog(std::vector<std::string>& Lines) override;
   bool HasProgress() override;

@@ -31,6 +31,7 @@ TMemoryHost::TOutcome TMemoryHost::RunWorker(bool TestRun) {
   FWorker->OnTerminate = [&](TRemoveThread& Worker) {
     outcome.ErrorMessage = Worker.ErrorMessage();
     outcome.Terminated = Worker.Terminated();
+    outcome.Summary = Worker.Summary();
     ended = true;
   };
   Pump([&] { return ended; });
