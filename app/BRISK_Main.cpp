@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -17,25 +16,24 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
-#include <cstdio>
-#include <exception>
 #include <utility>
 
-#include "app/EditorInterfaces.h"
 #include "app/LogView.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
-#include "app/UnattendedRun.h"
 #include "app/Prompter.h"
-#include "controls/QtText.h"
+#include "app/RunHost.h"
+#include "app/RunRecord.h"
 #include "app/TaskbarProgress.h"
 #include "app/Translations.h"
-#include "engine/BRISK_Remove.h"
+#include "app/UnattendedRun.h"
+#include "controls/QtText.h"
+#include "dialogs/EditorInterfaces.h"
 #include "platform/BriskoError.h"
+#include "platform/Paths.h"
 #include "shell/ShellTypes.h"
 
 namespace {
@@ -74,42 +72,9 @@ protected:
   }
 };
 
-QString FileNamePart(const std::string& Path) {
-  std::string::size_type slash = Path.rfind('/');
-  return BytesToText(slash == std::string::npos ? Path : Path.substr(slash + 1));
-}
-
-// The engine's worker behind the window's view of a worker; it lives exactly as
-// long as the thread object, which frees itself after its end handler.
-class TRemoveThreadWorker : public TWorker {
-public:
-  explicit TRemoveThreadWorker(TRemoveThread* Thread) : FThread(Thread) {}
-  void Terminate() override { FThread->Terminate(); }
-  void Interrupt() override { FThread->Interrupt(); }
-  bool Terminated() const override { return FThread->Terminated(); }
-  std::string ErrorMessage() const override {
-    return FThread->Error() ? TextToBytes(ErrorText(*FThread->Error())) : std::string();
-  }
-  void DeliverResults() override { FThread->DeliverResults(); }
-  TRunSummary Summary() const override { return FThread->Summary(); }
-
-private:
-  TRemoveThread* FThread;
-};
+QString FileNamePart(const std::string& Path) { return BytesToText(BaseNameOf(Path)); }
 
 }  // namespace
-
-TWorker* CreateRemoveThread(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
-  TRemoveThread* thread = TRemoveThread::Create(Host, TestRun);
-  auto* worker = new TRemoveThreadWorker(thread);
-  // The worker's first step waits for the user-interface thread, so the handler is
-  // in place before it can end.
-  thread->OnTerminate = [worker, OnEnd = std::move(OnEnd)](TRemoveThread&) {
-    std::unique_ptr<TRemoveThreadWorker> owned(worker);
-    OnEnd(*owned);
-  };
-  return worker;
-}
 
 // ---------------------------------------------------------------------------
 // Building the window
@@ -120,7 +85,6 @@ TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormService
     FOwnPrompter = std::make_unique<TQtPrompter>();
     FServices.Prompter = FOwnPrompter.get();
   }
-  if (!FServices.WorkerFactory) FServices.WorkerFactory = CreateRemoveThread;
   setWindowTitle(AppTitle);
   FModel = new TPatternModel(this);
   CreateActions();
@@ -134,13 +98,9 @@ TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormService
   FormCreate(Arguments);
 }
 
-TMainForm::~TMainForm() {
-  // A worker still running would reach rows that are about to go.
-  if (FRemoveThread) {
-    FRemoveThread->Terminate();
-    WaitForWorker();
-  }
-}
+// A worker still running would reach rows that are about to go: the host stops it
+// and waits before anything else goes.
+TMainForm::~TMainForm() { delete FRunHost; }
 
 int TMainForm::Scaled(int DesignPixels) const {
   // The design font was 11 pixels high with 13 pixels of line height.
@@ -299,12 +259,6 @@ void TMainForm::CreateStatusBar() {
   auto* layout = new QHBoxLayout(StatusPanels[2]);
   layout->setContentsMargins(2, 1, 2, 1);
   layout->addWidget(ProgressBar);
-
-  FDeliveryTimer = new QTimer(this);
-  FDeliveryTimer->setInterval(25);
-  connect(FDeliveryTimer, &QTimer::timeout, this, [this] {
-    if (FRemoveThread) FRemoveThread->DeliverResults();
-  });
 }
 
 // ---------------------------------------------------------------------------
@@ -315,7 +269,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
   FRun = false;
   FPatternFile.clear();
   FModified = false;
-  FProgress = FServices.ProgressFactory ? FServices.ProgressFactory() : TTaskbarProgress::Create();
+  CreateRunHost();
   ProcessCommandLine(Arguments);
 }
 
@@ -372,6 +326,15 @@ void TMainForm::ApplicationIdleAtOnce() {
   RemoveThreadExecute(false);
 }
 
+// The record of an unattended run is that of the headless run; the window's one
+// difference is that its lines also stay in the view.
+TRunRecord& TMainForm::Record() {
+  if (!FRecord)
+    FRecord = std::make_unique<TRunRecord>(false, TLogSettings{SaveLog, LogFile, LogLinage},
+                                           [](const EBriskoError& Error) { return TextToBytes(ErrorText(Error)); });
+  return *FRecord;
+}
+
 // ---------------------------------------------------------------------------
 // Document state
 
@@ -396,23 +359,15 @@ void TMainForm::FocusRow(int Position) {
   PatternView->selectionModel()->setCurrentIndex(FModel->index(Position, 0), QItemSelectionModel::NoUpdate);
 }
 
-bool TMainForm::RowSelected(int Position) const {
-  return PatternView->selectionModel()->isRowSelected(Position, QModelIndex());
-}
-
-int TMainForm::SelectedCount() const {
-  int count = 0;
-  for (int i = 0; i < FModel->Count(); ++i) count += RowSelected(i) ? 1 : 0;
-  return count;
-}
+int TMainForm::SelectedCount() const { return int(PatternView->selectionModel()->selectedRows().size()); }
 
 void TMainForm::UpdateCommands() {
   if (!PatternView || !StatusPanels[0]) return;  // still being built
-  bool rowRule = FocusedRow() >= 0 && !FRemoveThread;
+  bool rowRule = FocusedRow() >= 0 && !WorkerRunning();
   int selected = SelectedCount();
   for (QAction* action : {ItemDeleteMnu, ItemModifyMnu, ItemUpMnu, ItemDownMnu}) action->setEnabled(rowRule);
   for (QAction* action : {DeleteTestMnu, DeleteRunMnu}) action->setEnabled(selected > 0);
-  DeleteStopMnu->setEnabled(FRemoveThread != nullptr);
+  DeleteStopMnu->setEnabled(WorkerRunning());
   StatusPanels[0]->setText(tr("%1/%2 選択").arg(selected).arg(FModel->Count()));
 }
 
@@ -461,14 +416,6 @@ bool TMainForm::SaveChangesFirst() {
   return true;
 }
 
-std::vector<std::string> TMainForm::LogLines() const {
-  const TLogLines& lines = LogView->Lines();
-  std::vector<std::string> copy;
-  copy.reserve(lines.Size());
-  for (size_t i = 0; i < lines.Size(); ++i) copy.emplace_back(lines[i]);
-  return copy;
-}
-
 // The lines of the view not yet in the file; only the newest LogLinage can stay there.
 void TMainForm::SaveLogFile() {
   const TLogLines& lines = LogView->Lines();
@@ -479,35 +426,11 @@ void TMainForm::SaveLogFile() {
   FLogSaved = lines.Size();
 }
 
-// An unattended run writes its lines as they come, about once a second, so that a
-// run that is killed loses at most the last moment of its record. Where the file
-// cannot be written, the lines go to standard error instead (cron mails it).
-void TMainForm::SaveLogAsItComes(bool Now) {
-  if (!Unattended() || !SaveLog) return;
-  if (!Now && FLogWritten.isValid() && FLogWritten.elapsed() < 1000) return;
-  FLogWritten.start();
-  const size_t from = FLogSaved;
-  if (FLogToStandardError) {
-    FLogSaved = LogView->Lines().Size();
-  } else {
-    try {
-      SaveLogFile();
-      return;
-    } catch (const std::exception& error) {
-      FLogToStandardError = true;
-      ReportError(ErrorText(error));
-    }
-  }
-  const TLogLines& lines = LogView->Lines();
-  for (size_t i = from; i < lines.Size(); ++i) std::fprintf(stderr, "%.*s\n", int(lines[i].size()), lines[i].data());
-  std::fflush(stderr);
-}
-
 void TMainForm::FormDestroy() {
   if (FDestroyed) return;
   FDestroyed = true;
+  if (Unattended()) return Record().Close();
   if (!SaveLog) return;
-  if (Unattended()) return SaveLogAsItComes(true);
   try {
     SaveLogFile();
   } catch (const std::exception& error) {
@@ -516,12 +439,7 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::ReportError(const QString& Message) {
-  if (Unattended()) {
-    std::fprintf(stderr, "brisko: %s\n", Message.toLocal8Bit().constData());
-    std::fflush(stderr);
-    FExitCode = 1;
-    return;
-  }
+  if (Unattended()) return Record().Fail(TextToBytes(Message));
   FServices.Prompter->MessageBox(this, Message, AppTitle, mkError, mbOK);
 }
 
@@ -543,7 +461,7 @@ void TMainForm::Issue(QAction* Command) {
 void TMainForm::FileNewMnuClick() {
   Issue(DeleteStopMnu);
   if (!SaveChangesFirst()) return;
-  WaitForWorker();
+  FRunHost->Wait();
   NewPattern();
 }
 
@@ -552,7 +470,7 @@ void TMainForm::FileOpenMnuClick() {
   if (!SaveChangesFirst()) return;
   std::optional<std::string> name = FServices.Prompter->OpenFileName(this, FPatternFile);
   if (!name) return;
-  WaitForWorker();
+  FRunHost->Wait();
   LoadPattern(*name);
 }
 
@@ -619,7 +537,7 @@ void TMainForm::ItemDownMnuClick() {
 
 void TMainForm::DeleteTestMnuClick() {
   Issue(DeleteStopMnu);
-  StartWhenIdle(true);
+  RemoveThreadExecute(true);
 }
 
 void TMainForm::DeleteRunMnuClick() {
@@ -627,20 +545,21 @@ void TMainForm::DeleteRunMnuClick() {
   if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), RunConfirmationDetails(), tr("確認"),
                                      mkConfirmation, mbYesNo) != mrYes)
     return;
-  StartWhenIdle(false);
+  RemoveThreadExecute(false);
 }
 
-std::vector<std::pair<TRemoveHost::TRow, TItemTexts>> TMainForm::SelectedRowTexts() const {
-  std::vector<std::pair<TRow, TItemTexts>> rows;
+TMainForm::TRowTexts TMainForm::SelectedRowTexts() const {
+  TRowTexts rows;
   for (int i = 0; i < FModel->Count(); ++i)
-    if (RowSelected(i)) rows.emplace_back(&FModel->Row(i), FModel->Row(i).Texts);
+    if (PatternView->selectionModel()->isRowSelected(i, QModelIndex()))
+      rows.emplace_back(&FModel->Row(i), FModel->Row(i).Texts);
   return rows;
 }
 
 // What the user decides on: how much is selected, what of it only goes to the trash,
 // and what the last Test found when it covered exactly these rows as they are now.
 QString TMainForm::RunConfirmationDetails() const {
-  const std::vector<std::pair<TRow, TItemTexts>> rows = SelectedRowTexts();
+  const TRowTexts rows = SelectedRowTexts();
   const std::string trash = GetSpecialFolderName(CSIDL_BITBUCKET);
   int toTrash = 0;
   for (const auto& [row, texts] : rows)
@@ -655,12 +574,10 @@ QString TMainForm::RunConfirmationDetails() const {
   return text;
 }
 
-void TMainForm::DeleteStopMnuClick() {
-  if (FRemoveThread) FRemoveThread->Terminate();
-}
+void TMainForm::DeleteStopMnuClick() { FRunHost->Stop(); }
 
 void TMainForm::ViewClearMnuClick() {
-  if (SaveLog) SaveLogFile();
+  if (SaveLog && !Unattended()) SaveLogFile();
   LogView->clear();
   FLogSaved = 0;
 }
@@ -704,7 +621,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     ReportError(ErrorText(error));
     return;
   }
-  WaitForWorker();
+  FRunHost->Wait();
   FormDestroy();
   Event->accept();
 }
@@ -712,139 +629,62 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
 // ---------------------------------------------------------------------------
 // Worker
 
-void TMainForm::RemoveThreadExecute(bool TestRun) {
-  FTestRun = TestRun;
-  StatusPanels[2]->clear();
-  FSummaryFailures = 0;
-  FModel->ClearLocationErrors();
-  FWorkerRows = SelectedRowTexts();
-  FRemoveThread = FServices.WorkerFactory(*this, TestRun, [this](TWorker& Sender) { RemoveThreadTerminate(Sender); });
-  FDeliveryTimer->start();
-  UpdateCommands();
+void TMainForm::CreateRunHost() {
+  FRunHost = new TRunHost(*FModel, *PatternView->selectionModel(), *LogView, *ProgressBar,
+                          FServices.ProgressFactory ? FServices.ProgressFactory() : TTaskbarProgress::Create(),
+                          FServices.WorkerFactory, nullptr);
+  FRunHost->OnStart = [this] {
+    StatusPanels[2]->clear();
+    FSummaryFailures = 0;
+    FModel->ClearLocationErrors();
+    FWorkerRows = SelectedRowTexts();
+    UpdateCommands();
+  };
+  FRunHost->OnLines = [this](std::vector<std::string>& Lines) {
+    if (Unattended()) Record().Take(Lines);
+  };
+  FRunHost->OnEnd = [this](const TRunEnd& End) { RunEnded(End); };
+  FRunHost->OnError = [this](const std::exception& Error) { ReportError(ErrorText(Error)); };
 }
 
-// One worker at a time: a second one would walk the same rows and reservation
-// lists. A command that finds one still ending starts its own when it is gone.
-void TMainForm::StartWhenIdle(bool TestRun) {
-  if (FRemoveThread)
-    FPendingRun = TestRun;
-  else
-    RemoveThreadExecute(TestRun);
-}
+bool TMainForm::WorkerRunning() const { return FRunHost->Running(); }
 
-// Waits with the event loop running: the worker's last steps run on this thread.
-void TMainForm::WaitForWorker() {
-  FPendingRun.reset();
-  while (FRemoveThread) {
-    QEventLoop loop;
-    connect(this, &TMainForm::WorkerEnded, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-  }
-}
+int TMainForm::ExitCode() const { return FRecord ? FRecord->ExitStatus() : 0; }
 
-void TMainForm::RemoveThreadTerminate(TWorker& Sender) {
-  if (&Sender != FRemoveThread) return;
-  FRemoveThread = nullptr;
-  FDeliveryTimer->stop();
-  // An error leaves the last progress on the launcher; nothing is running any more.
-  SetProgressState(psNoProgress);
-  const bool stopped = Sender.Terminated() || !Sender.ErrorMessage().empty();
-  ShowSummary(Sender.Summary(), stopped);
+// One worker at a time: a command that finds one still ending starts its own when
+// it is gone.
+void TMainForm::RemoveThreadExecute(bool TestRun) { FRunHost->Start(TestRun); }
+
+void TMainForm::RunEnded(const TRunEnd& End) {
+  ShowSummary(End.Summary, End.Stopped || End.Error, End.TestRun);
   // A run changes what a Test found; a Test cut short found only part of it.
-  if (FTestRun && !stopped)
-    FLastTest = TTestedSelection{std::move(FWorkerRows), Sender.Summary()};
+  if (End.TestRun && !End.Stopped && !End.Error)
+    FLastTest = TTestedSelection{std::move(FWorkerRows), End.Summary};
   else
     FLastTest.reset();
-  std::string error = Sender.ErrorMessage();
   emit WorkerEnded();
   UpdateCommands();
-  if (!error.empty()) ReportError(BytesToText(error));
-  const TRunSummary summary = Sender.Summary();
-  if (Unattended() && error.empty() && summary.Failed > 0 && FExitCode == 0) {
-    std::fputs(("brisko: " + NotRemovedMessage(summary) + "\n").c_str(), stderr);
-    FExitCode = esNotRemoved;
-  }
-  if (FPendingRun) {
-    // A Test or Run the user chose during an automatic run is carried out, and the
-    // window then stays for normal use.
+  if (Unattended())
+    Record().End(End.Summary, End.Error);
+  else if (End.Error)
+    ReportError(ErrorText(*End.Error));
+  if (FRun && FRunHost->Pending()) {
+    // A Test or Run the user chose during the automatic run is carried out; the
+    // window then stays for normal use, and the automatic run's record is complete.
+    Record().Close();
+    FLogSaved = LogView->Lines().Size();
     FRun = false;
-    bool testRun = *FPendingRun;
-    FPendingRun.reset();
-    RemoveThreadExecute(testRun);
   } else if (FRun) {
     close();
   }
 }
 
-// ---------------------------------------------------------------------------
-// The worker's host
-
-int TMainForm::RowPosition(TRow Row) const { return FModel->IndexOf(static_cast<const TPatternRow*>(Row)); }
-
-TRemoveHost::TRow TMainForm::FirstSelectedRow() {
-  for (int i = 0; i < FModel->Count(); ++i)
-    if (RowSelected(i)) return &FModel->Row(i);
-  return nullptr;
-}
-
-TRemoveHost::TRow TMainForm::NextSelectedRow(TRow After) {
-  int position = RowPosition(After);
-  if (position < 0) return nullptr;
-  for (int i = position + 1; i < FModel->Count(); ++i)
-    if (RowSelected(i)) return &FModel->Row(i);
-  return nullptr;
-}
-
-bool TMainForm::IsRowSelected(TRow Row) {
-  int position = RowPosition(Row);
-  return position >= 0 && RowSelected(position);
-}
-
-void TMainForm::UnselectRow(TRow Row) {
-  int position = RowPosition(Row);
-  if (position < 0) return;
-  PatternView->selectionModel()->select(FModel->index(position, 0),
-                                        QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-}
-
-TItemTexts TMainForm::RowTexts(TRow Row) {
-  int position = RowPosition(Row);
-  return position >= 0 ? FModel->Row(position).Texts : TItemTexts{};
-}
-
-void TMainForm::MarkMissingFolder(TRow Row, int Error) {
-  const int position = RowPosition(Row);
-  if (position >= 0) FModel->SetLocationError(position, Error);
-}
-
-TReservation TMainForm::RowReservation(TRow Row) {
-  int position = RowPosition(Row);
-  return position >= 0 ? FModel->Row(position).Reservation : TReservation{};
-}
-
-// The list is moved out rather than copied (it may hold a million entries); the
-// worker gives it back with SetRowReservation once the row is done.
-TReservation TMainForm::TakeRowReservation(TRow Row) {
-  int position = RowPosition(Row);
-  return position >= 0 ? std::exchange(FModel->Row(position).Reservation, TReservation{}) : TReservation{};
-}
-
-void TMainForm::SetRowReservation(TRow Row, TReservation Entries) {
-  int position = RowPosition(Row);
-  if (position >= 0) FModel->Row(position).Reservation = std::move(Entries);
-}
-
-void TMainForm::AppendLog(std::vector<std::string>& Lines) {
-  LogView->AppendLines(Lines);
-  SaveLogAsItComes(false);
-}
-
 // A signal asks the process to end: the run stops at its next entry, and the window
 // closes as Exit does, without a question nobody may be there to answer.
 void TMainForm::EndBySignal(int Signal) {
-  FExitCode = 128 + Signal;
+  Record().Interrupted(Signal);
   FEndingBySignal = true;
-  if (FRemoveThread) FRemoveThread->Interrupt();
+  FRunHost->Interrupt();
   while (QWidget* modal = QApplication::activeModalWidget()) {
     modal->close();
     if (QApplication::activeModalWidget() == modal) break;
@@ -852,31 +692,13 @@ void TMainForm::EndBySignal(int Signal) {
   close();
 }
 
-// The status bar always shows progress; the launcher only where there is one.
-bool TMainForm::HasProgress() { return true; }
-
-void TMainForm::SetProgressState(TProgressState State) {
-  if (FProgress) FProgress->SetProgressState(State);
-  ProgressBar->setVisible(State != psNoProgress);
-  if (State == psIndeterminate) ProgressBar->setRange(0, 0);
-}
-
-void TMainForm::SetProgressValue(int64_t Completed, int64_t Total) {
-  if (FProgress) FProgress->SetProgressValue(Completed, Total);
-  // A row selected after the collect pass can take the count past the total.
-  const int64_t total = std::max<int64_t>(Total, 1);
-  const int64_t done = std::min(Completed, total);
-  ProgressBar->setRange(0, 1000);
-  ProgressBar->setValue(int(done * 1000 / total));
-}
-
 // Entries deleted and entries moved to the trash apart, since the trash can give
-// back what it took; the space is what the removals free (FreedSpace.h), in binary
-// units. %n: English counts "1 entry" but "2 entries".
-void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped) {
+// back what it took; the space is what the removals free (engine/FreedSpace), in
+// binary units. %n: English counts "1 entry" but "2 entries".
+void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun) {
   const QString space = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
   QString text;
-  if (FTestRun) {
+  if (TestRun) {
     text = tr("テスト: %n 件", nullptr, int(Summary.Entries));
     if (Summary.Trashed > 0) text += tr("（うちごみ箱へ %n 件）", nullptr, int(Summary.Trashed));
     text += tr("、%1 解放予定").arg(space);
@@ -891,34 +713,4 @@ void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped) {
   FSummaryFailures = Summary.Failed;
   StatusPanels[2]->setCursor(FSummaryFailures > 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
   StatusPanels[2]->setToolTip(FSummaryFailures > 0 ? tr("クリックすると次の失敗へ移動します") : QString());
-}
-
-void TMainForm::Synchronize(const std::function<void()>& Step) {
-  if (QThread::currentThread() == thread()) {
-    Step();
-    return;
-  }
-  // An error of the step belongs to the worker, not to the event loop.
-  std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      this,
-      [&] {
-        try {
-          Step();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
-}
-
-void TMainForm::Post(std::function<void()> Step) {
-  QMetaObject::invokeMethod(this, [this, Step = std::move(Step)] {
-    try {
-      Step();
-    } catch (const std::exception& error) {
-      ReportError(ErrorText(error));
-    }
-  }, Qt::QueuedConnection);
 }

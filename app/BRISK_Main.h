@@ -1,24 +1,21 @@
 #pragma once
-// The main window: the pattern document, the log view, every command, and the
-// lifetime of the deletion worker.
-#include <QElapsedTimer>
+// The main window: the pattern document, the log view and every command. Its runs
+// go through app/RunHost; the record of an unattended run through app/RunRecord.
 #include <QMainWindow>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/LogFile.h"
-#include "engine/RemoveHost.h"
+#include "engine/RemoveWorker.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
 class QSplitter;
-class QTimer;
 class QToolBar;
 class QTreeView;
 class TItemEditor;
@@ -26,42 +23,22 @@ class TLogView;
 class TOptionsEditor;
 class TPatternModel;
 class TPrompter;
+class TRunHost;
+class TRunRecord;
 class TTaskbarProgress;
-
-// A running test or run as the window sees it. The worker calls its end handler on
-// the user-interface thread (through the host's Post) after its last step, and
-// frees itself right after.
-class TWorker {
-public:
-  virtual ~TWorker() = default;
-  virtual void Terminate() = 0;
-  // Stops at the next entry, also in the middle of a row: the process is ending.
-  virtual void Interrupt() { Terminate(); }
-  virtual bool Terminated() const { return false; }
-  // The error that ended it early, worded for the user; empty after a normal end.
-  virtual std::string ErrorMessage() const = 0;
-  // Hands the queued result lines to the host now (the window's timer calls it).
-  virtual void DeliverResults() {}
-  // What the test or run did; read in the end handler.
-  virtual TRunSummary Summary() const { return {}; }
-};
-using TWorkerEnd = std::function<void(TWorker&)>;
-using TWorkerFactory = std::function<TWorker*(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)>;
-
-// The deletion worker of the engine behind TWorker.
-TWorker* CreateRemoveThread(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd);
+struct TRunEnd;
 
 // What the window works with; everything left empty gets the real thing.
 struct TMainFormServices {
   TPrompter* Prompter = nullptr;            // message boxes and file dialogs
   TItemEditor* ItemEditor = nullptr;        // Add and Modify; without one both are cancelled
   TOptionsEditor* OptionsEditor = nullptr;  // Options; without one it is cancelled
-  TWorkerFactory WorkerFactory;             // default CreateRemoveThread
+  TWorkerFactory WorkerFactory;             // default CreateRemoveWorker
   std::function<std::unique_ptr<TTaskbarProgress>()> ProgressFactory;  // default: the D-Bus launcher entry
   bool Headless = false;  // no display: nobody can answer a question or see a window
 };
 
-class TMainForm : public QMainWindow, private TRemoveHost {
+class TMainForm : public QMainWindow {
   Q_OBJECT
 public:
   // Arguments are argv[1..]: the settings are loaded, then the command line is processed.
@@ -80,9 +57,10 @@ public:
   const std::string& PatternFile() const { return FPatternFile; }
   bool Modified() const { return FModified; }
   bool AutomaticRun() const { return FRun; }
-  bool WorkerRunning() const { return FRemoveThread != nullptr; }
-  // 0 unless an unattended run failed (its worker, the log file, nothing to run).
-  int ExitCode() const { return FExitCode; }
+  bool WorkerRunning() const;
+  // The status of an unattended run (its worker, the log file, nothing to run), or of
+  // the window ended by a signal; 0 otherwise.
+  int ExitCode() const;
 
   // The three log settings; the options dialog edits them.
   bool SaveLog = false;
@@ -115,8 +93,6 @@ public:
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
   TPatternModel* Model() const { return FModel; }
-  // The log view's lines as the worker wrote them (bytes kept).
-  std::vector<std::string> LogLines() const;
 
 signals:
   void WorkerEnded();
@@ -130,29 +106,24 @@ private:
   TMainFormServices FServices;
   std::unique_ptr<TPrompter> FOwnPrompter;
   TPatternModel* FModel = nullptr;
-  TWorker* FRemoveThread = nullptr;
-  std::optional<bool> FPendingRun;  // Test or Run asked for while the old worker ends
+  TRunHost* FRunHost = nullptr;
+  std::unique_ptr<TRunRecord> FRecord;  // how the lines and the status of an unattended run are kept
   bool FRun = false;
   bool FIdleHandlerSet = false;
   bool FDestroyed = false;
   std::string FPatternFile;
   std::string FSaveDlgFileName;
   bool FModified = false;
-  std::unique_ptr<TTaskbarProgress> FProgress;
-  QTimer* FDeliveryTimer = nullptr;  // takes the worker's queued lines while it runs
-  bool FTestRun = false;             // what the running worker does
   size_t FLogSaved = 0;              // lines of the log view already in the log file
-  QElapsedTimer FLogWritten;         // since the log file was last written, in an unattended run
-  bool FLogToStandardError = false;  // the log file failed: an unattended run's lines go to stderr
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
-  int FExitCode = 0;
   // The rows the running worker started with, and what the last Test that ended
   // normally covered and found: the run confirmation repeats its figures while the
   // selection and its rows are unchanged.
-  std::vector<std::pair<TRow, TItemTexts>> FWorkerRows;
+  using TRowTexts = std::vector<std::pair<const void*, TItemTexts>>;
+  TRowTexts FWorkerRows;
   struct TTestedSelection {
-    std::vector<std::pair<TRow, TItemTexts>> Rows;
+    TRowTexts Rows;
     TRunSummary Summary;
   };
   std::optional<TTestedSelection> FLastTest;
@@ -183,7 +154,6 @@ private:
   int ConfirmSave();
   bool SaveChangesFirst();
   void SaveLogFile();
-  void SaveLogAsItComes(bool Now);
   void FormDestroy();
   int FocusedRow() const;
   void FocusRow(int Position);
@@ -210,30 +180,11 @@ private:
   void PatternViewContextPopup();
 
   // Worker.
-  void StartWhenIdle(bool TestRun);
-  void WaitForWorker();
-  void RemoveThreadTerminate(TWorker& Sender);
-  void ShowSummary(const TRunSummary& Summary, bool Stopped);
+  void CreateRunHost();
+  void RunEnded(const TRunEnd& End);
+  void ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun);
   QString RunConfirmationDetails() const;
-  std::vector<std::pair<TRow, TItemTexts>> SelectedRowTexts() const;
+  TRowTexts SelectedRowTexts() const;
   bool Unattended() const { return FRun || FServices.Headless; }
-
-  // TRemoveHost: called inside Synchronize, on the user-interface thread.
-  TRow FirstSelectedRow() override;
-  TRow NextSelectedRow(TRow After) override;
-  bool IsRowSelected(TRow Row) override;
-  void UnselectRow(TRow Row) override;
-  TItemTexts RowTexts(TRow Row) override;
-  TReservation RowReservation(TRow Row) override;
-  void SetRowReservation(TRow Row, TReservation Entries) override;
-  void MarkMissingFolder(TRow Row, int Error) override;
-  TReservation TakeRowReservation(TRow Row) override;
-  void AppendLog(std::vector<std::string>& Lines) override;
-  bool HasProgress() override;
-  void SetProgressState(TProgressState State) override;
-  void SetProgressValue(int64_t Completed, int64_t Total) override;
-  void Synchronize(const std::function<void()>& Step) override;
-  void Post(std::function<void()> Step) override;
-  int RowPosition(TRow Row) const;
-  bool RowSelected(int Position) const;
+  TRunRecord& Record();
 };

@@ -207,15 +207,6 @@ QString TLogView::SelectedText() const {
   return text;
 }
 
-QString TLogView::toPlainText() const {
-  QString text;
-  for (size_t i = 0; i < FLines.Size(); ++i) {
-    if (i > 0) text += u'\n';
-    text += TextOf(FLines[i]);
-  }
-  return text;
-}
-
 void TLogView::selectAll() {
   if (FLines.Empty()) return;
   const qint64 last = qint64(FLines.Size()) - 1;

@@ -32,8 +32,6 @@ public:
   const TLogLines& Lines() const { return FLines; }
   // The selected text, lines joined with "\n", as Ctrl+C puts it on the clipboard.
   QString SelectedText() const;
-  // Every line joined with "\n" (the text view's own way of telling its content).
-  QString toPlainText() const;
   void selectAll();
   void copy() const;
   bool HasSelection() const { return FAnchor.Line >= 0 && FAnchor != FCursor; }

@@ -3,18 +3,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <exception>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/LogFile.h"
 #include "app/PatternFile.h"
-#include "engine/BRISK_Remove.h"
+#include "engine/RemoveWorker.h"
 #include "engine/TaskLoop.h"
 #include "platform/StopSignals.h"
 #include "platform/TextCodec.h"
@@ -23,72 +20,10 @@
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
-void PrintError(const std::string& Message) {
-  std::fprintf(stderr, "brisko: %s\n", Message.c_str());
-  std::fflush(stderr);
-}
-
-void PrintError(const EBriskoError& Error, const TErrorWording& Word) { PrintError(Word ? Word(Error) : Error.what()); }
-
-void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
-  std::string text;
-  for (const std::string& line : Lines) (text += line) += '\n';
-  std::fwrite(text.data(), 1, text.size(), Stream);
-  std::fflush(Stream);
-}
-
-// Where a run's lines go: the log file, about once a second, or standard error once
-// the log file has failed; a test's lines go to standard output.
-class TLineSink {
-public:
-  TLineSink(bool TestRun, const TLogSettings& Settings, const TErrorWording& Word)
-      : FTestRun(TestRun), FSettings(Settings), FWord(Word) {}
-
-  void Take(std::vector<std::string>& Lines) {
-    if (FTestRun) return WriteLines(stdout, Lines);
-    if (FLogFailed) return WriteLines(stderr, Lines);
-    if (!FSettings.SaveLog) return;
-    FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
-    if (TClock::now() >= FNextWrite) Flush(false);
-  }
-
-  // The last flush writes also when no line is left: the log is then cut to its
-  // limit, and a log that cannot be written is told of, as after any run.
-  void Flush(bool Last) {
-    const TClock::time_point start = TClock::now();
-    FNextWrite = start + std::chrono::seconds(1);
-    if (FLogFailed || !FSettings.SaveLog || FTestRun || (FPending.empty() && !Last)) return;
-    try {
-      SaveLogFile(FSettings.LogFile, FPending, FSettings.LogLinage);
-      // Each write rewrites the newest Linage lines: with a large limit, space the
-      // writes so that they never take more than a fifth of the run.
-      FNextWrite = std::max(FNextWrite, TClock::now() + 4 * (TClock::now() - start));
-    } catch (...) {
-      // The record must not be lost: cron mails standard error, the journal keeps it.
-      FLogFailed = true;
-      PrintError(CurrentError(), FWord);
-      WriteLines(stderr, FPending);
-    }
-    FPending.clear();
-  }
-
-  bool LogFailed() const { return FLogFailed; }
-
-private:
-  const bool FTestRun;
-  const TLogSettings FSettings;
-  const TErrorWording& FWord;
-  std::vector<std::string> FPending;
-  TClock::time_point FNextWrite = TClock::now() + std::chrono::seconds(1);
-  bool FLogFailed = false;
-};
-
 // The pattern's items as rows that are all selected, served on the calling thread.
 class TUnattendedHost : public TRemoveHost {
 public:
-  TUnattendedHost(const std::vector<TItemTexts>& Items, TLineSink& Sink) : FSink(Sink) {
+  TUnattendedHost(const std::vector<TItemTexts>& Items, TRunRecord& Record) : FRecord(Record) {
     FRows.reserve(Items.size());
     for (const TItemTexts& texts : Items) FRows.push_back({texts, true, {}});
   }
@@ -96,16 +31,13 @@ public:
   // Runs a worker to its end; Summary and Error then tell how it went.
   void Run(bool TestRun) {
     bool ended = false;
-    FWorker = TRemoveThread::Create(*this, TestRun);
-    FWorker->OnTerminate = [&](TRemoveThread& Worker) {
+    FWorker = CreateRemoveWorker(*this, TestRun, [&](TRemoveWorker& Worker) {
       FSummary = Worker.Summary();
       FError = Worker.Error();
-      FWorker = nullptr;
       ended = true;
-    };
-    FLoop.Pump([&] { return ended; }, std::chrono::milliseconds(25), [this] {
-      if (FWorker) FWorker->DeliverResults();
     });
+    FLoop.Pump([&] { return ended; }, std::chrono::milliseconds(25), [this] { FWorker->DeliverResults(); });
+    FWorker.reset();
   }
 
   // From the signal watcher's thread: the worker is reached on this host's thread.
@@ -139,17 +71,17 @@ private:
   TReservation RowReservation(TRow Row) override { return RowOf(Row).Reservation; }
   TReservation TakeRowReservation(TRow Row) override { return std::exchange(RowOf(Row).Reservation, {}); }
   void SetRowReservation(TRow Row, TReservation Entries) override { RowOf(Row).Reservation = std::move(Entries); }
-  void AppendLog(std::vector<std::string>& Lines) override { FSink.Take(Lines); }
+  void AppendLog(std::vector<std::string>& Lines) override { FRecord.Take(Lines); }
   bool HasProgress() override { return false; }
   void SetProgressState(TProgressState) override {}
   void SetProgressValue(int64_t, int64_t) override {}
   void Synchronize(const std::function<void()>& Step) override { FLoop.Synchronize(Step); }
   void Post(std::function<void()> Step) override { FLoop.Post(std::move(Step)); }
 
-  TLineSink& FSink;
+  TRunRecord& FRecord;
   std::vector<TRowData> FRows;
   TTaskLoop FLoop;
-  TRemoveThread* FWorker = nullptr;
+  std::unique_ptr<TRemoveWorker> FWorker;
   TRunSummary FSummary;
   std::optional<EBriskoError> FError;
 };
@@ -175,11 +107,6 @@ void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
   }
 }
 
-std::string NotRemovedMessage(const TRunSummary& Summary) {
-  return std::to_string(Summary.Failed) + (Summary.Failed == 1 ? " entry" : " entries") +
-         " could not be removed; the first: " + Summary.FirstFailureEntry + ": " + std::strerror(Summary.FirstFailureCode);
-}
-
 int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
@@ -187,7 +114,8 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
     items = LoadPattern(PatternFile);
     if (!TestRun) settings = LoadSettings();
   } catch (...) {
-    PrintError(CurrentError(), Word);
+    const EBriskoError error = CurrentError();
+    PrintError(Word ? Word(error) : std::string(error.what()));
     return esError;
   }
   if (items.empty()) {
@@ -196,23 +124,13 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
   }
   WarnUnreadableLocations(items);
 
-  TLineSink sink(TestRun, settings, Word);
-  TUnattendedHost host(items, sink);
+  TRunRecord record(TestRun, settings, Word);
+  TUnattendedHost host(items, record);
   // Before the worker's thread exists, so that it too leaves the signals to the watcher.
   TStopSignals signals([&host](int) { host.Interrupt(); });
   host.Run(TestRun);
-  sink.Flush(true);
-
-  if (const int signal = signals.Received()) return 128 + signal;
-  if (host.Error()) {
-    PrintError(*host.Error(), Word);
-    return esError;
-  }
-  if (sink.LogFailed()) return esError;
-  const TRunSummary& summary = host.Summary();
-  if (summary.Failed > 0) {
-    PrintError(NotRemovedMessage(summary));
-    return esNotRemoved;
-  }
-  return esSuccess;
+  record.Close();
+  if (const int signal = signals.Received()) record.Interrupted(signal);
+  record.End(host.Summary(), host.Error());
+  return record.ExitStatus();
 }

@@ -4,22 +4,16 @@
 // same worker and the same result lines as the window's, served by the main thread;
 // no toolkit is started, so nothing is spent on widgets.
 //
-// A run appends its lines to the log file (when log saving is on) about once a
-// second while it goes, so a run that is killed loses at most the last second of its
-// record; where the log cannot be written, the lines go to standard error instead. A
-// test prints its lines on standard output and leaves the log file alone.
+// Its record (the log file, standard output or error, the exit status) is kept by
+// app/RunRecord, as for the window's own unattended run.
 //
 // SIGTERM, SIGINT and SIGHUP interrupt the run at its next entry; what was done is
 // recorded, and the status is 128 + the signal number.
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/RemoveHost.h"
-#include "platform/BriskoError.h"
-
-// Words an error of ours in the user's language; without one, what() is printed.
-using TErrorWording = std::function<std::string(const EBriskoError&)>;
+#include "app/RunRecord.h"
+#include "engine/DeletionItem.h"
 
 // Answers the exit status (TExitStatus, or 128 + a signal number). Messages go to
 // standard error prefixed "brisko: ".
@@ -28,6 +22,3 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWord
 // Warns on standard error of each folder Location that does not exist or cannot be
 // read: the sweep would find nothing there, and nobody would notice.
 void WarnUnreadableLocations(const std::vector<TItemTexts>& Items);
-
-// "N entries could not be removed; the first: ENTRY: REASON".
-std::string NotRemovedMessage(const TRunSummary& Summary);

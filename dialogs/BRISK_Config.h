@@ -1,6 +1,6 @@
 #pragma once
 // The options dialog "オプション": the three settings of the execution log.
-#include "app/EditorInterfaces.h"
+#include "dialogs/EditorInterfaces.h"
 
 #include "dialogs/ModalForm.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The item editor "アイテム設定": edits the six texts of one deletion item.
-#include "app/EditorInterfaces.h"
+#include "dialogs/EditorInterfaces.h"
 
 #include "dialogs/ModalForm.h"
 

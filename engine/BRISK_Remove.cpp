@@ -12,22 +12,25 @@
 #include "engine/FolderSweep.h"
 #include "engine/FreedSpace.h"
 #include "engine/TrashSweep.h"
+#include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 #include "platform/Trash.h"
 #include "platform/TrustedPath.h"
 #include "shell/ShellTypes.h"
 
-TRemoveThread* TRemoveThread::Create(TRemoveHost& Host, bool TestRun) { return new TRemoveThread(Host, TestRun); }
-
-TRemoveThread::TRemoveThread(TRemoveHost& Host, bool TestRun) : FHost(Host), FTestRun(TestRun), FThread(Start()) {}
-
-// Clears the run settings, then starts the thread: the worker must find every other
-// field in place.
-std::jthread TRemoveThread::Start() {
-  ParseItem();
-  return std::jthread([this](std::stop_token Stop) { Run(std::move(Stop)); });
+std::unique_ptr<TRemoveThread> TRemoveThread::Create(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
+  return std::unique_ptr<TRemoveThread>(new TRemoveThread(Host, TestRun, std::move(OnEnd)));
 }
+
+std::unique_ptr<TRemoveWorker> CreateRemoveWorker(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
+  return TRemoveThread::Create(Host, TestRun, std::move(OnEnd));
+}
+
+// The thread is the last field: it starts once every other one is in place.
+TRemoveThread::TRemoveThread(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)
+    : FHost(Host), FTestRun(TestRun), FOnEnd(std::move(OnEnd)),
+      FThread([this](std::stop_token Stop) { Run(std::move(Stop)); }) {}
 
 TRemoveThread::~TRemoveThread() = default;
 
@@ -56,17 +59,11 @@ void TRemoveThread::Run(std::stop_token Stop) {
   FHost.Post([this] { EndEvent(); });
 }
 
-// Runs on the user-interface thread. The worker is freed even when OnTerminate
-// throws; the exception then goes on to the host's loop.
+// Runs on the user-interface thread. The owner may free the worker in the handler:
+// nothing of the worker is touched once it has been called.
 void TRemoveThread::EndEvent() {
   // Run inline by a host's Post, this would join the worker's thread from itself.
   assert(FThread.get_id() != std::this_thread::get_id());
-  struct TFreeAtEnd {
-    TRemoveThread* Worker;
-    ~TFreeAtEnd() {
-      if (Worker->FreeOnTerminate) delete Worker;
-    }
-  } freeAtEnd{this};
   // Lines of a run that an error ended were not all delivered by a last step.
   DeliverResults();
   if (FResults.Error && !FError) {
@@ -76,7 +73,8 @@ void TRemoveThread::EndEvent() {
       FError = CurrentError();
     }
   }
-  if (OnTerminate) OnTerminate(*this);
+  const TWorkerEnd onEnd = std::move(FOnEnd);
+  if (onEnd) onEnd(*this);
 }
 
 void TRemoveThread::Execute() {

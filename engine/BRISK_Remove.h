@@ -17,49 +17,41 @@
 #include "engine/DeletionItem.h"
 #include "engine/FolderSweep.h"
 #include "engine/RemoveHost.h"
+#include "engine/RemoveWorker.h"
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
 
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
 // Synchronize, while it waits. Result lines do not wait: they are queued, and reach
 // the host in batches (DeliverResults).
-class TRemoveThread : private TRunSettings {
+class TRemoveThread : public TRemoveWorker, private TRunSettings {
 public:
-  // Starts the worker at once. Its first act is a synchronous step, so the creator
-  // may assign OnTerminate right after construction.
-  static TRemoveThread* Create(TRemoveHost& Host, bool TestRun);
+  // Starts the worker at once; OnEnd is its end handler (see engine/RemoveWorker.h).
+  static std::unique_ptr<TRemoveThread> Create(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd);
 
   // Asks the worker to stop at its next check: before the next row, the next entry of
   // a sweep, or the next entry of a row being removed; that row keeps its selection
   // and its remaining entries are not touched.
-  void Terminate();
-  bool Terminated() const;
+  void Terminate() override;
+  bool Terminated() const override;
   // The same stop, asked because the process is being asked to end (a signal).
-  void Interrupt();
+  void Interrupt() override;
 
   // Hands the lines queued so far to the host (AppendLog), with the progress value of
   // the last of them. Runs on the user-interface thread; the worker has it run before
   // each of its steps, every few thousand lines and at its end, and the host may run
   // it whenever it likes (a timer). An error the host raises ends the run.
-  void DeliverResults();
+  void DeliverResults() override;
 
-  // Valid once the worker has ended (OnTerminate).
-  const TRunSummary& Summary() const { return FSummary; }
-
-  // Runs on the user-interface thread after Execute has ended (normally, by a stop
-  // or by an error); with FreeOnTerminate the worker deletes itself right after.
-  std::function<void(TRemoveThread&)> OnTerminate;
-  bool FreeOnTerminate = true;
-
-  // The error that ended the run early, and its Japanese text; none (empty) after a
-  // normal end.
-  const std::optional<EBriskoError>& Error() const { return FError; }
-  std::string ErrorMessage() const { return FError ? FError->what() : std::string(); }
+  // Valid once the worker has ended (its end handler).
+  const TRunSummary& Summary() const override { return FSummary; }
+  // The error that ended the run early; none after a normal end.
+  const std::optional<EBriskoError>& Error() const override { return FError; }
 
   // Stops the worker if it still runs and waits for its thread. Call it only on a
-  // worker that has ended (from OnTerminate or later) or with the host's loop still
-  // serving the worker's steps on another thread.
-  ~TRemoveThread();
+  // worker that has ended (from its end handler or later) or with the host's loop
+  // still serving the worker's steps on another thread.
+  ~TRemoveThread() override;
 
   // One result line: "yyyy/mm/dd hh:nn:ss", the mark, the code as at least four
   // upper-case hexadecimal digits after "0x", the entry with its control characters,
@@ -68,8 +60,7 @@ public:
   static std::string FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry);
 
 private:
-  TRemoveThread(TRemoveHost& Host, bool TestRun);
-  std::jthread Start();
+  TRemoveThread(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd);
   void Run(std::stop_token Stop);
   void EndEvent();
   bool StopRequested() const { return FStop.stop_requested(); }
@@ -100,6 +91,7 @@ private:
 
   TRemoveHost& FHost;
   const bool FTestRun;
+  TWorkerEnd FOnEnd;
   int32_t FFlags = psNoProgress;   // the progress state the next state step sets
   int64_t FTotal = 0;              // entries found by the collect pass
   int64_t FCompleted = 0;          // result lines reported

@@ -16,3 +16,9 @@ bool IsDotOrDotDot(const char* Name);
 
 // The last name of a path: everything after its last "/" (the whole path when it has none).
 std::string BaseNameOf(const std::string& Path);
+
+// Splits Path into its folder ("." for a bare name) and last name, after dropping
+// trailing slashes (a trailing slash would make the kernel follow a link named by
+// the last component). False with Error EBUSY for the root folder and EINVAL for a
+// last name "." or "..".
+bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error);

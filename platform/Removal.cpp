@@ -14,7 +14,6 @@
 
 #include "platform/FileHandle.h"
 #include "platform/Paths.h"
-#include "platform/Trash.h"
 
 namespace {
 
@@ -287,15 +286,6 @@ private:
   }
 };
 
-int RemoveForGood(const std::string& Path) {
-  std::string folder, name;
-  int error = 0;
-  if (!SplitEntryPath(Path, folder, name, error)) return error;
-  const TFd parent(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!parent.Valid()) return errno;
-  return TTreeRemover(false).RemoveTop(parent.Get(), name.c_str());
-}
-
 constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME;
 
 int64_t BirthNsOf(const struct statx& Info) {
@@ -393,31 +383,8 @@ int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundE
   return TTreeRemover(false).RemoveTop(ParentFd, Name.c_str(), &Found);
 }
 
-bool SplitEntryPath(const std::string& Path, std::string& Folder, std::string& Name, int& Error) {
-  std::string trimmed = Path;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  if (trimmed == "/") {
-    Error = EBUSY;
-    return false;
-  }
-  const size_t slash = trimmed.rfind('/');
-  Name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-  Folder = slash == std::string::npos ? "." : slash == 0 ? "/" : trimmed.substr(0, slash);
-  if (Name == "." || Name == "..") {
-    Error = EINVAL;
-    return false;
-  }
-  return true;
-}
-
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {
   int error = 0;
   if (!IsValidEntryName(Name, error)) return error;
   return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str());
-}
-
-int RemoveFile(const std::string& Path, unsigned Flags) {
-  if (Path.empty()) return ENOENT;
-  if (Flags & FOF_ALLOWUNDO) return MoveToTrash(Path);
-  return RemoveForGood(Path);
 }

@@ -20,6 +20,8 @@ packages=(
   man-db groff-base appstream bash-completion
   # Qt's own texts (file choosers, standard buttons) in the languages the tests run in
   qt6-translations-l10n
+  # the layering test reads the include lines
+  python3
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.

@@ -13,10 +13,6 @@ std::string LastComponent(const std::string& Path) {
 
 }  // namespace
 
-void InitializeShellTypes() {}
-
-void FinalizeShellTypes() {}
-
 std::string GetSpecialFolderName(int Csidl) { return Csidl == CSIDL_BITBUCKET ? "trash:///" : ""; }
 
 std::string GetParsingName(const TTrashEntry& Entry) { return Entry.FilesPath; }

@@ -6,14 +6,6 @@
 
 constexpr int CSIDL_BITBUCKET = 10;
 
-// Start-up and shutdown of the shell layer, called once by the program on the main
-// thread before the first window and after the last one. This platform keeps no
-// shell objects between calls, so there is nothing to set up or release, and
-// neither can fail; they stay so that start-up and shutdown read the same
-// whatever the layer below needs one day.
-void InitializeShellTypes();
-void FinalizeShellTypes();
-
 // The location text of a special folder; for CSIDL_BITBUCKET "trash:///", the same
 // text every time, naming no folder. Other folders have no text here and answer "".
 std::string GetSpecialFolderName(int Csidl);

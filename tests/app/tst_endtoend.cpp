@@ -26,6 +26,7 @@
 #include "ModalAnswers.h"
 #include "app/BRISK_Main.h"
 #include "app/LogView.h"
+#include "ViewText.h"
 #include "app/BriskoApplication.h"
 #include "app/LogFile.h"
 #include "app/TaskbarProgress.h"
@@ -97,7 +98,7 @@ QStringList RowTexts(TMainForm& Form, int Row) {
 QStringList ResultsInView(TMainForm& Form) {
   static const QRegularExpression stamp(u"^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "_qs);
   QStringList results;
-  for (const QString& line : Form.LogView->toPlainText().split(u'\n', Qt::SkipEmptyParts)) {
+  for (const QString& line : ViewText(*Form.LogView).split(u'\n', Qt::SkipEmptyParts)) {
     QRegularExpressionMatch match = stamp.match(line);
     results << (match.hasMatch() ? line.mid(match.capturedLength()) : u"(no time) "_qs + line);
   }
@@ -306,7 +307,7 @@ private slots:
     // The run unselected its row and changed nothing in the pattern.
     QCOMPARE(form.PatternView->selectionModel()->selectedRows().size(), 0);
     QVERIFY(!form.Modified());
-    QCOMPARE(form.LogLines().size(), size_t(6));
+    QCOMPARE(ViewLines(*form.LogView).size(), size_t(6));
   }
 
   void logSavingIsStoredAndTheLogWrittenOnClose() {
@@ -344,7 +345,7 @@ private slots:
     // Nothing was written yet; closing the window appends the session's lines.
     QCOMPARE(Text(ReadFile(FLog)), u"2026/01/01 00:00:00 TE 0x0000 /earlier\r\n"_qs);
     std::string expected = ReadFile(FLog);
-    for (const std::string& line : form.LogLines()) expected += line + "\r\n";
+    for (const std::string& line : ViewLines(*form.LogView)) expected += line + "\r\n";
     QVERIFY(!form.Modified());  // no save question can wait unanswered
     QVERIFY(form.close());
     QCOMPARE(Text(ReadFile(FLog)), Text(expected));

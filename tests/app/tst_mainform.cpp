@@ -28,7 +28,8 @@
 
 #include "app/BRISK_Main.h"
 #include "app/LogView.h"
-#include "app/EditorInterfaces.h"
+#include "ViewText.h"
+#include "dialogs/EditorInterfaces.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
 #include "app/Prompter.h"
@@ -127,11 +128,12 @@ struct TWorkerLab {
 
 // Walks the selected rows through the host from its own thread, as the engine's
 // worker does: one line per row, a run unselects the row.
-class TFakeWorker : public TWorker {
+class TFakeWorker : public TRemoveWorker {
 public:
   TFakeWorker(TWorkerLab& Lab, TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)
       : FLab(Lab), FHost(Host), FTestRun(TestRun), FOnEnd(std::move(OnEnd)), FAutoFinish(Lab.AutoFinish),
-        FError(Lab.Error) {
+        FError(Lab.Error.empty() ? std::nullopt : std::optional<EBriskoError>(EBriskoError(Lab.Error))),
+        FSummary(Lab.Summary) {
     Lab.Live.push_back(this);
     Lab.TestRuns.push_back(TestRun);
     FThread = std::thread([this] { Execute(); });
@@ -145,8 +147,11 @@ public:
     FStopped = true;
     FWake.notify_all();
   }
-  std::string ErrorMessage() const override { return FError; }
-  TRunSummary Summary() const override { return FLab.Summary; }
+  void Interrupt() override { Terminate(); }
+  bool Terminated() const override { return false; }
+  void DeliverResults() override {}
+  const TRunSummary& Summary() const override { return FSummary; }
+  const std::optional<EBriskoError>& Error() const override { return FError; }
   void Finish() {
     std::lock_guard lock(FMutex);
     FReleased = true;
@@ -163,7 +168,8 @@ private:
   bool FTestRun;
   TWorkerEnd FOnEnd;
   bool FAutoFinish;
-  std::string FError;
+  std::optional<EBriskoError> FError;
+  TRunSummary FSummary;
   std::thread FThread;
   std::mutex FMutex;
   std::condition_variable FWake;
@@ -191,9 +197,10 @@ private:
       std::unique_lock lock(FMutex);
       FWake.wait(lock, [this] { return FAutoFinish || FStopped || FReleased; });
     }
+    // The owner frees the worker in its end handler or later.
     FHost.Post([this] {
-      FOnEnd(*this);
-      delete this;
+      const TWorkerEnd onEnd = std::move(FOnEnd);
+      onEnd(*this);
     });
   }
 };
@@ -217,8 +224,8 @@ class TMainFormTest : public QObject {
     services.ItemEditor = &FEditor;
     services.OptionsEditor = &FEditor;
     if (!RealWorker)
-      services.WorkerFactory = [this](TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) -> TWorker* {
-        return new TFakeWorker(FLab, Host, TestRun, std::move(OnEnd));
+      services.WorkerFactory = [this](TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
+        return std::unique_ptr<TRemoveWorker>(new TFakeWorker(FLab, Host, TestRun, std::move(OnEnd)));
       };
     services.ProgressFactory = [this] {
       auto progress = std::make_unique<TRecordingProgress>();
@@ -522,10 +529,10 @@ private slots:
     form->DeleteTestMnu->trigger();
     QCOMPARE(FPrompter.Shown.size(), boxes);
     QCOMPARE(FLab.TestRuns, std::vector<bool>{true});
-    QTRY_COMPARE(form->LogLines().size(), size_t(2));
-    QCOMPARE(form->LogLines()[0], std::string("TE 0x0000 row0"));
+    QTRY_COMPARE(ViewLines(*form->LogView).size(), size_t(2));
+    QCOMPARE(ViewLines(*form->LogView)[0], std::string("TE 0x0000 row0"));
     QTRY_VERIFY(!form->WorkerRunning());
-    QCOMPARE(form->LogView->toPlainText(), u"TE 0x0000 row0\nTE 0x0000 row1"_qs);
+    QCOMPARE(ViewText(*form->LogView), u"TE 0x0000 row0\nTE 0x0000 row1"_qs);
     QVERIFY(Selected(*form, 0) && Selected(*form, 1));
 
     FPrompter.Answers = {mrYes};
@@ -533,7 +540,7 @@ private slots:
     QCOMPARE((FLab.TestRuns), (std::vector<bool>{true, false}));
     QTRY_VERIFY(!form->WorkerRunning());
     // The run went through the host: lines, reservation lists, unselected rows.
-    QCOMPARE(form->LogLines().back(), std::string("RM 0x0000 row1"));
+    QCOMPARE(ViewLines(*form->LogView).back(), std::string("RM 0x0000 row1"));
     QCOMPARE(form->Model()->Row(1).Reservation.front().Path, std::string("row1/x"));
     // The list was handed over, not copied, and is back in its row.
     QCOMPARE(FLab.Taken.back(), (std::pair<size_t, size_t>{1, 0}));
@@ -556,7 +563,7 @@ private slots:
     QVERIFY(!form->ItemDeleteMnu->isEnabled() && !form->ItemModifyMnu->isEnabled() && !form->ItemUpMnu->isEnabled() &&
             !form->ItemDownMnu->isEnabled());
     QVERIFY(form->ItemAddMnu->isEnabled());
-    QTRY_COMPARE(form->LogLines().size(), size_t(3));
+    QTRY_COMPARE(ViewLines(*form->LogView).size(), size_t(3));
     TFakeWorker* worker = FLab.Live.front();
     QTest::keyClick(form->LogView, Qt::Key_Escape);
     QVERIFY(worker->Stopped());
@@ -571,14 +578,14 @@ private slots:
     form->PatternView->selectAll();
     FLab.AutoFinish = false;
     form->DeleteTestMnu->trigger();
-    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    QTRY_COMPARE(ViewLines(*form->LogView).size(), size_t(2));
     FLab.AutoFinish = true;
     // Test again: the running worker is asked to stop, the new one waits for its end.
     form->DeleteTestMnu->trigger();
     QCOMPARE(FLab.TestRuns.size(), size_t(1));
     QTRY_COMPARE(FLab.TestRuns.size(), size_t(2));
     QTRY_VERIFY(!form->WorkerRunning());
-    QCOMPARE(form->LogLines().size(), size_t(4));
+    QCOMPARE(ViewLines(*form->LogView).size(), size_t(4));
   }
 
   void newOpenAndCloseWaitForTheWorker() {
@@ -587,7 +594,7 @@ private slots:
     form->PatternView->selectAll();
     FLab.AutoFinish = false;
     form->DeleteTestMnu->trigger();
-    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    QTRY_COMPARE(ViewLines(*form->LogView).size(), size_t(2));
     form->FileNewMnu->trigger();
     QVERIFY(FLab.Live.empty());
     QVERIFY(!form->WorkerRunning());
@@ -623,7 +630,7 @@ private slots:
     form->DeleteTestMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
     form->ViewClearMnu->trigger();  // saving off: the view is only emptied
-    QCOMPARE(form->LogView->toPlainText(), QString());
+    QCOMPARE(ViewText(*form->LogView), QString());
     std::string log = *FHome / "clear.log";
     QVERIFY(ReadFile(log).empty());
 
@@ -635,7 +642,7 @@ private slots:
     QTRY_VERIFY(!form->WorkerRunning());
     form->ViewClearMnu->trigger();
     QCOMPARE(ReadFile(log), std::string("TE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
-    QVERIFY(form->LogLines().empty());
+    QVERIFY(ViewLines(*form->LogView).empty());
     // The settings were stored: a new window reads them.
     auto second = MakeForm();
     QVERIFY(second->SaveLog);
@@ -647,7 +654,7 @@ private slots:
     form->LogFile = *FHome / "no-such-folder/x.log";
     form->ViewClearMnu->trigger();
     QCOMPARE(FPrompter.Shown.back().Kind, mkError);
-    QCOMPARE(form->LogLines().size(), size_t(2));
+    QCOMPARE(ViewLines(*form->LogView).size(), size_t(2));
     form->SaveLog = false;
     TLogSettings off{false, log, 256};
     SaveSettings(off);
@@ -660,7 +667,7 @@ private slots:
     view.resize(300, 100);
     view.AppendLines({"one", "two\\x01"});
     view.AppendLines({"three"});
-    QCOMPARE(view.toPlainText(), u"one\ntwo\\x01\nthree"_qs);
+    QCOMPARE(ViewText(view), u"one\ntwo\\x01\nthree"_qs);
     view.setFocus();
     QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
@@ -668,9 +675,9 @@ private slots:
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), u"two\\x01\nthree"_qs);
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(view.SelectedText(), view.toPlainText());
+    QCOMPARE(view.SelectedText(), ViewText(view));
     view.clear();
-    QVERIFY(!view.HasSelection() && view.toPlainText().isEmpty());
+    QVERIFY(!view.HasSelection() && ViewText(view).isEmpty());
   }
 
   // Clearing the view while a worker still runs saves what it shows; later lines are
@@ -683,7 +690,7 @@ private slots:
     form->PatternView->selectAll();
     FLab.AutoFinish = false;
     form->DeleteTestMnu->trigger();
-    QTRY_COMPARE(form->LogLines().size(), size_t(2));
+    QTRY_COMPARE(ViewLines(*form->LogView).size(), size_t(2));
     form->ViewClearMnu->trigger();
     QVERIFY(form->WorkerRunning());
     FLab.Live.back()->Finish();
@@ -765,8 +772,8 @@ private slots:
     form->PatternView->selectAll();
     form->DeleteTestMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
-    QCOMPARE(form->LogLines().size(), size_t(2));
-    QVERIFY(form->LogLines()[0].find(" TE 0x0000 " + folder + "/") != std::string::npos);
+    QCOMPARE(ViewLines(*form->LogView).size(), size_t(2));
+    QVERIFY(ViewLines(*form->LogView)[0].find(" TE 0x0000 " + folder + "/") != std::string::npos);
     QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/a.tmp")));
     QCOMPARE(FProgress->States.front(), int(psIndeterminate));
     QCOMPARE(FProgress->States.back(), int(psNoProgress));
@@ -775,8 +782,8 @@ private slots:
     FPrompter.Answers = {mrYes};
     form->DeleteRunMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
-    QCOMPARE(form->LogLines().size(), size_t(4));
-    QVERIFY(form->LogLines()[3].find(" RM 0x0000 " + folder + "/") != std::string::npos);
+    QCOMPARE(ViewLines(*form->LogView).size(), size_t(4));
+    QVERIFY(ViewLines(*form->LogView)[3].find(" RM 0x0000 " + folder + "/") != std::string::npos);
     QVERIFY(!QFileInfo::exists(QString::fromStdString(folder + "/a.tmp")));
     QVERIFY(!QFileInfo::exists(QString::fromStdString(folder + "/b.tmp")));
     QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/c.txt")));
@@ -798,7 +805,7 @@ private slots:
       form->PatternView->selectAll();
       FPrompter.Answers = {mrYes};
       form->DeleteRunMnu->trigger();
-      while (form->LogLines().empty() && form->WorkerRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      while (form->LogView->Lines().Empty() && form->WorkerRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
       QVERIFY2(form->WorkerRunning(), ways[way]);
       if (way == 0)
         QTest::keyClick(form->LogView, Qt::Key_Escape);
@@ -807,7 +814,7 @@ private slots:
       else
         QTest::mouseClick(form->ToolBar->widgetForAction(form->DeleteStopMnu), Qt::LeftButton);
       QTRY_VERIFY(!form->WorkerRunning());
-      const size_t lines = form->LogLines().size();
+      const size_t lines = form->LogView->Lines().Size();
       QVERIFY2(lines < size_t(count), ways[way]);
       QCOMPARE(size_t(QDir(QString::fromStdString(folder)).entryList(QDir::Files).size()), count - lines);
       QVERIFY2(Selected(*form, 0), ways[way]);
@@ -963,7 +970,7 @@ private slots:
     view.AppendLines({"2024/05/10 15:30:00 RM 0x0000 /tmp/old-file.log", "second line"});
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const QString first = view.toPlainText().section(u'\n', 0, 0);
+    const QString first = u"2024/05/10 15:30:00 RM 0x0000 /tmp/old-file.log"_qs;
     const QFontMetrics metrics = view.fontMetrics();
     const int y = metrics.lineSpacing() / 2;
     // The x of the middle of the character at Column, in the viewport.

@@ -260,27 +260,24 @@ TEST(RemoveThread, TheCreatorMayKeepTheWorkerPastItsEnd) {
   TMemoryHost host;
   host.AddRow(folder.Item());
   bool ended = false;
-  TRemoveThread* worker = TRemoveThread::Create(host, true);
-  worker->FreeOnTerminate = false;
-  worker->OnTerminate = [&](TRemoveThread&) { ended = true; };
+  std::unique_ptr<TRemoveThread> worker = TRemoveThread::Create(host, true, [&](TRemoveWorker&) { ended = true; });
   host.Pump([&] { return ended; });
-  EXPECT_EQ(worker->ErrorMessage(), "");
+  EXPECT_FALSE(worker->Error());
   EXPECT_FALSE(worker->Terminated());
-  delete worker;
+  worker.reset();
   EXPECT_EQ(host.Log.size(), 3u);
 }
 
-TEST(RemoveThread, TheWorkerIsFreedEvenWhenItsEndEventThrows) {
+TEST(RemoveThread, TheEndHandlerIsReleasedEvenWhenItThrows) {
   TMemoryHost host;
   bool ended = false;
-  // The end event's captures live as long as the worker does.
+  // The worker lets go of its end handler, and so of what it holds, once it has run.
   auto alive = std::make_shared<int>(0);
   const std::weak_ptr<int> watch = alive;
-  TRemoveThread* worker = TRemoveThread::Create(host, true);
-  worker->OnTerminate = [&ended, alive](TRemoveThread&) {
+  const auto worker = TRemoveThread::Create(host, true, [&ended, alive](TRemoveWorker&) {
     ended = true;
     throw std::runtime_error("end event failed");
-  };
+  });
   alive.reset();
   EXPECT_THROW(host.Pump([&] { return ended; }), std::runtime_error);
   EXPECT_TRUE(ended);

@@ -22,6 +22,7 @@
 #include "platform/Trash.h"
 #include "shell/ShellTypes.h"
 #include "support/MemoryHost.h"
+#include "support/RemovePath.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -146,7 +147,7 @@ TEST_F(TrashSweepTest, EntriesMovedToTheTrashAreFoundWithTheirNamesAndDates) {
   const std::string names[] = {"old 1.tmp", "old=2.tmp", "bad\xff.tmp"};
   for (const std::string& name : names) {
     WriteFile(work / name, "x");
-    ASSERT_EQ(RemoveFile(work / name, FOF_TO_TRASH), 0) << name;
+    ASSERT_EQ(RemovePath(work / name, FOF_TO_TRASH), 0) << name;
   }
   TNames expected;
   for (const std::string& name : names) expected.emplace_back(Stored(name), name);

@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "platform/Removal.h"
+#include "support/RemovePath.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -109,13 +110,13 @@ int RunWithDescriptorLimit(rlim_t Limit, TBody Body) {
 TEST(Removal, RefusesEmptyRootAndDotPathsWithoutTouchingAnything) {
   TTempDir dir;
   WriteFile(dir / "a", "1");
-  EXPECT_EQ(RemoveFile("", FOF_FOR_GOOD), ENOENT);
-  EXPECT_EQ(RemoveFile("/", FOF_FOR_GOOD), EBUSY);
-  EXPECT_EQ(RemoveFile("///", FOF_FOR_GOOD), EBUSY);
-  EXPECT_EQ(RemoveFile(dir.Path() + "/.", FOF_FOR_GOOD), EINVAL);
-  EXPECT_EQ(RemoveFile(dir.Path() + "/..", FOF_FOR_GOOD), EINVAL);
+  EXPECT_EQ(RemovePath("", FOF_FOR_GOOD), ENOENT);
+  EXPECT_EQ(RemovePath("/", FOF_FOR_GOOD), EBUSY);
+  EXPECT_EQ(RemovePath("///", FOF_FOR_GOOD), EBUSY);
+  EXPECT_EQ(RemovePath(dir.Path() + "/.", FOF_FOR_GOOD), EINVAL);
+  EXPECT_EQ(RemovePath(dir.Path() + "/..", FOF_FOR_GOOD), EINVAL);
   EXPECT_TRUE(Exists(dir / "a"));
-  EXPECT_EQ(RemoveFile(dir / "missing", FOF_FOR_GOOD), ENOENT);
+  EXPECT_EQ(RemovePath(dir / "missing", FOF_FOR_GOOD), ENOENT);
   EXPECT_EQ(RemoveEntryForGood(AT_FDCWD, "", false), ENOENT);
   EXPECT_EQ(RemoveEntryForGood(AT_FDCWD, "a/b", false), EINVAL);
 }
@@ -123,7 +124,7 @@ TEST(Removal, RefusesEmptyRootAndDotPathsWithoutTouchingAnything) {
 TEST(Removal, FileAndFolderTreeAreRemovedForGood) {
   TTempDir dir;
   WriteFile(dir / "file", "1");
-  EXPECT_EQ(RemoveFile(dir / "file", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "file", FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / "file"));
 
   MakeFolder(dir / "tree");
@@ -132,7 +133,7 @@ TEST(Removal, FileAndFolderTreeAreRemovedForGood) {
   WriteFile(dir / "tree/a/b/deep", "1");
   WriteFile(dir / "tree/.hidden", "1");
   ASSERT_EQ(mkfifo((dir / "tree/a/fifo").c_str(), 0600), 0);
-  EXPECT_EQ(RemoveFile(dir / "tree", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "tree", FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / "tree"));
 }
 
@@ -141,10 +142,10 @@ TEST(Removal, LinksAreRemovedAsLinksAndNeverFollowed) {
   TTempDir dir;
   // A link to a folder given as the path, with and without a trailing slash.
   MakeLink(outside.Dir / "keep", dir / "link");
-  EXPECT_EQ(RemoveFile(dir / "link", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "link", FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / "link"));
   MakeLink(outside.Dir / "keep", dir / "link2");
-  EXPECT_EQ(RemoveFile(dir.Path() + "/link2/", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir.Path() + "/link2/", FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / "link2"));
   EXPECT_TRUE(outside.Intact());
 
@@ -154,7 +155,7 @@ TEST(Removal, LinksAreRemovedAsLinksAndNeverFollowed) {
   MakeLink(outside.Dir / "keep", dir / "due/to-folder");
   MakeLink(outside.Dir / "keep/precious.txt", dir / "due/sub/to-file");
   MakeLink("dangling-target", dir / "due/sub/dangling");
-  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "due", FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / "due"));
   EXPECT_TRUE(outside.Intact());
   EXPECT_TRUE(Exists(outside.Dir / "keep"));
@@ -171,10 +172,10 @@ TEST(Removal, NamesAreBytesNotText) {
   WriteFile(dir / (newline + "/" + invalid), "1");
   WriteFile(dir / "two", "1");
 
-  EXPECT_EQ(RemoveFile(dir / invalid, FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / invalid, FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / invalid));
   EXPECT_TRUE(Exists(dir / lookalike));
-  EXPECT_EQ(RemoveFile(dir / newline, FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / newline, FOF_FOR_GOOD), 0);
   EXPECT_FALSE(Exists(dir / newline));
   EXPECT_TRUE(Exists(dir / "two"));
 }
@@ -188,7 +189,7 @@ TEST(Removal, PartlyRemovableFolderKeepsTheRestAndReportsTheFirstFailure) {
   WriteFile(dir / "due/other", "1");
   // Root ignores permissions, so an immutable file stands for one that cannot go.
   if (!SetImmutable(dir / "due/stuck/locked", true)) GTEST_SKIP() << "no immutable attribute here";
-  const int code = RemoveFile(dir / "due", FOF_FOR_GOOD);
+  const int code = RemovePath(dir / "due", FOF_FOR_GOOD);
   SetImmutable(dir / "due/stuck/locked", false);
   EXPECT_EQ(code, EPERM);
   EXPECT_TRUE(Exists(dir / "due/stuck/locked"));
@@ -203,7 +204,7 @@ TEST(Removal, DeepTreeIsRemovedWithFewDescriptors) {
   MakeFolder(dir / "deep");
   ASSERT_TRUE(MakeDeepChain(dir / "deep", 3000));
   WriteFile(dir / "beside", "1");
-  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  const int status = RunWithDescriptorLimit(256, [&] { return RemovePath(dir / "deep", FOF_FOR_GOOD); });
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(Exists(dir / "deep"));
   EXPECT_TRUE(Exists(dir / "beside"));
@@ -221,7 +222,7 @@ TEST(Removal, DeepTreeWithAnEntryThatCannotGoKeepsJustThatPath) {
   WriteFile(stuck + "/zz-free", "1");
   MakeFolder(stuck + "/e/more");
   if (!SetImmutable(stuck + "/locked", true)) GTEST_SKIP() << "no immutable attribute here";
-  const int status = RunWithDescriptorLimit(256, [&] { return RemoveFile(dir / "deep", FOF_FOR_GOOD); });
+  const int status = RunWithDescriptorLimit(256, [&] { return RemovePath(dir / "deep", FOF_FOR_GOOD); });
   SetImmutable(stuck + "/locked", false);
   EXPECT_EQ(status, EPERM);
   EXPECT_TRUE(Exists(stuck + "/locked"));
@@ -242,7 +243,7 @@ TEST(Removal, FolderThatStillHoldsEntriesAfterACleanPassIsListedOnceMore) {
   for (const std::string name : {"a", "b", "c", "skipped", "x", "y", "z"}) WriteFile(dir / "due/" + name, "1");
   GSkippedName = "skipped";
   GSkipsLeft = 1;
-  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "due", FOF_FOR_GOOD), 0);
   EXPECT_EQ(GSkipsLeft, 0);
   EXPECT_FALSE(Exists(dir / "due"));
 
@@ -252,7 +253,7 @@ TEST(Removal, FolderThatStillHoldsEntriesAfterACleanPassIsListedOnceMore) {
   for (int level = 0; level < 90; ++level) inner += "/d";
   WriteFile(inner + "/skipped", "1");
   GSkipsLeft = 1;
-  EXPECT_EQ(RemoveFile(dir / "deep", FOF_FOR_GOOD), 0);
+  EXPECT_EQ(RemovePath(dir / "deep", FOF_FOR_GOOD), 0);
   EXPECT_EQ(GSkipsLeft, 0);
   EXPECT_FALSE(Exists(dir / "deep"));
 
@@ -260,7 +261,7 @@ TEST(Removal, FolderThatStillHoldsEntriesAfterACleanPassIsListedOnceMore) {
   WriteFile(dir / "due/a", "1");
   WriteFile(dir / "due/skipped", "1");
   GSkipsLeft = 2;
-  EXPECT_EQ(RemoveFile(dir / "due", FOF_FOR_GOOD), ENOTEMPTY);
+  EXPECT_EQ(RemovePath(dir / "due", FOF_FOR_GOOD), ENOTEMPTY);
   EXPECT_EQ(GSkipsLeft, 0);
   EXPECT_TRUE(Exists(dir / "due/skipped"));
   EXPECT_FALSE(Exists(dir / "due/a"));
@@ -287,7 +288,7 @@ TEST(Removal, NeverDescendsIntoAnotherMount) {
       _exit(77);
     WriteFile(dir / "due/sub/tmpfs/inside", "1");
     int bits = 0;
-    if (RemoveFile(dir / "due", FOF_FOR_GOOD) == EBUSY) bits |= 1;
+    if (RemovePath(dir / "due", FOF_FOR_GOOD) == EBUSY) bits |= 1;
     if (Exists(dir / "due/sub/tmpfs/inside")) bits |= 2;
     if (Exists(dir / "due/bind/precious.txt")) bits |= 4;
     if (!Exists(dir / "due/sub/file")) bits |= 8;
@@ -323,10 +324,10 @@ TEST(Removal, DueFolderThatIsItselfAMountPointIsLeftWhole) {
     WriteFile(dir / "target/usb/photos/a.jpg", "1");
     WriteFile(dir / "target/usb/top.txt", "1");
     int bits = 0;
-    if (RemoveFile(dir / "target/usb", FOF_FOR_GOOD) == EBUSY) bits |= 1;
-    if (RemoveFile(dir.Path() + "/target/usb/", FOF_FOR_GOOD) == EBUSY) bits |= 2;
+    if (RemovePath(dir / "target/usb", FOF_FOR_GOOD) == EBUSY) bits |= 1;
+    if (RemovePath(dir.Path() + "/target/usb/", FOF_FOR_GOOD) == EBUSY) bits |= 2;
     if (Exists(dir / "target/usb/photos/a.jpg") && Exists(dir / "target/usb/top.txt")) bits |= 4;
-    if (RemoveFile(dir / "target/bind", FOF_FOR_GOOD) == EBUSY) bits |= 8;
+    if (RemovePath(dir / "target/bind", FOF_FOR_GOOD) == EBUSY) bits |= 8;
     const int parentFd = open((dir / "target").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (RemoveEntryForGood(parentFd, "bind", true) == EBUSY) bits |= 16;
     if (Exists(dir / "target/bind/precious.txt")) bits |= 32;
@@ -346,10 +347,10 @@ TEST(Removal, UndoFlagMovesIntoTheTrashInsteadOfDeleting) {
   TTempDir dir, data;
   setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
   WriteFile(dir / "file", "1");
-  const int code = RemoveFile(dir / "file", FOF_TO_TRASH);
+  const int code = RemovePath(dir / "file", FOF_TO_TRASH);
   unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(Exists(dir / "file"));
   EXPECT_EQ(ReadFile(data / "Trash/files/file"), "1");
-  EXPECT_EQ(RemoveFile("", FOF_TO_TRASH), ENOENT);
+  EXPECT_EQ(RemovePath("", FOF_TO_TRASH), ENOENT);
 }

@@ -15,6 +15,7 @@
 #include "platform/Mounts.h"
 #include "platform/Removal.h"
 #include "platform/Trash.h"
+#include "support/RemovePath.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -283,7 +284,7 @@ TEST_F(TrashTest, TrashingIntoTheHomeTrashKeepsNameBytesAndDate) {
   const TDateTime before = IncDays(Now(), 0);
   for (const std::string& name : names) {
     WriteFile(work / name, name);
-    ASSERT_EQ(RemoveFile(work / name, FOF_TO_TRASH), 0) << name;
+    ASSERT_EQ(RemovePath(work / name, FOF_TO_TRASH), 0) << name;
     EXPECT_FALSE(Exists(work / name));
   }
   const auto found = EnumerateUser();
@@ -313,7 +314,7 @@ TEST_F(TrashTest, TrashingFindsFreeNamesShortensLongOnesAndKeepsLinksAsLinks) {
   WriteFile(HomeTrash() + "/files/y", "stray");
   for (const char* name : {"x", "y"}) {
     WriteFile(work / name, name);
-    ASSERT_EQ(RemoveFile(work / name, FOF_TO_TRASH), 0);
+    ASSERT_EQ(RemovePath(work / name, FOF_TO_TRASH), 0);
   }
   EXPECT_EQ(ReadFile(HomeTrash() + "/files/x.2"), "x");
   EXPECT_EQ(ReadFile(HomeTrash() + "/files/y.2"), "y");
@@ -322,13 +323,13 @@ TEST_F(TrashTest, TrashingFindsFreeNamesShortensLongOnesAndKeepsLinksAsLinks) {
 
   const std::string longName = std::string(200, 'a') + std::string(20, '\xe6') + "\xe6\x97\xa5\xe6\x97\xa5.txt";
   WriteFile(work / longName.substr(0, 255), "long");
-  ASSERT_EQ(RemoveFile(work / longName.substr(0, 255), FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(work / longName.substr(0, 255), FOF_TO_TRASH), 0);
 
   ASSERT_EQ(symlink((outside / "target").c_str(), (work / "link").c_str()), 0);
   MakeFolder(work / "folder");
   ASSERT_EQ(symlink(outside.Path().c_str(), (work / "folder/out").c_str()), 0);
-  ASSERT_EQ(RemoveFile(work / "link", FOF_TO_TRASH), 0);
-  ASSERT_EQ(RemoveFile(work.Path() + "/folder/", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(work / "link", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(work.Path() + "/folder/", FOF_TO_TRASH), 0);
   struct stat st;
   ASSERT_EQ(lstat((HomeTrash() + "/files/link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -349,7 +350,7 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   AddMount(sharedTop.Path());
   MakeFolder(top / "sub");
   WriteFile(top / "sub/f.txt", "1");
-  ASSERT_EQ(RemoveFile(top / "sub/f.txt", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(top / "sub/f.txt", FOF_TO_TRASH), 0);
   const std::string own = top / (".Trash-" + Uid());
   EXPECT_EQ(ReadFile(own + "/files/f.txt"), "1");
   EXPECT_EQ(ReadFile(own + "/info/f.txt.trashinfo").substr(0, 30), "[Trash Info]\nPath=sub/f.txt\nDe");
@@ -359,7 +360,7 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
 
   MakeFolder(sharedTop / ".Trash", 01777);
   WriteFile(sharedTop / "g", "1");
-  ASSERT_EQ(RemoveFile(sharedTop / "g", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(sharedTop / "g", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(sharedTop / (".Trash/" + Uid() + "/files/g")));
 
   // A shared trash whose user folder is a link is passed over for the user's own one.
@@ -368,7 +369,7 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   MakeFolder(linkedTop / ".Trash", 01777);
   ASSERT_EQ(symlink(outside.Path().c_str(), (linkedTop / (".Trash/" + Uid())).c_str()), 0);
   WriteFile(linkedTop / "h", "1");
-  ASSERT_EQ(RemoveFile(linkedTop / "h", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(linkedTop / "h", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(linkedTop / (".Trash-" + Uid() + "/files/h")));
   EXPECT_FALSE(Exists(outside / "files"));
 
@@ -377,7 +378,7 @@ TEST_F(TrashTest, TrashingOnAnotherMountUsesItsTopDirectoryTrashWithRelativePath
   AddMount(openTop.Path());
   MakeFolder(openTop / ".Trash", 0777);
   WriteFile(openTop / "i", "1");
-  ASSERT_EQ(RemoveFile(openTop / "i", FOF_TO_TRASH), 0);
+  ASSERT_EQ(RemovePath(openTop / "i", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(openTop / (".Trash-" + Uid() + "/files/i")));
   EXPECT_FALSE(Exists(openTop / (".Trash/" + Uid())));
 
@@ -393,12 +394,12 @@ TEST_F(TrashTest, EntryStaysWhenNoTrashOnItsFileSystemCanTakeIt) {
   // A top-directory trash that is a link to elsewhere is never used.
   ASSERT_EQ(symlink(outside.Path().c_str(), (top / (".Trash-" + Uid())).c_str()), 0);
   WriteFile(top / "f", "1");
-  EXPECT_NE(RemoveFile(top / "f", FOF_TO_TRASH), 0);
+  EXPECT_NE(RemovePath(top / "f", FOF_TO_TRASH), 0);
   EXPECT_TRUE(Exists(top / "f"));
   EXPECT_FALSE(Exists(outside / "files"));
 
   WriteFile(pseudo / "f", "1");
-  EXPECT_EQ(RemoveFile(pseudo / "f", FOF_TO_TRASH), EXDEV);
+  EXPECT_EQ(RemovePath(pseudo / "f", FOF_TO_TRASH), EXDEV);
   EXPECT_TRUE(Exists(pseudo / "f"));
 
   // The table claims one file system, the kernel knows better: the move is refused,
@@ -408,11 +409,11 @@ TEST_F(TrashTest, EntryStaysWhenNoTrashOnItsFileSystemCanTakeIt) {
   WriteFile(FMountInfo + ".root-only", "20 1 8:1 / / rw - ext4 /dev/vda rw\n");
   if (Exists("/dev/shm") && mkdir(shm.c_str(), 0700) == 0) {
     WriteFile(shm + "/f", "1");
-    EXPECT_EQ(RemoveFile(shm + "/f", FOF_TO_TRASH), EXDEV);
+    EXPECT_EQ(RemovePath(shm + "/f", FOF_TO_TRASH), EXDEV);
     EXPECT_TRUE(Exists(shm + "/f"));
     EXPECT_TRUE(EnumerateUser().empty());
     EXPECT_FALSE(Exists(HomeTrash() + "/info/f.trashinfo"));
-    RemoveFile(shm, FOF_FOR_GOOD);
+    RemovePath(shm, FOF_FOR_GOOD);
   }
 }
 

@@ -3,12 +3,10 @@
 #include "shell/ShellTypes.h"
 
 TEST(ShellTypes, TrashLocationTextIsOneFixedTextNamingNoFolder) {
-  InitializeShellTypes();
   const std::string first = GetSpecialFolderName(CSIDL_BITBUCKET);
   EXPECT_EQ(first, "trash:///");
   EXPECT_EQ(GetSpecialFolderName(CSIDL_BITBUCKET), first);
   EXPECT_EQ(GetSpecialFolderName(5), "");
-  FinalizeShellTypes();
 }
 
 TEST(ShellTypes, TrashEntryNamesComeFromStoredFileAndOriginalPath) {

@@ -6,6 +6,8 @@
 
 TMemoryHost::TMemoryHost() : FUiThread(std::this_thread::get_id()) {}
 
+TMemoryHost::~TMemoryHost() = default;
+
 TMemoryHost::TMemoryRow& TMemoryHost::AddRow(const TItemTexts& Texts, bool Selected) {
   FRows.push_back(std::make_unique<TMemoryRow>(TMemoryRow{Texts, Selected, {}}));
   return *FRows.back();
@@ -27,15 +29,14 @@ void TMemoryHost::Called(std::string_view Call, TRow Row) {
 TMemoryHost::TOutcome TMemoryHost::RunWorker(bool TestRun) {
   TOutcome outcome;
   bool ended = false;
-  FWorker = TRemoveThread::Create(*this, TestRun);
-  FWorker->OnTerminate = [&](TRemoveThread& Worker) {
-    outcome.ErrorMessage = Worker.ErrorMessage();
+  FWorker = TRemoveThread::Create(*this, TestRun, [&](TRemoveWorker& Worker) {
+    outcome.ErrorMessage = Worker.Error() ? Worker.Error()->what() : "";
     outcome.Terminated = Worker.Terminated();
     outcome.Summary = Worker.Summary();
     ended = true;
-  };
+  });
   Pump([&] { return ended; });
-  FWorker = nullptr;
+  FWorker.reset();
   return outcome;
 }
 

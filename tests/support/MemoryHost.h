@@ -32,6 +32,7 @@ public:
   };
 
   TMemoryHost();
+  ~TMemoryHost() override;
 
   TMemoryRow& AddRow(const TItemTexts& Texts, bool Selected = true);
   TMemoryRow& Row(size_t Index) { return *FRows.at(Index); }
@@ -39,10 +40,10 @@ public:
   // The index of a row handed to the worker.
   size_t IndexOf(TRow Row) const;
 
-  // Starts a worker and serves it until its end event has run; the worker frees itself.
+  // Starts a worker and serves it until its end event has run, then frees it.
   TOutcome RunWorker(bool TestRun);
   // The worker that RunWorker started; valid inside hooks only.
-  TRemoveThread* Worker() const { return FWorker; }
+  TRemoveThread* Worker() const { return FWorker.get(); }
   // Serves the worker's steps until Done answers true (checked after each step).
   void Pump(const std::function<bool()>& Done);
 
@@ -85,6 +86,6 @@ private:
 
   std::vector<std::unique_ptr<TMemoryRow>> FRows;
   std::thread::id FUiThread;
-  TRemoveThread* FWorker = nullptr;
+  std::unique_ptr<TRemoveThread> FWorker;
   TTaskLoop FLoop;
 };
