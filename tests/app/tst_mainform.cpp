@@ -729,6 +729,25 @@ private slots:
     QVERIFY(form->isVisible());
     QVERIFY(FLab.TestRuns.empty());
     QCOMPARE(form->windowTitle(), u"missing.rmp - Brisko"_qs);
+    // The window is there for normal use, errors in boxes.
+    QVERIFY(!form->AutomaticRun());
+  }
+
+  // A Test chosen while the automatic run goes stops it and is carried out; the
+  // window then stays for normal use.
+  void aTestChosenDuringAnAutomaticRunIsCarriedOut() {
+    SavePattern(*FHome / "auto2.rmp", {Item("a0"), Item("a1")});
+    FLab.AutoFinish = false;
+    auto form = MakeForm({"-R", *FHome / "auto2.rmp"});
+    form->ShowInitial();
+    QTRY_COMPARE(FLab.Live.size(), size_t(1));
+    FLab.AutoFinish = true;
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(FLab.TestRuns, (std::vector<bool>{false, true}));
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->AutomaticRun());
   }
 
   void automaticRunReportsAWorkerErrorOnStandardError() {
