@@ -1,6 +1,7 @@
 #include "app/AppData.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <locale.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,7 +17,9 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/BriskoError.h"
+#include "platform/FileHandle.h"
 #include "platform/TextCodec.h"
+#include "platform/TrustedPath.h"
 
 // ---------------------------------------------------------------------------
 // Application-data paths
@@ -68,7 +71,7 @@ std::string AppDataFileName(const std::string& RelativeName) {
 
 namespace {
 
-constexpr size_t MaxValueUnits = 2047;           // UTF-16 code units, as the Windows buffer
+constexpr size_t MaxValueUnits = MaxStoredTextUnits;  // UTF-16 code units, as the Windows buffer
 // Far beyond any pattern or settings file (10,000 items take 1.5 MB, 2.6 MB in UTF-16); a larger
 // file reads as one without sections and is never overwritten, so that a stray
 // huge file cannot take the memory of the machine.
@@ -120,8 +123,9 @@ bool SameName(std::string_view Name, std::string_view Folded) {
   return Fold(Name) == Folded;
 }
 
-// The value as the Windows profile functions hand it back.
-std::string ValueAsRead(std::string_view Raw) {
+// The value as the Windows profile functions hand it back; Cut tells whether it was
+// longer than they give back. Units are counted as StoredTextUnits counts them.
+std::string ValueAsRead(std::string_view Raw, bool* Cut = nullptr) {
   std::string_view value = Trim(Raw);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
@@ -130,10 +134,11 @@ std::string ValueAsRead(std::string_view Raw) {
     const unsigned char c = static_cast<unsigned char>(value[end]);
     const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
     const size_t width = length == 4 ? 2 : 1;
-    if (units + width > MaxValueUnits || end + length > value.size()) break;
+    if (units + width > MaxValueUnits) break;
     units += width;
-    end += length;
+    end = std::min(end + length, value.size());
   }
+  if (Cut) *Cut = end < value.size();
   return std::string(value.substr(0, end));
 }
 
@@ -433,16 +438,12 @@ std::string TAppIniFile::TDocument::Serialize() {
 
 namespace {
 
-// The file's bytes; 0, or the errno that keeps the file from being read.
-int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
-  Bytes.clear();
-  if (FileName.empty()) return ENOENT;
-  // O_NONBLOCK: a FIFO in place of the file must not hang the program.
-  const int handle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (handle < 0) return errno;
+// The bytes of the open file Handle (closed here); 0, or the errno that keeps the
+// file from being read.
+int ReadOpenFile(int Handle, std::string& Bytes) {
   struct stat st;
   int error = 0;
-  if (fstat(handle, &st) != 0) error = errno;
+  if (fstat(Handle, &st) != 0) error = errno;
   else if (S_ISDIR(st.st_mode)) error = EISDIR;
   else if (!S_ISREG(st.st_mode)) error = EINVAL;
   else if (st.st_size > MaxFileSize) error = EFBIG;
@@ -451,7 +452,7 @@ int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
     size_t done = 0;
     while (true) {
       if (done == Bytes.size()) Bytes.resize(done + 65536);  // the file may have grown
-      const ssize_t n = read(handle, Bytes.data() + done, Bytes.size() - done);
+      const ssize_t n = read(Handle, Bytes.data() + done, Bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) { error = errno; break; }
       if (n == 0) break;
@@ -460,9 +461,89 @@ int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
     }
     Bytes.resize(done);
   }
-  close(handle);
+  close(Handle);
   if (error) Bytes.clear();
   return error;
+}
+
+// The file's bytes; 0, or the errno that keeps the file from being read.
+int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
+  Bytes.clear();
+  if (FileName.empty()) return ENOENT;
+  // O_NONBLOCK: a FIFO in place of the file must not hang the program.
+  const int handle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (handle < 0) return errno;
+  return ReadOpenFile(handle, Bytes);
+}
+
+// Whether root alone can change the entry: root owns it and no one else may write to
+// it, except to a sticky folder, whose entries stay their owners'.
+bool OnlyRootCanChange(const struct stat& St) {
+  if (St.st_uid != 0) return false;
+  return (St.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (S_ISDIR(St.st_mode) && (St.st_mode & S_ISVTX));
+}
+
+std::string ParentPath(const std::string& Path) {
+  const size_t slash = Path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? std::string("/") : Path.substr(0, slash);
+}
+
+// Folder and each folder above it, up to the root, by their handles rather than by
+// the text of their path (which only names the culprit). False with Offender named
+// when one of them can be changed by another user.
+bool FoldersOnlyRootCanChange(int Folder, std::string Path, std::string& Offender) {
+  TFd current(dup(Folder));
+  for (int depth = 0; current.Valid() && depth < 4096; ++depth) {
+    struct stat st, parentSt;
+    if (fstat(current.Get(), &st) != 0 || !OnlyRootCanChange(st)) break;
+    TFd parent(openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.Valid() || fstat(parent.Get(), &parentSt) != 0) break;
+    if (parentSt.st_dev == st.st_dev && parentSt.st_ino == st.st_ino) return true;  // the root
+    current = std::move(parent);
+    Path = ParentPath(Path);
+  }
+  Offender = Path;
+  return false;
+}
+
+// As ReadWholeFile, for root: the file is reached the trusted way (links only when
+// root's own) and read only when it and every folder above it can be changed by root
+// alone. EPERM with Offender named when not.
+int ReadRootsOwnFile(const std::string& FileName, std::string& Bytes, std::string& Offender) {
+  Bytes.clear();
+  TResolvedPath resolved;
+  const int error = ResolveTrustedPath(FileName, resolved);
+  if (error == EPERM) Offender = resolved.UntrustedLink;
+  if (error != 0) return error;
+  if (resolved.Name.empty()) return EISDIR;
+  if (!FoldersOnlyRootCanChange(resolved.Folder.Get(), ParentPath(resolved.Path), Offender)) return EPERM;
+  // The folders named on the way as written count too, with all above them: the one
+  // that holds a link followed on the way can put another in its place.
+  char cwd[PATH_MAX];
+  std::string prefix = FileName[0] == '/' ? FileName : std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + FileName;
+  do {
+    prefix = ParentPath(prefix);
+    TResolvedPath folder;
+    if (const int stepError = ResolveTrustedPath(prefix, folder)) {
+      if (stepError == EPERM) Offender = folder.UntrustedLink;
+      return stepError;
+    }
+    const TFd handle(folder.Name.empty()
+                         ? dup(folder.Folder.Get())
+                         : openat(folder.Folder.Get(), folder.Name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!handle.Valid()) return errno;
+    if (!FoldersOnlyRootCanChange(handle.Get(), folder.Path, Offender)) return EPERM;
+  } while (prefix != "/");
+  const int handle =
+      openat(resolved.Folder.Get(), resolved.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (handle < 0) return errno;
+  struct stat st;
+  if (fstat(handle, &st) != 0 || !OnlyRootCanChange(st)) {
+    close(handle);
+    Offender = resolved.Path;
+    return EPERM;
+  }
+  return ReadOpenFile(handle, Bytes);
 }
 
 [[noreturn]] void RaiseCannotWrite(const std::string& FileName) {
@@ -471,15 +552,33 @@ int ReadWholeFile(const std::string& FileName, std::string& Bytes) {
 
 }  // namespace
 
-TAppIniFile::TAppIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
+EBriskoError IniValueError(TStoredTextFault Fault, const std::string& FileName, std::string_view Section,
+                           std::string_view Key) {
+  TErrorId id = eiValueTooLong;
+  switch (Fault) {
+    case sfNul: id = eiValueHasNul; break;
+    case sfLineBreak: id = eiValueLineBreak; break;
+    case sfBlankEnds: id = eiValueBlankEnds; break;
+    case sfQuoted: id = eiValueQuoted; break;
+    case sfTooLong:
+    case sfNone: break;
+  }
+  return EBriskoError(id, {EscapeBytes(FileName), EscapeBytes(Section), EscapeBytes(Key)});
+}
+
+TAppIniFile::TAppIniFile(std::string FileName, TIniTrust Trust) : FFileName(std::move(FileName)), FTrust(Trust) {}
 
 TAppIniFile::~TAppIniFile() = default;
 
 TAppIniFile::TDocument& TAppIniFile::Document() {
   if (!FDocument) {
+    std::string bytes, offender;
+    const bool rootsOwn = FTrust == TIniTrust::RootsOwnForRoot && geteuid() == 0;
+    const int error = rootsOwn ? ReadRootsOwnFile(FFileName, bytes, offender) : ReadWholeFile(FFileName, bytes);
+    // Neither read nor written: what another user wrote there must not decide for root,
+    // and what root writes there would not stay root's.
+    if (!offender.empty()) throw EBriskoError(eiUntrustedSettings, {EscapeBytes(FFileName), EscapeBytes(offender)});
     FDocument = std::make_unique<TDocument>();
-    std::string bytes;
-    const int error = ReadWholeFile(FFileName, bytes);
     if (error == 0) FDocument->Parse(bytes);
     // A missing file (or folder) reads as empty and may be created; anything else
     // reads as empty too but is never replaced by what little we know of it.
@@ -545,7 +644,16 @@ std::vector<std::vector<std::string>> TAppIniFile::ReadEachSection(const std::ve
     std::vector<std::string>& values = sections.emplace_back();
     for (std::string_view key : Keys) {
       const TDocument::TLine* line = TDocument::FindKey(section, key);
-      values.push_back(line ? ValueAsRead(std::string_view(line->Text).substr(line->ValueStart)) : std::string(Default));
+      if (!line) {
+        values.emplace_back(Default);
+        continue;
+      }
+      bool cut = false;
+      std::string value = ValueAsRead(std::string_view(line->Text).substr(line->ValueStart), &cut);
+      // A path cut short, or cut at a NUL by the system, names another folder.
+      if (cut) throw IniValueError(sfTooLong, FFileName, section.Name(), key);
+      if (value.find('\0') != std::string::npos) throw IniValueError(sfNul, FFileName, section.Name(), key);
+      values.push_back(std::move(value));
     }
   }
   return sections;

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/DeletionItem.h"
+#include "platform/BriskoError.h"
+
 // Folder numbers of SpecialFolderFileName.
 constexpr int CSIDL_APPDATA = 0x001a;     // roaming application data: $XDG_CONFIG_HOME
 constexpr int CSIDL_LOCAL_STATE = 0x8001; // logs and other state: $XDG_STATE_HOME
@@ -21,6 +24,18 @@ std::string AppDataFileName(const std::string& RelativeName);
 // Text encodings of an INI file; the file keeps the one it was found in.
 enum class TIniEncoding { Utf8, Utf8Bom, Utf16LE, Cp932 };
 
+// Whose files a store believes. A file that another user can change decides nothing
+// for root: with RootsOwnForRoot, when the effective user is root, the file, every
+// folder its path names and every folder above them must be root's and writable by no
+// one else (a sticky folder may be writable by all), and a link on the way must be
+// root's own; otherwise every read
+// and write raises EBriskoError naming the file and what another user can change.
+enum class TIniTrust { Anyone, RootsOwnForRoot };
+
+// The error that refuses Key of Section in FileName for Fault (not sfNone).
+EBriskoError IniValueError(TStoredTextFault Fault, const std::string& FileName, std::string_view Section,
+                           std::string_view Key);
+
 // An INI file with the rules of the Windows profile functions: names match without
 // regard to case, values come back trimmed, with one pair of matching quotes
 // removed and at most 2047 characters; the first of duplicate sections or keys
@@ -31,7 +46,7 @@ enum class TIniEncoding { Utf8, Utf8Bom, Utf16LE, Cp932 };
 // committed is dropped and leaves the old file whole.
 class TAppIniFile {
 public:
-  explicit TAppIniFile(std::string FileName);
+  explicit TAppIniFile(std::string FileName, TIniTrust Trust = TIniTrust::Anyone);
   ~TAppIniFile();
   TAppIniFile(const TAppIniFile&) = delete;
   TAppIniFile& operator=(const TAppIniFile&) = delete;
@@ -45,7 +60,9 @@ public:
   bool SectionExists(std::string_view Section);
   // The values of Keys (Default where a key is missing) in each section, in file
   // order. A section named like an earlier one is read on its own here, where
-  // ReadString finds only the first of them.
+  // ReadString finds only the first of them. Values come back whole or not at all: one
+  // that holds a NUL, or that is longer than ReadString gives back, raises
+  // EBriskoError naming the file, the section and the key.
   std::vector<std::vector<std::string>> ReadEachSection(const std::vector<std::string_view>& Keys,
                                                         std::string_view Default);
 
@@ -74,6 +91,7 @@ private:
   void Changed();
 
   std::string FFileName;
+  TIniTrust FTrust;
   std::unique_ptr<TDocument> FDocument;
   int FUpdateCount = 0;
 };

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -27,6 +29,9 @@
 #include "app/Prompter.h"
 #include "app/RunHost.h"
 #include "app/RunRecord.h"
+#include "app/SavedLog.h"
+#include "dialogs/UserManager.h"
+#include "dialogs/BRISK_Schedule.h"
 #include "app/TaskbarProgress.h"
 #include "app/Translations.h"
 #include "app/UnattendedRun.h"
@@ -149,12 +154,18 @@ void TMainForm::CreateActions() {
   ViewClearMnu = MakeAction(tr("ログをクリア(&C)"), tr("ログをクリア|実行ログをクリアします"), -1,
                             &TMainForm::ViewClearMnuClick);
   ViewClearMnu->setShortcut(QKeySequence(Qt::Key_F5));
+  FileScheduleMnu = MakeAction(tr("スケジュール(&H)..."), tr("スケジュール|パターンを定期的に実行します"), -1,
+                               &TMainForm::FileScheduleMnuClick);
+  ViewLogFileMnu = MakeAction(tr("ログファイル(&L)..."), tr("ログファイル|保存された実行ログを表示します"), -1,
+                              &TMainForm::ViewLogFileMnuClick);
   OptionConfigMnu = MakeAction(tr("設定(&C)..."), tr("設定|動作環境を設定します"), -1, &TMainForm::OptionConfigMnuClick);
 }
 
 void TMainForm::CreateMenus() {
   FileMnu = menuBar()->addMenu(tr("ファイル(&F)"));
   FileMnu->addActions({FileNewMnu, FileOpenMnu, FileSaveMnu, FileSaveAsMnu});
+  FileMnu->addSeparator();
+  FileMnu->addAction(FileScheduleMnu);
   FileMnu->addSeparator();
   FileMnu->addAction(FileExitMnu);
   ItemMnu = menuBar()->addMenu(tr("アイテム(&I)"));
@@ -166,7 +177,7 @@ void TMainForm::CreateMenus() {
   DeleteMnu->addSeparator();
   DeleteMnu->addAction(DeleteStopMnu);
   ViewMnu = menuBar()->addMenu(tr("表示(&V)"));
-  ViewMnu->addAction(ViewClearMnu);
+  ViewMnu->addActions({ViewClearMnu, ViewLogFileMnu});
   OptionMnu = menuBar()->addMenu(tr("オプション(&O)"));
   OptionMnu->addAction(OptionConfigMnu);
   for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu}) menu->setToolTipsVisible(false);
@@ -259,6 +270,9 @@ void TMainForm::CreateStatusBar() {
   auto* layout = new QHBoxLayout(StatusPanels[2]);
   layout->setContentsMargins(2, 1, 2, 1);
   layout->addWidget(ProgressBar);
+
+  ScheduleStatus = new TScheduleStatus(TDBusUserManager::ForSession(), [this] { return FPatternFile; }, this);
+  statusBar()->addPermanentWidget(ScheduleStatus);
 }
 
 // ---------------------------------------------------------------------------
@@ -276,9 +290,16 @@ void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
 void TMainForm::ProcessCommandLine(const std::vector<std::string>& Arguments) {
   TCommandLine line = ParseCommandLine(Arguments);
   if (Arguments.empty()) NewPattern();
-  for (const std::string& file : line.Files) LoadPattern(ResolvePatternArgument(file));
+  for (const std::string& file : line.Files) {
+    try {
+      LoadPattern(ResolvePatternArgument(file));
+    } catch (const std::exception& error) {
+      FStartErrors << ErrorText(error);
+    }
+  }
   FRun = line.Run;
   FStartState = line.WindowState;
+  if (line.ShowLog) RunCommand(&TMainForm::ViewConfiguredLogFile);
   // Switches alone leave the list untouched, and no signal has set the commands yet.
   UpdateCommands();
 }
@@ -292,8 +313,18 @@ void TMainForm::ShowInitial() {
     show();
 }
 
+// Settings that cannot be trusted are not used: the defaults stand, and the window
+// says why once it is up.
 void TMainForm::LoadSettings() {
-  TLogSettings settings = ::LoadSettings();
+  TLogSettings settings;
+  settings.LogFile = DefaultLogFileName();
+  std::vector<EBriskoError> warnings;
+  try {
+    settings = ::LoadSettings(&warnings);
+  } catch (const std::exception& error) {
+    FStartErrors << ErrorText(error);
+  }
+  for (const EBriskoError& warning : warnings) FStartWarnings << ErrorText(warning);
   SaveLog = settings.SaveLog;
   LogFile = settings.LogFile;
   LogLinage = settings.LogLinage;
@@ -303,13 +334,33 @@ void TMainForm::SaveSettings() { ::SaveSettings(TLogSettings{SaveLog, LogFile, L
 
 void TMainForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
-  if (!FRun || FIdleHandlerSet) return;
+  if (FIdleHandlerSet || (!FRun && FStartErrors.isEmpty() && FStartWarnings.isEmpty())) return;
   FIdleHandlerSet = true;
   // A zero timer fires once the queue of pending events has been worked off.
   QTimer::singleShot(0, this, [this] { RunCommand(&TMainForm::ApplicationIdleAtOnce); });
 }
 
+// Says what went wrong at start; true when something could not be read.
+bool TMainForm::ReportStartProblems() {
+  for (const QString& warning : std::exchange(FStartWarnings, {})) {
+    if (Unattended())
+      std::fprintf(stderr, "brisko: warning: %s\n", warning.toLocal8Bit().constData());
+    else
+      FServices.Prompter->MessageBox(this, warning, AppTitle, mkInformation, mbOK);
+  }
+  const QStringList errors = std::exchange(FStartErrors, {});
+  for (const QString& error : errors) ReportError(error);
+  return !errors.isEmpty();
+}
+
 void TMainForm::ApplicationIdleAtOnce() {
+  // An automatic run does not go ahead without its pattern or its settings.
+  const bool failed = ReportStartProblems();
+  if (!FRun) return;
+  if (failed) {
+    close();
+    return;
+  }
   if (FModel->Count() == 0) {
     if (FServices.Headless) {
       // Nobody could close a window that nobody sees: the scheduled job would never end.
@@ -713,4 +764,46 @@ void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestR
   FSummaryFailures = Summary.Failed;
   StatusPanels[2]->setCursor(FSummaryFailures > 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
   StatusPanels[2]->setToolTip(FSummaryFailures > 0 ? tr("クリックすると次の失敗へ移動します") : QString());
+}
+
+// The schedule belongs to the pattern file, so the pattern is saved first.
+void TMainForm::FileScheduleMnuClick() {
+  if (FPatternFile.empty() || FModified) {
+    if (FServices.Prompter->MessageBox(this, tr("スケジュールを設定するには、パターンを保存します。保存しますか？"),
+                                       tr("確認"), mkConfirmation, mbYesNo) != mrYes)
+      return;
+    if (!SavePattern(FPatternFile)) return;
+  }
+  TScheduleDialog dialog(ScheduleStatus->Manager(), FPatternFile,
+                         TextToBytes(QCoreApplication::applicationFilePath()), this);
+  dialog.exec();
+  ScheduleStatus->Refresh();
+}
+
+void TMainForm::ViewLogFileMnuClick() {
+  const QString name = QFileDialog::getOpenFileName(this, tr("ログファイル"), BytesToText(LogFile),
+                                                    tr("ログファイル (*.log);;すべてのファイル (*)"));
+  if (!name.isEmpty()) ShowLogFile(TextToBytes(name));
+}
+
+void TMainForm::ViewConfiguredLogFile() { ShowLogFile(LogFile); }
+
+void TMainForm::ShowLogFile(const std::string& FileName) {
+  // The lines of a running test or run would land among the file's.
+  if (WorkerRunning()) return;
+  // This session's lines reach the log first, so none is lost and the file has them.
+  if (SaveLog) SaveLogFile();
+  const std::string text = ReadSavedLog(FileName);
+  LogView->clear();
+  // In batches: a million lines never stand as a million strings at once.
+  std::vector<std::string> batch;
+  SplitLogLines(text, [&](std::string_view Line) {
+    batch.emplace_back(Line);
+    if (batch.size() < 8192) return;
+    LogView->AppendLines(batch);
+    batch.clear();
+  });
+  LogView->AppendLines(batch);
+  // They came from a file: the log is never given them again.
+  FLogSaved = LogView->Lines().Size();
 }

@@ -25,6 +25,7 @@ class TPatternModel;
 class TPrompter;
 class TRunHost;
 class TRunRecord;
+class TScheduleStatus;
 class TTaskbarProgress;
 struct TRunEnd;
 
@@ -92,6 +93,10 @@ public:
           *ItemDownMnu = nullptr;
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
+  QAction *FileScheduleMnu = nullptr, *ViewLogFileMnu = nullptr;
+  TScheduleStatus* ScheduleStatus = nullptr;  // a status bar panel: when the open pattern runs next
+  // Shows a saved log file in the log view, after the lines of this session are saved.
+  void ShowLogFile(const std::string& FileName);
   TPatternModel* Model() const { return FModel; }
 
 signals:
@@ -128,6 +133,7 @@ private:
   };
   std::optional<TTestedSelection> FLastTest;
   int64_t FSummaryFailures = 0;  // the failures the status bar's summary counts
+  QStringList FStartErrors, FStartWarnings;  // of the settings and patterns read at start
 
   // Building the window.
   void CreateActions();
@@ -143,6 +149,7 @@ private:
   void ProcessCommandLine(const std::vector<std::string>& Arguments);
   void LoadSettings();
   void SaveSettings();
+  bool ReportStartProblems();
 
   // Document.
   void SetPatternFile(const std::string& Value);
@@ -177,6 +184,9 @@ private:
   void DeleteStopMnuClick();
   void ViewClearMnuClick();
   void OptionConfigMnuClick();
+  void FileScheduleMnuClick();
+  void ViewLogFileMnuClick();
+  void ViewConfiguredLogFile();
   void PatternViewContextPopup();
 
   // Worker.

@@ -18,6 +18,10 @@ void ApplySwitch(const std::string& Argument, TCommandLine& Result) {
     Result.Version = true;
     return;
   }
+  if (Argument == "--show-log") {
+    Result.ShowLog = true;
+    return;
+  }
   if (Argument == "--test") {
     Result.Test = true;
     return;
@@ -62,7 +66,7 @@ std::string ResolvePatternArgument(const std::string& Argument) {
 }
 
 std::string CommandLineUsage() {
-  return "Usage: brisko [-R] [-W+|-W-] [PATTERN.rmp ...]\n"
+  return "Usage: brisko [-R] [-W+|-W-] [--show-log] [PATTERN.rmp ...]\n"
          "       brisko --test PATTERN.rmp\n"
          "Deletes files by rule: opens the pattern files (the last one stays open).\n"
          "\n"
@@ -72,6 +76,7 @@ std::string CommandLineUsage() {
          "  -W-         start with the window minimized\n"
          "  --test      test every item of the pattern: print the result lines,\n"
          "              remove nothing, leave the log file alone; needs no display\n"
+         "  --show-log  open the window with the log file shown in the log pane\n"
          "  --help      show this help and exit\n"
          "  --version   show the version and exit\n"
          "\n"

@@ -13,6 +13,7 @@ struct TCommandLine {
   std::vector<std::string> Files;            // every argument that is no switch, in order
   bool Help = false;                         // --help
   bool Version = false;                      // --version
+  bool ShowLog = false;                      // --show-log: the window opens with the log file shown
 };
 
 // The program's exit statuses; a run ended by signal N answers 128 + N.

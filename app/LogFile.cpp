@@ -22,17 +22,22 @@ std::string SettingsFileName() { return AppDataFileName("Quillmoor\\Brisko\\Bris
 
 std::string DefaultLogFileName() { return SpecialFolderFileName(CSIDL_LOCAL_STATE, "Quillmoor\\Brisko\\Brisko.log"); }
 
-TLogSettings LoadSettings() {
-  TAppIniFile ini(SettingsFileName());
+TLogSettings LoadSettings(std::vector<EBriskoError>* Warnings) {
+  TAppIniFile ini(SettingsFileName(), TIniTrust::RootsOwnForRoot);
   TLogSettings settings;
   settings.SaveLog = ini.ReadBool("Log", "Save", false);
   settings.LogFile = ini.ReadString("Log", "File", DefaultLogFileName());
   settings.LogLinage = ini.ReadInteger("Log", "Linage", 256);
+  // A limit of none would empty the log at every save: no record, and no word of it.
+  if (settings.LogLinage <= 0) {
+    if (Warnings) Warnings->push_back(EBriskoError(eiLinageDefault, {std::to_string(settings.LogLinage), "256"}));
+    settings.LogLinage = 256;
+  }
   return settings;
 }
 
 void SaveSettings(const TLogSettings& Settings) {
-  TAppIniFile ini(SettingsFileName());
+  TAppIniFile ini(SettingsFileName(), TIniTrust::RootsOwnForRoot);
   ini.BeginUpdate();
   ini.WriteBool("Log", "Save", Settings.SaveLog);
   ini.WriteString("Log", "File", Settings.LogFile);

@@ -10,6 +10,12 @@ constexpr const char* ItemKeys[6] = {"Location", "Mask", "Except", "LapsedDays",
 }  // namespace
 
 void SavePattern(const std::string& FileName, const std::vector<TItemTexts>& Items) {
+  // Every text is checked before anything is written: the file is either the whole
+  // pattern, read back as it stands in the list, or untouched.
+  for (size_t position = 0; position < Items.size(); ++position)
+    for (int text = itLocation; text <= itOption; ++text)
+      if (const TStoredTextFault fault = StoredTextFault(Items[position][text]); fault != sfNone)
+        throw IniValueError(fault, FileName, "Schedule" + std::to_string(position), ItemKeys[text]);
   TAppIniFile ini(FileName);
   // One atomic replacement for the whole pattern: a failure leaves the old file whole.
   ini.BeginUpdate();

@@ -110,14 +110,16 @@ void WarnUnreadableLocations(const std::vector<TItemTexts>& Items) {
 int RunUnattended(const std::string& PatternFile, bool TestRun, const TErrorWording& Word) {
   std::vector<TItemTexts> items;
   TLogSettings settings;
+  std::vector<EBriskoError> warnings;
   try {
     items = LoadPattern(PatternFile);
-    if (!TestRun) settings = LoadSettings();
+    if (!TestRun) settings = LoadSettings(&warnings);
   } catch (...) {
     const EBriskoError error = CurrentError();
     PrintError(Word ? Word(error) : std::string(error.what()));
     return esError;
   }
+  for (const EBriskoError& warning : warnings) PrintError("warning: " + (Word ? Word(warning) : warning.what()));
   if (items.empty()) {
     PrintError("no item to run in \"" + EscapeBytes(PatternFile) + "\"");
     return esError;

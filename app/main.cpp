@@ -8,6 +8,7 @@
 #include "app/BRISK_Main.h"
 #include "app/BriskoApplication.h"
 #include "app/CommandLine.h"
+#include "app/RunNotice.h"
 #include "app/Translations.h"
 #include "app/UnattendedRun.h"
 #include "dialogs/BRISK_Config.h"
@@ -92,9 +93,12 @@ int main(int argc, char** argv) {
                  stderr);
       return esUsage;
     }
-    // A scheduled run: no window at all.
+    // A scheduled run: no window at all; a notice when it did not end well.
     const TTranslations texts(LanguageOfEnvironment());
-    return RunUnattended(ResolvePatternArgument(LastFile(line)), false, texts.Wording());
+    const std::string pattern = ResolvePatternArgument(LastFile(line));
+    const int status = RunUnattended(pattern, false, texts.Wording());
+    SendRunNotice(pattern, status, texts);
+    return status;
   }
   // A scheduler mails whatever a job prints: only real errors go to standard error.
   if (headless) qInstallMessageHandler(QuietMessages);

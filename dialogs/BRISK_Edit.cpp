@@ -298,9 +298,24 @@ void TEditDialog::BitbucketBtnClick() { LocationEdt->setText(TrashLocation()); }
 
 void TEditDialog::FileEdtsChange() { UpdateOKButton(); }
 
+// A text that the pattern file would not give back as it stands: a Test here would
+// use another text than the scheduled run that reads the file.
+QString TEditDialog::StoredTextFaultOf(const QLineEdit* Edit) const {
+  switch (StoredTextFault(TextToBytes(Edit->text()))) {
+    case sfNul: return tr("NUL 文字は使えません。");
+    case sfLineBreak: return tr("改行は使えません。");
+    case sfBlankEnds: return tr("前後の空白は保存されません。前後に空白を置かないでください。");
+    case sfQuoted: return tr("前後を囲む引用符は保存されません。引用符で囲まないでください。");
+    case sfTooLong: return tr("長すぎます。%1 文字以内で指定してください。").arg(MaxStoredTextUnits);
+    case sfNone: break;
+  }
+  return {};
+}
+
 // The folder texts a run would refuse are refused here already, with the reason.
 QString TEditDialog::LocationEdtFault() const {
   if (LocationEdt->text().isEmpty()) return tr("対象フォルダを指定してください。");
+  if (QString fault = StoredTextFaultOf(LocationEdt); !fault.isEmpty()) return fault;
   switch (LocationFault(TextToBytes(LocationEdt->text()))) {
     case lfRelative: return tr("対象フォルダは / で始まる絶対パスで指定してください。");
     case lfWindowsPath: return tr("Windows のパスは使えません。/ で始まる絶対パスで指定してください。");
@@ -312,13 +327,13 @@ QString TEditDialog::LocationEdtFault() const {
 
 QString TEditDialog::IncludeEdtFault() const {
   if (IncludeEdt->text().isEmpty()) return tr("削除ファイルを指定してください。");
-  return {};
+  return StoredTextFaultOf(IncludeEdt);
 }
 
 void TEditDialog::UpdateOKButton() {
   const QString locationFault = LocationEdtFault();
   ApplyFieldChecks({{LocationEdt, locationFault}, {IncludeEdt, IncludeEdtFault()},
-                    {LapsedTimeEdt, UpDownFault(LapsedTimeEdt)}});
+                    {ExcludeEdt, StoredTextFaultOf(ExcludeEdt)}, {LapsedTimeEdt, UpDownFault(LapsedTimeEdt)}});
   // A folder that does not exist now may appear later (a disk plugged in, a folder
   // another program makes): said, but no reason to keep OK disabled.
   QString warning;

@@ -59,6 +59,7 @@ private:
   void UpdateOKButton();
   QString LocationEdtFault() const;
   QString IncludeEdtFault() const;
+  QString StoredTextFaultOf(const QLineEdit* Edit) const;
   void FillLapsedDays(const QString& DaysText);
   void SetCheckBoxesEnabled(bool Enabled);
 };

@@ -43,7 +43,7 @@ int32_t ParseLapsedDays(const std::string& Text) {
     const auto [end, ec] = std::from_chars(first, digits.data() + digits.size(), days);
     if (ec == std::errc()) return days;
   }
-  throw EBriskoError(eiBadLapsedDays, {Text});
+  throw EBriskoError(eiBadLapsedDays, {EscapeBytes(Text)});
 }
 
 int32_t ParseAttributes(const std::string& Text) {
@@ -96,12 +96,33 @@ TLocationFault LocationFault(const std::string& Location) {
 
 EBriskoError LocationFaultError(const std::string& Location, TLocationFault Fault) {
   switch (Fault) {
-    case lfRelative: return EBriskoError(eiRelativeLocation, {Location});
-    case lfWindowsPath: return EBriskoError(eiWindowsLocation, {Location});
+    case lfRelative: return EBriskoError(eiRelativeLocation, {EscapeBytes(Location)});
+    case lfWindowsPath: return EBriskoError(eiWindowsLocation, {EscapeBytes(Location)});
     case lfRoot:
     case lfNone: break;
   }
-  return EBriskoError(eiRootLocation, {Location});
+  return EBriskoError(eiRootLocation, {EscapeBytes(Location)});
+}
+
+size_t StoredTextUnits(std::string_view Text) {
+  size_t units = 0;
+  for (size_t i = 0; i < Text.size();) {
+    const unsigned char c = static_cast<unsigned char>(Text[i]);
+    const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    units += length == 4 ? 2 : 1;
+    i += length;
+  }
+  return units;
+}
+
+TStoredTextFault StoredTextFault(std::string_view Text) {
+  if (Text.find('\0') != std::string_view::npos) return sfNul;
+  if (Text.find_first_of("\r\n") != std::string_view::npos) return sfLineBreak;
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  if (!Text.empty() && (isBlank(Text.front()) || isBlank(Text.back()))) return sfBlankEnds;
+  if (Text.size() >= 2 && (Text.front() == '"' || Text.front() == '\'') && Text.back() == Text.front()) return sfQuoted;
+  if (StoredTextUnits(Text) > MaxStoredTextUnits) return sfTooLong;
+  return sfNone;
 }
 
 TRunSettings ParseRunSettings(const TItemTexts& Texts, TDateTime Moment) {

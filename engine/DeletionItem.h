@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/BriskoError.h"
 #include "platform/DateTime.h"
@@ -42,6 +43,22 @@ TLocationFault LocationFault(const std::string& Location);
 
 // The error that refuses a Location for Fault (not lfNone), as the run raises it.
 EBriskoError LocationFaultError(const std::string& Location, TLocationFault Fault);
+
+// The most UTF-16 code units of a text that a pattern file gives back; a longer one
+// would come back cut (app/AppData reads values as the Windows profile functions do).
+constexpr size_t MaxStoredTextUnits = 2047;
+
+// Why a text, written to a pattern file, would not read back as itself: the reader
+// stops a value at a NUL or a line break, drops the blanks around it and one pair of
+// enclosing quotes, and gives back at most MaxStoredTextUnits. The item editor
+// refuses such a text and saving refuses to write it, so that what a Test in the
+// window uses is what a scheduled run reads.
+enum TStoredTextFault : int { sfNone = 0, sfNul, sfLineBreak, sfBlankEnds, sfQuoted, sfTooLong };
+TStoredTextFault StoredTextFault(std::string_view Text);
+
+// The length of Text in UTF-16 code units as the pattern reader counts them: by
+// each character's first byte, so that a byte that is not UTF-8 counts as one.
+size_t StoredTextUnits(std::string_view Text);
 
 // The run settings of a row's texts, the cutoff counted back from Moment (the local
 // date-time of parsing). Raises EBriskoError when the day count is not a whole number.

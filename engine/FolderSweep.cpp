@@ -113,7 +113,7 @@ TFd OpenLocation(const std::string& Location) {
   TResolvedPath resolved;
   const int error = OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY, fd, resolved);
   if (error == EPERM && !resolved.UntrustedLink.empty())
-    throw EBriskoError(eiUntrustedLink, {Location, resolved.UntrustedLink});
+    throw EBriskoError(eiUntrustedLink, {EscapeBytes(Location), EscapeBytes(resolved.UntrustedLink)});
   if (error == 0 && resolved.Path == "/") throw LocationFaultError(Location, lfRoot);
   return fd;
 }

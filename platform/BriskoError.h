@@ -22,7 +22,15 @@
   X(eiWindowsLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' は Windows のパスのため、対象フォルダにできません")) \
   X(eiRootLocation, QT_TRANSLATE_NOOP("EBriskoError", "'%1' はルートフォルダのため、対象フォルダにできません")) \
   X(eiUntrustedLink,                                                                             \
-    QT_TRANSLATE_NOOP("EBriskoError", "'%1' は他のユーザーのシンボリックリンク '%2' を通るため、対象フォルダにできません"))
+    QT_TRANSLATE_NOOP("EBriskoError", "'%1' は他のユーザーのシンボリックリンク '%2' を通るため、対象フォルダにできません")) \
+  X(eiValueHasNul, QT_TRANSLATE_NOOP("EBriskoError", "%1 の [%2] %3 は NUL 文字を含むため、そのまま読み書きできません")) \
+  X(eiValueLineBreak, QT_TRANSLATE_NOOP("EBriskoError", "%1 の [%2] %3 は改行を含むため、そのまま読み書きできません")) \
+  X(eiValueBlankEnds, QT_TRANSLATE_NOOP("EBriskoError", "%1 の [%2] %3 は前後に空白があるため、そのまま読み書きできません")) \
+  X(eiValueQuoted, QT_TRANSLATE_NOOP("EBriskoError", "%1 の [%2] %3 は引用符で囲まれているため、そのまま読み書きできません")) \
+  X(eiValueTooLong, QT_TRANSLATE_NOOP("EBriskoError", "%1 の [%2] %3 は 2047 文字より長いため、そのまま読み書きできません")) \
+  X(eiUntrustedSettings,                                                                         \
+    QT_TRANSLATE_NOOP("EBriskoError", "設定ファイル %1 は root 以外のユーザーが変更できる '%2' にあるため、使用できません")) \
+  X(eiLinageDefault, QT_TRANSLATE_NOOP("EBriskoError", "最大行数 %1 は使えないため、%2 行とします"))
 
 #define BRISKO_ERROR_ID(Id, Wording) Id,
 enum TErrorId : int { BRISKO_ERRORS(BRISKO_ERROR_ID) eiCount };

@@ -22,6 +22,9 @@ packages=(
   qt6-translations-l10n
   # the layering test reads the include lines
   python3
+  # a private bus for the schedule dialog's stand-in manager; a real notification
+  # daemon on a virtual display for the notices of unattended runs
+  dbus-daemon dbus-bin xvfb dunst
 )
 if [ "${1:-}" = "--run" ]; then
   # Japanese texts need a CJK font; the tool bar takes its images from an icon theme.

@@ -115,7 +115,7 @@ bool TMask::ElementMatches(const TElement& Element, char16_t C) const {
 // proportional to the name's length times the mask's.
 bool TMask::Matches(std::u16string_view Name) const {
   if (FFaultPosition != 0)
-    throw EBriskoError(eiBadMaskChar, {std::to_string(FFaultPosition), FText});
+    throw EBriskoError(eiBadMaskChar, {std::to_string(FFaultPosition), EscapeBytes(FText)});
   constexpr size_t None = static_cast<size_t>(-1);
   const size_t n = Name.size();
   size_t i = 0, j = 0;

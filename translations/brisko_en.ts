@@ -51,6 +51,34 @@
         <source>&apos;%1&apos; は他のユーザーのシンボリックリンク &apos;%2&apos; を通るため、対象フォルダにできません</source>
         <translation>&apos;%1&apos; goes through &apos;%2&apos;, a symbolic link of another user, and cannot be a target folder</translation>
     </message>
+    <message>
+        <source>%1 の [%2] %3 は NUL 文字を含むため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 holds a NUL character, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は改行を含むため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 holds a line break, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は前後に空白があるため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 begins or ends with a blank, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は引用符で囲まれているため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 is enclosed in quotes, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>%1 の [%2] %3 は 2047 文字より長いため、そのまま読み書きできません</source>
+        <translation>%1: [%2] %3 is longer than 2047 characters, so it cannot be read or written as it stands</translation>
+    </message>
+    <message>
+        <source>設定ファイル %1 は root 以外のユーザーが変更できる &apos;%2&apos; にあるため、使用できません</source>
+        <translation>The settings file %1 is not used: a user other than root can change &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>最大行数 %1 は使えないため、%2 行とします</source>
+        <translation>A line limit of %1 cannot be used; the log keeps %2 lines</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>
@@ -195,6 +223,26 @@
     <message>
         <source>ルートフォルダは対象フォルダにできません。</source>
         <translation>The root folder cannot be a target folder.</translation>
+    </message>
+    <message>
+        <source>NUL 文字は使えません。</source>
+        <translation>A NUL character cannot be used.</translation>
+    </message>
+    <message>
+        <source>改行は使えません。</source>
+        <translation>A line break cannot be used.</translation>
+    </message>
+    <message>
+        <source>前後の空白は保存されません。前後に空白を置かないでください。</source>
+        <translation>Blanks at the beginning or end are not saved. Remove them.</translation>
+    </message>
+    <message>
+        <source>前後を囲む引用符は保存されません。引用符で囲まないでください。</source>
+        <translation>Enclosing quotes are not saved. Remove them.</translation>
+    </message>
+    <message>
+        <source>長すぎます。%1 文字以内で指定してください。</source>
+        <translation>Too long. Use at most %1 characters.</translation>
     </message>
     <message>
         <source>このフォルダは現在存在しません。</source>
@@ -425,6 +473,34 @@
     <message>
         <source>（中断）</source>
         <translation> (stopped)</translation>
+    </message>
+    <message>
+        <source>スケジュール(&amp;H)...</source>
+        <translation>Sc&amp;hedule...</translation>
+    </message>
+    <message>
+        <source>スケジュール|パターンを定期的に実行します</source>
+        <translation>Schedule|Runs the pattern at regular times</translation>
+    </message>
+    <message>
+        <source>ログファイル(&amp;L)...</source>
+        <translation>&amp;Log File...</translation>
+    </message>
+    <message>
+        <source>ログファイル|保存された実行ログを表示します</source>
+        <translation>Log File|Shows the saved execution log</translation>
+    </message>
+    <message>
+        <source>スケジュールを設定するには、パターンを保存します。保存しますか？</source>
+        <translation>To set a schedule, the pattern is saved first. Save it?</translation>
+    </message>
+    <message>
+        <source>ログファイル</source>
+        <translation>Log File</translation>
+    </message>
+    <message>
+        <source>ログファイル (*.log);;すべてのファイル (*)</source>
+        <translation>Log files (*.log);;All files (*)</translation>
     </message>
     <message numerus="yes">
         <source>選択アイテム: %n 件</source>
@@ -687,6 +763,168 @@ Do you want to create it?</translation>
     <message>
         <source>一覧を作った後でエントリが変わりました</source>
         <translation>Entry changed since it was listed</translation>
+    </message>
+</context>
+<context>
+    <name>TRunNotice</name>
+    <message>
+        <source>実行が終わりました。</source>
+        <translation>The run is over.</translation>
+    </message>
+    <message>
+        <source>実行はエラーで終わりました。</source>
+        <translation>The run ended on an error.</translation>
+    </message>
+    <message>
+        <source>削除できなかったエントリがあります。</source>
+        <translation>Some entries could not be removed.</translation>
+    </message>
+    <message>
+        <source>シグナル %1 で中断されました。</source>
+        <translation>Stopped by signal %1.</translation>
+    </message>
+    <message>
+        <source>終了コード %1 で終わりました。</source>
+        <translation>Ended with exit status %1.</translation>
+    </message>
+    <message>
+        <source>ログを表示</source>
+        <translation>Show log</translation>
+    </message>
+</context>
+<context>
+    <name>TScheduleDialog</name>
+    <message>
+        <source>スケジュール - %1</source>
+        <translation>Schedule - %1</translation>
+    </message>
+    <message>
+        <source>しない</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>1 時間ごと</source>
+        <translation>Hourly</translation>
+    </message>
+    <message>
+        <source>毎日</source>
+        <translation>Daily</translation>
+    </message>
+    <message>
+        <source>毎週</source>
+        <translation>Weekly</translation>
+    </message>
+    <message>
+        <source>毎月</source>
+        <translation>Monthly</translation>
+    </message>
+    <message>
+        <source>月曜日</source>
+        <translation>Monday</translation>
+    </message>
+    <message>
+        <source>火曜日</source>
+        <translation>Tuesday</translation>
+    </message>
+    <message>
+        <source>水曜日</source>
+        <translation>Wednesday</translation>
+    </message>
+    <message>
+        <source>木曜日</source>
+        <translation>Thursday</translation>
+    </message>
+    <message>
+        <source>金曜日</source>
+        <translation>Friday</translation>
+    </message>
+    <message>
+        <source>土曜日</source>
+        <translation>Saturday</translation>
+    </message>
+    <message>
+        <source>日曜日</source>
+        <translation>Sunday</translation>
+    </message>
+    <message>
+        <source> 日</source>
+        <translation> (day of month)</translation>
+    </message>
+    <message>
+        <source>実行できなかった分を次の起動時に実行する(&amp;M)</source>
+        <translation>Run &amp;missed schedules at the next start</translation>
+    </message>
+    <message>
+        <source>AC 電源につながっているときだけ実行する(&amp;P)</source>
+        <translation>Only when on mains &amp;power</translation>
+    </message>
+    <message>
+        <source>実行のたびに通知する(&amp;N)</source>
+        <translation>&amp;Notify after every run</translation>
+    </message>
+    <message>
+        <source>コピー(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>適用(&amp;A)</source>
+        <translation>&amp;Apply</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>実行(&amp;S):</source>
+        <translation>&amp;Schedule:</translation>
+    </message>
+    <message>
+        <source>日時(&amp;T):</source>
+        <translation>&amp;Time:</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>次回の実行:</source>
+        <translation>Next run:</translation>
+    </message>
+    <message>
+        <source>前回の実行:</source>
+        <translation>Last run:</translation>
+    </message>
+    <message>
+        <source>前回の結果:</source>
+        <translation>Last result:</translation>
+    </message>
+    <message>
+        <source>systemd のユーザーマネージャーに接続できません。次の行を crontab に加えると同じ間隔で実行されます (crontab -e):</source>
+        <translation>No systemd user manager can be reached. Add this line to your crontab (crontab -e) to run the pattern on the same schedule:</translation>
+    </message>
+    <message>
+        <source>このパターンのファイル名は長すぎて、タイマーの名前にできません。</source>
+        <translation>The name of this pattern file is too long to name a timer.</translation>
+    </message>
+    <message>
+        <source>スケジュールを設定できません: %1</source>
+        <translation>The schedule cannot be set: %1</translation>
+    </message>
+    <message>
+        <source>正常終了</source>
+        <translation>Succeeded</translation>
+    </message>
+    <message>
+        <source>失敗 (%1, 終了コード %2)</source>
+        <translation>Failed (%1, exit status %2)</translation>
+    </message>
+    <message>
+        <source>次回の実行: %1</source>
+        <translation>Next run: %1</translation>
+    </message>
+    <message>
+        <source>スケジュールなし</source>
+        <translation>Not scheduled</translation>
     </message>
 </context>
 <context>

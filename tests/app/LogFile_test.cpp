@@ -77,6 +77,24 @@ TEST_F(LogSettings, SavedSettingsComeBackAndOtherSectionsStay) {
   EXPECT_EQ(edited.LogLinage, 256);
 }
 
+// A limit of none would keep no record: it reads as the default, and says so.
+TEST_F(LogSettings, LineLimitOfNoneReadsAsTheDefaultWithAWarning) {
+  const struct {
+    const char* Stored;
+    int Read;
+  } cases[] = {{"0", 256}, {"-5", 256}, {"0x80000000", 256}, {"1", 1}, {"32767", 32767}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Stored);
+    WriteFile(SettingsFileName(), std::string("[Log]\r\nLinage=") + c.Stored + "\r\n");
+    std::vector<EBriskoError> warnings;
+    EXPECT_EQ(LoadSettings(&warnings).LogLinage, c.Read);
+    ASSERT_EQ(warnings.size(), c.Read == 256 ? 1u : 0u);
+    if (!warnings.empty()) {
+      EXPECT_EQ(warnings[0].Id(), eiLinageDefault);
+    }
+  }
+}
+
 TEST(LogFile, NewFileIsUtf8WithCrLfAndSplitsLinesAtEveryBreak) {
   TTempDir dir;
   SaveLogFile(dir / "new.log", {"2024/05/10 15:30:00 RM 0x0000 /tmp/ログ", "a\rb\nc\r\nd", ""}, 256);

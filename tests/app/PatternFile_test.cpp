@@ -5,6 +5,7 @@
 #include "app/AppData.h"
 #include "app/PatternFile.h"
 #include "platform/BriskoError.h"
+#include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -113,5 +114,48 @@ TEST(PatternFile, FailedSaveRaisesTheWriteError) {
     ADD_FAILURE() << "no error";
   } catch (const EBriskoError& e) {
     EXPECT_EQ(std::string(e.what()), name + " に書き込めません");
+  }
+}
+
+// What is saved is what a scheduled run reads: a text that would come back otherwise
+// is refused before the file is touched; every other text, up to the reader's limit
+// and with bytes that are not UTF-8, comes back as it was.
+TEST(PatternFile, SavesOnlyTextsThatReadBackAsTheyStand) {
+  const std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
+  std::string emojis;
+  for (int i = 0; i < 1023; ++i) emojis += emoji;
+  const struct {
+    std::string Text;
+    TErrorId Refusal;  // eiText: saved and read back
+  } cases[] = {
+      {std::string(2047, 'a'), eiText},
+      {emojis + "a", eiText},
+      {"a\xFF" "b;\xE3", eiText},
+      {"'*.tmp\"", eiText},
+      {std::string(2048, 'a'), eiValueTooLong},
+      {emojis + emoji, eiValueTooLong},
+      {"/x/cache ", eiValueBlankEnds},
+      {"\t*.tmp", eiValueBlankEnds},
+      {"'keep*'", eiValueQuoted},
+      {"\"/x\"", eiValueQuoted},
+      {"a\nb", eiValueLineBreak},
+      {"a\rb", eiValueLineBreak},
+      {std::string("/tmp/..\0", 8), eiValueHasNul},
+  };
+  TTempDir dir;
+  const std::string name = dir / "p.rmp";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(EscapeBytes(c.Text.substr(0, 40)));
+    WriteFile(name, "[Schedule0]\r\nLocation=/old\r\n");
+    const std::vector<TItemTexts> items = {{"/a", "*", "", "A+1", "", ""}, {"/b", "*.tmp", c.Text, "A+1", "", ""}};
+    try {
+      SavePattern(name, items);
+      EXPECT_EQ(c.Refusal, eiText);
+      EXPECT_EQ(LoadPattern(name), items);
+    } catch (const EBriskoError& e) {
+      EXPECT_EQ(e.Id(), c.Refusal);
+      EXPECT_EQ(e.Args(), (std::vector<std::string>{name, "Schedule1", "Except"}));
+      EXPECT_EQ(ReadFile(name), "[Schedule0]\r\nLocation=/old\r\n");
+    }
   }
 }

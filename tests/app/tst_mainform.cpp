@@ -23,6 +23,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <utime.h>
 #include <ctime>
 
@@ -660,6 +661,43 @@ private slots:
     SaveSettings(off);
   }
 
+  // A saved log reads as the same lines whatever its mark and line breaks; this
+  // session's lines reach the file before it is shown, and the shown lines never
+  // reach it a second time.
+  void showLogFileShowsTheSavedLogOnce() {
+    const std::vector<std::string> lines{"a", "", "b\xE3\x81\x82"};
+    const struct {
+      const char* What;
+      std::string Content;
+    } files[] = {{"UTF-8, CR LF", "a\r\n\r\nb\xE3\x81\x82\r\n"},
+                 {"UTF-8 with mark", "\xEF\xBB\xBF" "a\r\n\r\nb\xE3\x81\x82\r\n"},
+                 {"UTF-16LE with mark", Utf16LE(u"a\r\n\r\nb\u3042\r\n")},
+                 {"lone CR, no last break", "a\r\rb\xE3\x81\x82"},
+                 {"lone LF", "a\n\nb\xE3\x81\x82\n"}};
+    auto form = FormWithRows(2);
+    for (const auto& file : files) {
+      const std::string name = *FHome / "shown.log";
+      WriteFile(name, file.Content);
+      form->ShowLogFile(name);
+      QVERIFY2(ViewLines(*form->LogView) == lines, file.What);
+    }
+
+    const std::string log = *FHome / "session.log";
+    WriteFile(log, "old 1\r\nold 2\r\n");
+    form->ViewClearMnu->trigger();  // saving still off
+    form->SaveLog = true;
+    form->LogFile = log;
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    form->ShowLogFile(log);
+    const std::vector<std::string> all{"old 1", "old 2", "TE 0x0000 row0", "TE 0x0000 row1"};
+    QVERIFY(ViewLines(*form->LogView) == all);
+    form->ViewClearMnu->trigger();
+    QCOMPARE(ReadFile(log), std::string("old 1\r\nold 2\r\nTE 0x0000 row0\r\nTE 0x0000 row1\r\n"));
+    form->SaveLog = false;
+  }
+
   // The log view keeps every line of every batch in order, and selects and copies
   // whole lines with the keys a text view has.
   void logViewKeepsBatchesAndCopiesLines() {
@@ -1092,6 +1130,43 @@ private slots:
       QCOMPARE(orphans, QStringList());
       QVERIFY(mnemonics.contains(u"ファイルの種類(&T):"_qs));
     }
+  }
+
+  // What cannot be used at start is said once the window is up, and is not used: a
+  // pattern that would not read as written leaves the list empty, settings that root
+  // cannot trust give way to the defaults, a line limit of none becomes 256.
+  void startProblemsAreShownOnceTheWindowIsUp_data() {
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("pattern with a NUL") << u"nul"_qs << int(mkError) << u"[Schedule0] Location"_qs;
+    QTest::newRow("settings of another user") << u"owner"_qs << int(mkError) << u"Brisko.ini"_qs;
+    QTest::newRow("line limit of none") << u"linage"_qs << int(mkInformation) << u"256"_qs;
+  }
+  void startProblemsAreShownOnceTheWindowIsUp() {
+    QFETCH(QString, problem);
+    QFETCH(int, kind);
+    QFETCH(QString, said);
+    if (problem == u"owner" && geteuid() != 0) QSKIP("the rule holds for root");
+    const std::string folder = *FHome / "config/Quillmoor/Brisko";
+    QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string ini = folder + "/Brisko.ini";
+    WriteFile(ini, std::string("[Log]\r\nSave=1\r\nLinage=") + (problem == u"linage" ? "0" : "10") + "\r\n");
+    if (problem == u"owner") QVERIFY(chown(ini.c_str(), 65534, 65534) == 0);
+    std::vector<std::string> arguments;
+    if (problem == u"nul") {
+      WriteFile(*FHome / "nul.rmp", std::string("[Schedule0]\r\nLocation=/tmp\0\r\nMask=*\r\n", 37));
+      arguments = {*FHome / "nul.rmp"};
+    }
+    auto form = MakeForm(arguments);
+    ShowActive(*form);
+    QTRY_COMPARE(FPrompter.Shown.size(), size_t(1));
+    std::remove(ini.c_str());
+    QCOMPARE(int(FPrompter.Shown[0].Kind), kind);
+    QVERIFY2(FPrompter.Shown[0].Text.contains(said), qPrintable(FPrompter.Shown[0].Text));
+    QCOMPARE(form->Model()->Count(), 0);
+    QCOMPARE(form->SaveLog, problem != u"owner");
+    QCOMPARE(form->LogLinage, problem == u"nul" ? 10 : 256);
   }
 
   void contextMenuOffersTheItemCommands() {

@@ -276,6 +276,138 @@ private slots:
     QVERIFY(Exists(folder + "/a.tmp"));
   }
 
+  // A pattern is used as written or not at all: a value with a NUL (which the system
+  // would end there: ".." and then the parent's parent) or longer than the reader gives
+  // back (cut after a "/", or losing the tail of an Except list) ends every kind of run
+  // with a message naming the item, and nothing is listed or removed.
+  void patternNotReadAsWrittenRemovesNothing_data() {
+    QTest::addColumn<QString>("value");  // the case below
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("window");
+    for (const char* value : {"Location", "LongLocation", "Except"}) {
+      const QString key = QString::fromLatin1(value);
+      QTest::newRow(qPrintable(key + u" --test"_qs)) << key << QStringList{u"--test"_qs} << false;
+      QTest::newRow(qPrintable(key + u" -R"_qs)) << key << QStringList{u"-R"_qs} << false;
+      QTest::newRow(qPrintable(key + u" -R window"_qs)) << key << QStringList{u"-R"_qs} << true;
+    }
+  }
+  void patternNotReadAsWrittenRemovesNothing() {
+    QFETCH(QString, value);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, window);
+    const std::string base = *FHome / ("exact-" + std::to_string(std::rand()));
+    QVERIFY(QDir().mkpath(QString::fromStdString(base + "/sub")));
+    WriteFile(base + "/victim.tmp", "x");
+    WriteFile(base + "/keep.important", "x");
+    SetAge(base + "/victim.tmp", 30);
+    SetAge(base + "/keep.important", 30);
+    std::string location = base, mask = "*.tmp", except;
+    if (value == u"Location") {
+      location = base + "/sub/.." + std::string(1, '\0');
+    } else if (value == u"LongLocation") {
+      location = base + std::string(2047 - base.size(), '/') + "sub";
+    } else {
+      mask = "*.important";
+      for (int i = 0; i < 1100; ++i) except += "x;";
+      except += "*.important";
+    }
+    const std::string key = value == u"Except" ? "Except" : "Location";
+    const std::string pattern = *FHome / "exact.rmp";
+    WriteFile(pattern, "[Schedule0]\r\nLocation=" + location + "\r\nMask=" + mask + "\r\nExcept=" + except +
+                           "\r\nLapsedDays=M+7\r\nAttribute=\r\nOption=\r\n");
+    WriteSettings(false);
+    QProcessEnvironment env = CronEnvironment();
+    if (window) env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    TResult result = Run(arguments << QString::fromStdString(pattern), env);
+    QVERIFY2(result.Finished, "the run did not end");
+    QCOMPARE(result.ExitCode, 1);
+    QVERIFY2(result.Err.contains(QString::fromStdString("[Schedule0] " + key)), qPrintable(result.Err));
+    QVERIFY2(!result.Out.contains(u" TE "_qs), qPrintable(result.Out));
+    QVERIFY(Exists(base + "/victim.tmp"));
+    QVERIFY(Exists(base + "/keep.important"));
+  }
+
+  // Root believes only settings that root alone can change: another user's folder
+  // (sudo -E), file or link on the way, or a file others may write, ends the run,
+  // without and with a window, before anything is removed or the log named there is
+  // touched. Root's own settings work; a line limit of 0 is read as 256, with a warning.
+  void rootTrustsOnlyRootsOwnSettings_data() {
+    QTest::addColumn<QString>("hostile");
+    QTest::addColumn<bool>("window");
+    for (const char* hostile : {"folder", "file", "writable", "link", ""}) {
+      const QString name = QString::fromLatin1(hostile);
+      QTest::newRow(qPrintable(name + u" no display"_qs)) << name << false;
+      QTest::newRow(qPrintable(name + u" window"_qs)) << name << true;
+    }
+  }
+  void rootTrustsOnlyRootsOwnSettings() {
+    QFETCH(QString, hostile);
+    QFETCH(bool, window);
+    if (geteuid() != 0) QSKIP("the rule holds for root");
+    const uid_t other = 65534;
+    const std::string base = *FHome / ("trust-" + std::to_string(std::rand()));
+    const std::string config = base + "/config", real = base + "/real";
+    for (const std::string& folder : {base, config, real, base + "/junk"}) {
+      QVERIFY(mkdir(folder.c_str(), 0755) == 0);
+      QVERIFY(chmod(folder.c_str(), 0755) == 0);
+    }
+    // The settings live in real/Brisko, reached through config/Quillmoor.
+    QVERIFY(mkdir((real + "/Brisko").c_str(), 0755) == 0 && chmod((real + "/Brisko").c_str(), 0755) == 0);
+    QVERIFY(symlink(real.c_str(), (config + "/Quillmoor").c_str()) == 0);
+    const std::string ini = real + "/Brisko/Brisko.ini", precious = base + "/precious.log";
+    WriteFile(ini, "[Log]\r\nSave=1\r\nFile=" + precious + "\r\nLinage=0\r\n");
+    QVERIFY(chmod(ini.c_str(), 0644) == 0);
+    WriteFile(precious, "one\r\ntwo\r\n");
+    if (hostile == u"folder") QVERIFY(chown(config.c_str(), other, other) == 0);
+    if (hostile == u"file") QVERIFY(chown(ini.c_str(), other, other) == 0);
+    if (hostile == u"writable") QVERIFY(chmod(ini.c_str(), 0666) == 0);
+    if (hostile == u"link") QVERIFY(lchown((config + "/Quillmoor").c_str(), other, other) == 0);
+    WriteFile(base + "/junk/old.tmp", "x");
+    SetAge(base + "/junk/old.tmp", 30);
+    SavePattern(base + "/p.rmp", {{base + "/junk", "*.tmp", "", "M+7", "", ""}});
+
+    QProcessEnvironment env = CronEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_qs, QString::fromStdString(config));
+    if (window) env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    TResult result = Run({u"-R"_qs, QString::fromStdString(base + "/p.rmp")}, env);
+    QVERIFY2(result.Finished, "the run did not end");
+    if (!hostile.isEmpty()) {
+      QCOMPARE(result.ExitCode, 1);
+      QVERIFY2(result.Err.contains(u"Brisko.ini"_qs), qPrintable(result.Err));
+      QVERIFY(Exists(base + "/junk/old.tmp"));
+      QCOMPARE(ReadFile(precious), std::string("one\r\ntwo\r\n"));
+      return;
+    }
+    QCOMPARE(result.ExitCode, 0);
+    QVERIFY2(result.Err.contains(u"warning"_qs) && result.Err.contains(u"256"_qs), qPrintable(result.Err));
+    QVERIFY(!Exists(base + "/junk/old.tmp"));
+    const std::string log = ReadFile(precious);
+    QVERIFY2(log.starts_with("one\r\ntwo\r\n") && log.find("old.tmp") != std::string::npos, log.c_str());
+  }
+
+  // Messages that quote a pattern's text escape it as the result lines do: control
+  // characters in a Location, a mask or a day count reach no terminal raw.
+  void messagesEscapePatternTexts_data() {
+    QTest::addColumn<QStringList>("texts");  // Location, Mask, LapsedDays
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("relative folder") << QStringList{u"rel\x1b[2Jx"_qs, u"*"_qs, u"A+1"_qs} << u"rel\\x1b[2Jx"_qs;
+    QTest::newRow("mask") << QStringList{u"/"_qs, u"\x1b["_qs, u"A+1"_qs} << u"\\x1b["_qs;
+    QTest::newRow("day count") << QStringList{u"/"_qs, u"*"_qs, u"A+\x1b]0;x\x07"_qs} << u"A+\\x1b]0;x\\x07"_qs;
+  }
+  void messagesEscapePatternTexts() {
+    QFETCH(QStringList, texts);
+    QFETCH(QString, escaped);
+    const std::string folder = *FHome / "quoted";
+    QDir().mkpath(QString::fromStdString(folder));
+    WriteFile(folder + "/a.tmp", "x");
+    const std::string location = texts[0] == u"/" ? folder : texts[0].toStdString();
+    SavePattern(*FHome / "quoted.rmp", {{location, texts[1].toStdString(), "", texts[2].toStdString(), "", ""}});
+    TResult result = Run({u"--test"_qs, QString::fromStdString(*FHome / "quoted.rmp")}, CronEnvironment());
+    QCOMPARE(result.ExitCode, 1);
+    QVERIFY2(result.Err.contains(escaped), qPrintable(result.Err));
+    QVERIFY(!result.Err.contains(QChar(0x1b)));
+  }
+
   void failingLogSaveGivesAFailureStatus() {
     SavePattern(*FHome / "empty-item.rmp", {{"", "", "", "", "", ""}});
     std::string folder = FHome->Path() + "/.config/Quillmoor/Brisko";

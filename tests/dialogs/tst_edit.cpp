@@ -68,6 +68,8 @@ private slots:
   void NamesKeptByteForByte();
   void EditItemModal();
   void MissingFolderIsAWarningOnly();
+  void TextsThatWouldNotReadBack_data();
+  void TextsThatWouldNotReadBack();
 };
 
 void TEditDialogTest::TabOrderAndMnemonics() {
@@ -400,6 +402,40 @@ void TEditDialogTest::MissingFolderIsAWarningOnly() {
     const auto* mark = Shown.Dialog.LocationEdt->findChild<QAction*>(u"FieldWarning"_qs);
     QCOMPARE(mark ? mark->toolTip() : QString(), c.Warned ? warning : QString());
   }
+}
+
+void TEditDialogTest::TextsThatWouldNotReadBack_data() {
+  QTest::addColumn<int>("Field");  // 0 folder, 1 include masks, 2 exclude masks
+  QTest::addColumn<QString>("Text");
+  QTest::addColumn<QString>("Fault");
+  const QString Blanks = QString::fromUtf8("前後の空白は保存されません。前後に空白を置かないでください。");
+  const QString Quoted = QString::fromUtf8("前後を囲む引用符は保存されません。引用符で囲まないでください。");
+  const QString TooLong = QString::fromUtf8("長すぎます。2047 文字以内で指定してください。");
+  const QString Nul = QString::fromUtf8("NUL 文字は使えません。");
+  QTest::newRow("folder with a blank after it") << 0 << "/x/cache " << Blanks;
+  QTest::newRow("folder in quotes") << 0 << "\"/x\"" << Quoted;
+  QTest::newRow("folder too long") << 0 << "/" + QString(2047, 'a') << TooLong;
+  QTest::newRow("folder at the limit") << 0 << "/" + QString(2046, 'a') << QString();
+  QTest::newRow("masks with a NUL") << 1 << QString::fromLatin1("*.tmp\0x", 7) << Nul;
+  QTest::newRow("masks with a tab before") << 1 << "\t*.tmp" << Blanks;
+  QTest::newRow("exception list too long") << 2 << QString(2048, ';') << TooLong;
+  QTest::newRow("exception in quotes") << 2 << "'keep*'" << Quoted;
+  QTest::newRow("exception quoted inside") << 2 << "'keep*';x" << QString();
+}
+
+// A text the pattern file would give back otherwise is a fault of its field: the
+// window's Test cannot use another text than the one a scheduled run reads.
+void TEditDialogTest::TextsThatWouldNotReadBack() {
+  QFETCH(int, Field);
+  QFETCH(QString, Text);
+  QFETCH(QString, Fault);
+  TShownDialog Shown(TItemTexts{"/a", "*", "", "A+1", "", ""});
+  TEditDialog& D = Shown.Dialog;
+  QLineEdit* Edits[] = {D.LocationEdt, D.IncludeEdt, D.ExcludeEdt};
+  Edits[Field]->setText(Text);
+  QCOMPARE(Edits[Field]->text(), Text);
+  QCOMPARE(FieldFault(Edits[Field]), Fault);
+  QCOMPARE(D.OKButton->isEnabled(), Fault.isEmpty());
 }
 
 QTEST_MAIN(TEditDialogTest)

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "app/AppData.h"
+#include "engine/DeletionItem.h"
+#include "platform/BriskoError.h"
 
 namespace {
 
@@ -15,6 +17,36 @@ void Check(bool Condition) {
 }
 
 constexpr const char* Keys[] = {"Location", "Mask", "Except", "LapsedDays", "Attribute", "Option", "Save", "Linage"};
+
+// A pattern's values come back whole or are refused: none holds a NUL or passes the limit.
+void CheckWholeValues(TAppIniFile& Ini) {
+  try {
+    for (const auto& values : Ini.ReadEachSection({std::begin(Keys), std::end(Keys)}, ""))
+      for (const std::string& value : values)
+        Check(value.find('\0') == std::string::npos && StoredTextUnits(value) <= MaxStoredTextUnits);
+  } catch (const EBriskoError& e) {
+    Check(e.Id() == eiValueHasNul || e.Id() == eiValueTooLong);
+  }
+}
+
+// Value written alone into a new store and read back: a value without a fault comes
+// back exactly, one that a reader would not give back whole is refused, never cut.
+void CheckValueRoundTrip(const std::string& Value) {
+  TAppIniFile ini("");
+  ini.LoadBytes("");
+  ini.BeginUpdate();
+  ini.WriteString("Schedule0", "Location", Value);
+  TAppIniFile again("");
+  again.LoadBytes(ini.FileBytes());
+  again.BeginUpdate();
+  try {
+    const auto sections = again.ReadEachSection({"Location"}, "");
+    Check(sections.size() == 1);
+    if (StoredTextFault(Value) == sfNone) Check(sections[0][0] == Value);
+  } catch (const EBriskoError&) {
+    Check(StoredTextFault(Value) != sfNone);
+  }
+}
 
 }  // namespace
 
@@ -32,6 +64,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       ini.ReadInteger(section, key, -1);
     }
   }
+  CheckWholeValues(ini);
+  // The input as a value: NUL bytes and control characters as they come, and repeated
+  // into a line longer than the reader's limit.
+  const std::string raw(bytes.substr(0, 4096));
+  CheckValueRoundTrip(raw);
+  CheckValueRoundTrip(raw + std::string(1, '\0') + "\x1b\x7f");
+  if (!raw.empty()) {
+    std::string longLine;
+    while (longLine.size() < 3 * MaxStoredTextUnits) longLine += raw;
+    CheckValueRoundTrip(longLine.substr(0, 2 * MaxStoredTextUnits + raw.size() % 7));
+  }
+
   const TIniEncoding encoding = ini.Encoding();
   const std::string value = sections.empty() ? "x" : sections.front() + " =\xE3\x81\x82'";
   ini.WriteString("Schedule0", "Mask", value);
