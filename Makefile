@@ -2,10 +2,12 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 EXAMPLE_DIR ?= /tmp/brisko-demo
+# The Debian package is built in a folder of its own, with Debian's build flags.
+PACKAGE_BUILD ?= $(BUILD)/package
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup setup-run configure build run test install package clean
+.PHONY: all setup setup-run configure build program run test install package clean
 
 all: build
 
@@ -21,7 +23,11 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: setup-run build
+# The program alone: what the window needs, without the tests and benchmarks.
+program: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target brisko
+
+run: setup-run program
 	@examples/make-demo.sh $(EXAMPLE_DIR)
 	$(BUILD)/brisko $(EXAMPLE_DIR)/demo.rmp
 
@@ -33,10 +39,18 @@ install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package in $(BUILD)/, installed with: apt install ./$(BUILD)/brisko_*.deb
-# lintian then checks the package just made; an error fails the target.
-package: build
+# The compiler and linker flags are Debian's (dpkg-buildflags, every hardening
+# feature on); lintian then checks the package just made; an error fails the target.
+package: setup
 	@scripts/setup.sh --package
-	@cd $(BUILD) && cpack -G DEB && lintian --fail-on error "$$(ls -t brisko_*.deb | head -n1)"
+	@test -f $(PACKAGE_BUILD)/build.ninja || \
+	  env DEB_BUILD_MAINT_OPTIONS=hardening=+all sh -c ' \
+	    CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	    LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	    cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DBRISKO_TESTS=OFF -DBRISKO_DEBIAN_PACKAGE=ON'
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@cd $(PACKAGE_BUILD) && cpack -G DEB -B $(abspath $(BUILD)) && \
+	  lintian --fail-on error "$$(ls -t $(abspath $(BUILD))/brisko_*.deb | head -n1)"
 
 clean:
 	rm -rf $(BUILD)

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QLocale>
 #include <QProgressBar>
 #include <QSplitter>
@@ -23,6 +24,7 @@
 #include <QTreeView>
 #include <utility>
 
+#include "app/Help.h"
 #include "app/LogView.h"
 #include "app/PatternFile.h"
 #include "app/PatternModel.h"
@@ -35,6 +37,7 @@
 #include "app/TaskbarProgress.h"
 #include "app/Translations.h"
 #include "app/UnattendedRun.h"
+#include "app/WindowSettings.h"
 #include "controls/QtText.h"
 #include "dialogs/EditorInterfaces.h"
 #include "platform/BriskoError.h"
@@ -68,14 +71,74 @@ const TMenuImage MenuImages[11] = {
 // Qt makes the first row current when a list without one gets the focus. Here a row
 // is current only once the user has picked one, by mouse or by keyboard: Delete,
 // Modify, Up and Down act on it.
+//
+// The Location column takes the width the others leave; each other column fits its
+// contents and header, unless the user has dragged it to a width of their own (a
+// double click on its edge makes it fit again).
 class TPatternView : public QTreeView {
+public:
+  TPatternView() {
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int Column, int, int Width) {
+      if (!FFitting && Column > 0 && Column < ColumnCount) FUserWidths[Column] = Width;
+    });
+    connect(header(), &QHeaderView::sectionHandleDoubleClicked, this, [this](int Column) {
+      if (Column > 0 && Column < ColumnCount) FUserWidths[Column] = 0;
+      FitColumns();
+    });
+  }
+
+  void FitColumns() {
+    if (!model()) return;
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    FFitting = true;
+    for (int column = 1; column < ColumnCount; ++column) {
+      if (FUserWidths[column] > 0)
+        header()->resizeSection(column, FUserWidths[column]);
+      else
+        resizeColumnToContents(column);  // the header's own text counts as contents
+    }
+    FFitting = false;
+  }
+
+  // The widths the user chose; 0 for a column that fits its contents.
+  QList<int> UserWidths() const { return {FUserWidths, FUserWidths + ColumnCount}; }
+  void SetUserWidths(const QList<int>& Widths) {
+    if (Widths.size() != ColumnCount) return;
+    for (int column = 1; column < ColumnCount; ++column) FUserWidths[column] = Widths[column];
+    FitColumns();
+  }
+
 protected:
   void focusInEvent(QFocusEvent* Event) override {
     const bool HadCurrent = currentIndex().isValid();
     QTreeView::focusInEvent(Event);
     if (!HadCurrent) selectionModel()->clearCurrentIndex();
+    viewport()->update();
   }
+  void focusOutEvent(QFocusEvent* Event) override {
+    QTreeView::focusOutEvent(Event);
+    viewport()->update();
+  }
+  // Without a current row Qt draws no focus at all, and styles draw a focus frame
+  // only once the keyboard has moved the focus: the list as a whole shows that it
+  // has it, from the start, with an outline in the selection's colour.
+  void paintEvent(QPaintEvent* Event) override {
+    QTreeView::paintEvent(Event);
+    if (!hasFocus() || currentIndex().isValid()) return;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 2));
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+  }
+
+private:
+  static constexpr int ColumnCount = 6;
+  int FUserWidths[ColumnCount] = {};
+  bool FFitting = false;
 };
+
+TPatternView* ViewOf(QTreeView* View) { return static_cast<TPatternView*>(View); }
 
 QString FileNamePart(const std::string& Path) { return BytesToText(BaseNameOf(Path)); }
 
@@ -98,8 +161,11 @@ TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormService
   CreateViews();
   CreateStatusBar();
   StatusPanels[2]->installEventFilter(this);  // a click on the failure count goes to the failures
-  resize(Scaled(584), Scaled(390) + menuBar()->sizeHint().height());
+  // The design's size, on a screen too small for it (a laptop at 200 %) as much as fits.
+  const QSize design(Scaled(584), Scaled(390) + menuBar()->sizeHint().height());
+  resize(design.boundedTo(screen()->availableGeometry().size() * 0.9));
   Splitter->setSizes({Scaled(390 - 24 - 3 - 150 - 19), Scaled(150)});
+  RestoreWindowState();
   FormCreate(Arguments);
 }
 
@@ -139,7 +205,9 @@ void TMainForm::CreateActions() {
 
   ItemAddMnu = MakeAction(tr("追加(&A)..."), tr("追加|パターンにアイテムを追加します"), 6, &TMainForm::ItemAddMnuClick);
   ItemAddMnu->setShortcut(QKeySequence(Qt::Key_Insert));
-  ItemDeleteMnu = MakeAction(tr("削除(&D)"), tr("削除|パターンからアイテムを削除します"), 7, &TMainForm::ItemDeleteMnuClick);
+  // The same Japanese word as the menu of Test and Run; English tells the two apart.
+  ItemDeleteMnu = MakeAction(tr("削除(&D)", "remove an item"), tr("削除|パターンからアイテムを削除します"), 7,
+                             &TMainForm::ItemDeleteMnuClick);
   ItemDeleteMnu->setShortcut(QKeySequence(Qt::Key_Delete));
   ItemModifyMnu = MakeAction(tr("変更(&M)..."), tr("変更|アイテムを編集します"), 8, &TMainForm::ItemModifyMnuClick);
   ItemModifyMnu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -159,6 +227,12 @@ void TMainForm::CreateActions() {
   ViewLogFileMnu = MakeAction(tr("ログファイル(&L)..."), tr("ログファイル|保存された実行ログを表示します"), -1,
                               &TMainForm::ViewLogFileMnuClick);
   OptionConfigMnu = MakeAction(tr("設定(&C)..."), tr("設定|動作環境を設定します"), -1, &TMainForm::OptionConfigMnuClick);
+
+  HelpManualMnu = MakeAction(tr("マニュアル(&M)"), tr("マニュアル|Brisko のマニュアルを表示します"), -1,
+                             &TMainForm::HelpManualMnuClick);
+  HelpManualMnu->setShortcut(QKeySequence::HelpContents);
+  HelpAboutMnu = MakeAction(tr("バージョン情報(&A)..."), tr("バージョン情報|Brisko のバージョンとライセンスを表示します"), -1,
+                            &TMainForm::HelpAboutMnuClick);
 }
 
 void TMainForm::CreateMenus() {
@@ -172,7 +246,7 @@ void TMainForm::CreateMenus() {
   ItemMnu->addActions({ItemAddMnu, ItemDeleteMnu, ItemModifyMnu});
   ItemMnu->addSeparator();
   ItemMnu->addActions({ItemUpMnu, ItemDownMnu});
-  DeleteMnu = menuBar()->addMenu(tr("削除(&D)"));
+  DeleteMnu = menuBar()->addMenu(tr("削除(&D)", "the menu of Test, Run and Stop"));
   DeleteMnu->addActions({DeleteTestMnu, DeleteRunMnu});
   DeleteMnu->addSeparator();
   DeleteMnu->addAction(DeleteStopMnu);
@@ -180,7 +254,9 @@ void TMainForm::CreateMenus() {
   ViewMnu->addActions({ViewClearMnu, ViewLogFileMnu});
   OptionMnu = menuBar()->addMenu(tr("オプション(&O)"));
   OptionMnu->addAction(OptionConfigMnu);
-  for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu}) menu->setToolTipsVisible(false);
+  HelpMnu = menuBar()->addMenu(tr("ヘルプ(&H)"));
+  HelpMnu->addActions({HelpManualMnu, HelpAboutMnu});
+  for (QMenu* menu : {FileMnu, ItemMnu, DeleteMnu, ViewMnu, OptionMnu, HelpMnu}) menu->setToolTipsVisible(false);
 }
 
 void TMainForm::CreateToolBar() {
@@ -218,9 +294,7 @@ void TMainForm::CreateViews() {
   // Folders differ at their ends: keep the end of a long path visible.
   PatternView->setTextElideMode(Qt::ElideMiddle);
   PatternView->setContextMenuPolicy(Qt::CustomContextMenu);
-  PatternView->header()->setStretchLastSection(false);
-  PatternView->header()->setSectionsMovable(false);
-  for (int column = 0; column < 6; ++column) PatternView->setColumnWidth(column, Scaled(PatternColumnWidths[column]));
+  ViewOf(PatternView)->FitColumns();
   // The selection stays as visible when the list loses the focus.
   QPalette palette = PatternView->palette();
   for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -237,6 +311,12 @@ void TMainForm::CreateViews() {
   connect(FModel, &QAbstractItemModel::rowsInserted, this, [this] { UpdateCommands(); });
   connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateCommands(); });
   connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateCommands(); });
+  // The columns other than Location follow what they hold.
+  auto fitColumns = [this] { ViewOf(PatternView)->FitColumns(); };
+  connect(FModel, &QAbstractItemModel::modelReset, this, fitColumns);
+  connect(FModel, &QAbstractItemModel::rowsInserted, this, fitColumns);
+  connect(FModel, &QAbstractItemModel::rowsRemoved, this, fitColumns);
+  connect(FModel, &QAbstractItemModel::dataChanged, this, fitColumns);
 
   LogView = new TLogView;
   LogView->setObjectName(u"LogView"_qs);
@@ -331,6 +411,29 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::SaveSettings() { ::SaveSettings(TLogSettings{SaveLog, LogFile, LogLinage}); }
+
+// The window opens where the user left it. Qt moves a saved place that is off every
+// screen now back onto one.
+void TMainForm::RestoreWindowState() {
+  TWindowSettings settings;
+  try {
+    settings = LoadWindowSettings();
+  } catch (const std::exception&) {
+    return;  // the window's place is no reason to keep the program from starting
+  }
+  if (!settings.Geometry.isEmpty()) restoreGeometry(settings.Geometry);
+  if (settings.SplitterSizes.size() == 2) Splitter->setSizes(settings.SplitterSizes);
+  ViewOf(PatternView)->SetUserWidths(settings.ColumnWidths);
+}
+
+void TMainForm::SaveWindowState() {
+  try {
+    SaveWindowSettings({saveGeometry(), Splitter->sizes(), ViewOf(PatternView)->UserWidths()});
+  } catch (const std::exception&) {
+    // A settings file that cannot be written is reported when the options are saved;
+    // the window's place is not worth a message at the end of the program.
+  }
+}
 
 void TMainForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
@@ -453,8 +556,8 @@ int TMainForm::ConfirmSave() {
   if (!FModified || FEndingBySignal) return 0;
   QString name = FPatternFile.empty() ? Untitled() : FileNamePart(FPatternFile);
   if (FServices.Headless) return mrNo;  // nobody can have changed it, nobody can answer
-  return FServices.Prompter->MessageBox(this, tr("%1 の変更を保存しますか？").arg(name), tr("情報"), mkInformation,
-                                        mbYesNoCancel);
+  return FServices.Prompter->MessageBox(this, tr("%1 の変更を保存しますか？").arg(name), tr("情報", "save question"),
+                                        mkInformation, mbSaveDiscardCancel);
 }
 
 // The save-changes question with its answer carried out. False ends the command:
@@ -642,6 +745,10 @@ void TMainForm::OptionConfigMnuClick() {
   SaveSettings();
 }
 
+void TMainForm::HelpManualMnuClick() { ShowManual(this); }
+
+void TMainForm::HelpAboutMnuClick() { ShowAbout(this); }
+
 void TMainForm::PatternViewContextPopup() { ItemMnu->popup(QCursor::pos()); }
 
 bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
@@ -653,6 +760,12 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == PatternView && Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) PatternView->selectAll();
+    // Enter edits the focused row, as a double click does.
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & ~Qt::KeypadModifier)) {
+      Issue(ItemModifyMnu);
+      return true;
+    }
   } else if (Watched == PatternView->viewport() && Event->type() == QEvent::MouseButtonDblClick) {
     Issue(ItemModifyMnu);
     return true;
@@ -673,6 +786,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     return;
   }
   FRunHost->Wait();
+  if (!Unattended()) SaveWindowState();
   FormDestroy();
   Event->accept();
 }

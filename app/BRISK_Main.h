@@ -86,13 +86,15 @@ public:
   QSplitter* Splitter = nullptr;
   QToolBar* ToolBar = nullptr;
   QLabel* StatusPanels[3] = {};
-  QMenu *FileMnu = nullptr, *ItemMnu = nullptr, *DeleteMnu = nullptr, *ViewMnu = nullptr, *OptionMnu = nullptr;
+  QMenu *FileMnu = nullptr, *ItemMnu = nullptr, *DeleteMnu = nullptr, *ViewMnu = nullptr, *OptionMnu = nullptr,
+        *HelpMnu = nullptr;
   QAction *FileNewMnu = nullptr, *FileOpenMnu = nullptr, *FileSaveMnu = nullptr, *FileSaveAsMnu = nullptr,
           *FileExitMnu = nullptr;
   QAction *ItemAddMnu = nullptr, *ItemDeleteMnu = nullptr, *ItemModifyMnu = nullptr, *ItemUpMnu = nullptr,
           *ItemDownMnu = nullptr;
   QAction *DeleteTestMnu = nullptr, *DeleteRunMnu = nullptr, *DeleteStopMnu = nullptr;
   QAction *ViewClearMnu = nullptr, *OptionConfigMnu = nullptr;
+  QAction *HelpManualMnu = nullptr, *HelpAboutMnu = nullptr;
   QAction *FileScheduleMnu = nullptr, *ViewLogFileMnu = nullptr;
   TScheduleStatus* ScheduleStatus = nullptr;  // a status bar panel: when the open pattern runs next
   // Shows a saved log file in the log view, after the lines of this session are saved.
@@ -149,6 +151,8 @@ private:
   void ProcessCommandLine(const std::vector<std::string>& Arguments);
   void LoadSettings();
   void SaveSettings();
+  void RestoreWindowState();
+  void SaveWindowState();
   bool ReportStartProblems();
 
   // Document.
@@ -184,6 +188,8 @@ private:
   void DeleteStopMnuClick();
   void ViewClearMnuClick();
   void OptionConfigMnuClick();
+  void HelpManualMnuClick();
+  void HelpAboutMnuClick();
   void FileScheduleMnuClick();
   void ViewLogFileMnuClick();
   void ViewConfiguredLogFile();

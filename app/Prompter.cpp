@@ -124,13 +124,18 @@ int TQtPrompter::MessageBox(QWidget* Parent, const QString& Text, const QString&
   };
   if (Buttons == mbOK) {
     add(QMessageBox::Ok, u"OK"_qs);
+  } else if (Buttons == mbSaveDiscardCancel) {
+    // The Japanese answers the question as asked; the English names the action.
+    add(QMessageBox::Yes, QCoreApplication::translate("TPrompter", "はい(&Y)", "save the changes"));
+    add(QMessageBox::No, QCoreApplication::translate("TPrompter", "いいえ(&N)", "discard the changes"));
+    add(QMessageBox::Cancel, QCoreApplication::translate("TPrompter", "キャンセル"));
   } else {
     add(QMessageBox::Yes, QCoreApplication::translate("TPrompter", "はい(&Y)"));
     add(QMessageBox::No, QCoreApplication::translate("TPrompter", "いいえ(&N)"));
     if (Buttons == mbYesNoCancel) add(QMessageBox::Cancel, QCoreApplication::translate("TPrompter", "キャンセル"));
   }
   box.setDefaultButton(firstButton);
-  box.setEscapeButton(box.button(Buttons == mbYesNoCancel ? QMessageBox::Cancel
+  box.setEscapeButton(box.button(Buttons == mbYesNoCancel || Buttons == mbSaveDiscardCancel ? QMessageBox::Cancel
                                  : Buttons == mbYesNo     ? QMessageBox::No
                                                           : QMessageBox::Ok));
   box.exec();

@@ -11,7 +11,8 @@ class QWidget;
 // Button codes as the message boxes answer them.
 enum TMessageResult : int { mrNone = 0, mrOK = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 enum TMessageKind { mkInformation, mkConfirmation, mkError };
-enum TMessageButtons { mbOK, mbYesNo, mbYesNoCancel };
+// mbSaveDiscardCancel answers as mbYesNoCancel does; its buttons name what they do.
+enum TMessageButtons { mbOK, mbYesNo, mbYesNoCancel, mbSaveDiscardCancel };
 
 class TPrompter {
 public:

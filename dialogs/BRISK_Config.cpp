@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("ConfigDialog"));
   setWindowTitle(tr("オプション"));
@@ -52,7 +54,8 @@ TConfigDialog::TConfigDialog(QWidget* Parent) : TModalForm(Parent) {
 // The design at 96 dpi: the check box on top; below it, indented, the file name and
 // the line count with their labels in one column; OK and Cancel at the bottom right.
 void TConfigDialog::ArrangeControls() {
-  FilenameEdt->setMinimumWidth(242);
+  // A log file's full path shows whole (or as near as the screen allows).
+  FilenameEdt->setMinimumWidth(std::max(242, TypicalPathWidth(FilenameEdt)));
   LinageEdt->setFixedWidth(60);
 
   auto* Fields = new QGridLayout;
@@ -68,12 +71,11 @@ void TConfigDialog::ArrangeControls() {
   Fields->addLayout(Linage, 1, 1);
   Fields->setColumnStretch(1, 1);
 
-  auto* Form = new QVBoxLayout(this);
-  Form->setContentsMargins(8, 8, 8, 8);
+  auto* Form = new QVBoxLayout(Body);
+  Form->setContentsMargins(8, 8, 8, 0);
   Form->addWidget(SaveLogChk);
   Form->addLayout(Fields);
-  Form->addLayout(NewButtonRow());
-  Form->setSizeConstraint(QLayout::SetFixedSize);
+  Form->addStretch(1);
 
   setTabOrder(OKButton, CancelButton);
   setTabOrder(CancelButton, SaveLogChk);

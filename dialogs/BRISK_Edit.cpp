@@ -21,6 +21,8 @@
 
 #include <cerrno>
 
+#include <algorithm>
+
 namespace {
 
 const char* const BaseDatePrefixes[] = {"C+", "M+", "A+", "D+"};
@@ -62,7 +64,6 @@ void MarkWarning(QLineEdit* Edit, const QString& Warning) {
 
 TEditDialog::TEditDialog(QWidget* Parent) : TModalForm(Parent) {
   setObjectName(QStringLiteral("EditDialog"));
-  setWindowTitle(tr("アイテム設定"));
   CreateControls();
   ArrangeControls();
   connect(LocationEdt, &TCustomRefEdit::Change, this, &TEditDialog::LocationEdtChange);
@@ -123,7 +124,8 @@ void TEditDialog::CreateControls() {
 // up-down of the day count hangs into that column's free space below it, as designed.
 void TEditDialog::ArrangeControls() {
   constexpr int EditWidth = 165;
-  LocationEdt->setMinimumWidth(EditWidth);
+  // A typical folder shows whole (or as near as the screen allows).
+  LocationEdt->setMinimumWidth(std::max(EditWidth, TypicalPathWidth(LocationEdt)));
   IncludeEdt->setMinimumWidth(EditWidth);
   ExcludeEdt->setMinimumWidth(EditWidth);
   LapsedTimeEdt->setFixedWidth(60);
@@ -167,13 +169,12 @@ void TEditDialog::ArrangeControls() {
   Options->addLayout(Indented);
   Options->addWidget(ToBitbucketChk);
 
-  auto* Form = new QVBoxLayout(this);
-  Form->setContentsMargins(8, 8, 8, 8);
+  auto* Form = new QVBoxLayout(Body);
+  Form->setContentsMargins(8, 8, 8, 0);
   Form->addLayout(Fields);
   Form->addWidget(AttributeGroup);
   Form->addWidget(OptionGroup);
-  Form->addLayout(NewButtonRow());
-  Form->setSizeConstraint(QLayout::SetFixedSize);
+  Form->addStretch(1);
 
   setTabOrder(OKButton, CancelButton);
   setTabOrder(CancelButton, LocationEdt);
@@ -201,6 +202,9 @@ bool TEditDialog::EditItem(QWidget* Parent, TItemTexts& Texts) {
 void TEditDialog::FormShow() {
   if (!FTexts) return;
   const TItemTexts& Texts = *FTexts;
+  // Its title names the command that opened it: Add hands over a row of empty texts.
+  const bool NewItem = std::all_of(Texts.begin(), Texts.end(), [](const std::string& Text) { return Text.empty(); });
+  setWindowTitle(NewItem ? tr("アイテム設定", "title when adding an item") : tr("アイテム設定", "title when editing an item"));
   LocationEdt->setText(BytesToText(Texts[itLocation]));
   LocationEdt->setCursorPosition(0);  // a long path shows its beginning
   IncludeEdt->setText(BytesToText(Texts[itMask]));

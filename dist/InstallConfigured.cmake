@@ -20,8 +20,29 @@ file(INSTALL "${stage}/brisko.desktop" DESTINATION "${prefix}/${BRISKO_DATADIR}/
 file(INSTALL "${stage}/brisko-run@.service" "${BRISKO_SOURCE_DIR}/systemd/brisko-run@.timer"
   DESTINATION "${prefix}/${unit_dir}")
 
-# Packages leave this to the package manager's triggers.
-if("$ENV{DESTDIR}" STREQUAL "")
+# The desktop's caches are refreshed only where the desktop reads them: a data folder
+# of XDG_DATA_DIRS (/usr/local/share and /usr/share unless set) or the user's own
+# XDG_DATA_HOME (~/.local/share). Any other prefix gets no cache written into it,
+# and packages leave this to the package manager's triggers.
+set(data_home "$ENV{XDG_DATA_HOME}")
+if(data_home STREQUAL "" AND NOT "$ENV{HOME}" STREQUAL "")
+  set(data_home "$ENV{HOME}/.local/share")
+endif()
+set(data_dirs "$ENV{XDG_DATA_DIRS}")
+if(data_dirs STREQUAL "")
+  set(data_dirs "/usr/local/share:/usr/share")
+endif()
+string(REPLACE ":" ";" desktop_data_dirs "${data_dirs}")
+list(APPEND desktop_data_dirs "${data_home}")
+set(desktop_reads_prefix FALSE)
+get_filename_component(installed_data "${prefix}/${BRISKO_DATADIR}" ABSOLUTE)
+foreach(dir ${desktop_data_dirs})
+  get_filename_component(dir "${dir}" ABSOLUTE)
+  if(dir STREQUAL installed_data)
+    set(desktop_reads_prefix TRUE)
+  endif()
+endforeach()
+if("$ENV{DESTDIR}" STREQUAL "" AND desktop_reads_prefix)
   find_program(update_mime update-mime-database)
   find_program(update_desktop update-desktop-database)
   find_program(update_icons gtk-update-icon-cache)

@@ -18,15 +18,17 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/quillmoor/brisko)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries come from the program's own links; the platform and image
-# plugins, and a font for the Japanese texts, are loaded at run time.
+# plugins are loaded at run time. A font for the Japanese texts matters only to
+# those who read them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-qpa-plugins, libqt6svg6, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "qt6-translations-l10n, adwaita-icon-theme, hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+  "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic, qt6-translations-l10n, adwaita-icon-theme, hicolor-icon-theme, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 # What lintian should not say of a package made outside Debian's archive.
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME brisko)
+if(BRISKO_DEBIAN_PACKAGE)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME brisko)
+endif()
 include(CPack)

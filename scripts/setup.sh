@@ -49,6 +49,34 @@ done
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# Another package manager (an upgrade in the background, a software centre) holds
+# the lock for a while: wait for it, saying so, rather than fail.
+apt_get() {
+  local errors status said=""
+  errors=$(mktemp)
+  while :; do
+    status=0
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>"$errors" || status=$?
+    if [ "$status" -eq 0 ]; then
+      cat "$errors" >&2
+      break
+    fi
+    if ! grep -qE 'Could not get lock|Unable to lock|Unable to acquire the dpkg frontend lock' "$errors"; then
+      cat "$errors" >&2
+      break
+    fi
+    if [ -z "$said" ]; then
+      echo "Another package manager is at work ($(grep -o 'held by process [0-9]* ([^)]*)' "$errors" | head -n1 ||
+        echo 'it holds the lock')); waiting for it to finish (Ctrl+C to give up)..." >&2
+      said=yes
+    fi
+    sleep 5
+  done
+  rm -f "$errors"
+  return "$status"
+}
+
 echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt_get update -qq
+apt_get install -y -qq --no-install-recommends "${missing[@]}"

@@ -117,10 +117,6 @@
 <context>
     <name>TEditDialog</name>
     <message>
-        <source>アイテム設定</source>
-        <translation>Item Settings</translation>
-    </message>
-    <message>
         <source>ゴミ箱</source>
         <translation>Trash</translation>
     </message>
@@ -245,8 +241,37 @@
         <translation>Too long. Use at most %1 characters.</translation>
     </message>
     <message>
+        <source>アイテム設定</source>
+        <comment>title when adding an item</comment>
+        <translation>Add Item</translation>
+    </message>
+    <message>
+        <source>アイテム設定</source>
+        <comment>title when editing an item</comment>
+        <translation>Edit Item</translation>
+    </message>
+    <message>
         <source>このフォルダは現在存在しません。</source>
         <translation>This folder does not exist at present.</translation>
+    </message>
+</context>
+<context>
+    <name>THelp</name>
+    <message>
+        <source>Brisko マニュアル</source>
+        <translation>Brisko Manual</translation>
+    </message>
+    <message>
+        <source>マニュアルが見つかりません。端末で man brisko を実行してください。</source>
+        <translation>The manual was not found. Run man brisko in a terminal.</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Brisko %1&lt;/h3&gt;&lt;p&gt;ファイルを規則に従って削除します。ウィンドウから、またはスケジュールで無人で。&lt;/p&gt;&lt;p&gt;MIT ライセンスのフリーソフトウェアです。&lt;/p&gt;&lt;p&gt;&lt;a href=&quot;%2&quot;&gt;%2&lt;/a&gt;&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Brisko %1&lt;/h3&gt;&lt;p&gt;Deletes files by rule, from its window or unattended on a schedule.&lt;/p&gt;&lt;p&gt;Free software under the MIT licence.&lt;/p&gt;&lt;p&gt;&lt;a href=&quot;%2&quot;&gt;%2&lt;/a&gt;&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Brisko について</source>
+        <translation>About Brisko</translation>
     </message>
 </context>
 <context>
@@ -352,27 +377,23 @@
     </message>
     <message>
         <source>追加(&amp;A)...</source>
-        <translation>&amp;Add...</translation>
+        <translation>&amp;Add Item...</translation>
     </message>
     <message>
         <source>追加|パターンにアイテムを追加します</source>
-        <translation>Add|Add an item to the pattern</translation>
-    </message>
-    <message>
-        <source>削除(&amp;D)</source>
-        <translation>&amp;Delete</translation>
+        <translation>Add Item|Add an item to the pattern</translation>
     </message>
     <message>
         <source>削除|パターンからアイテムを削除します</source>
-        <translation>Delete|Remove the item from the pattern</translation>
+        <translation>Remove Item|Remove the item from the pattern</translation>
     </message>
     <message>
         <source>変更(&amp;M)...</source>
-        <translation>&amp;Modify...</translation>
+        <translation>&amp;Edit Item...</translation>
     </message>
     <message>
         <source>変更|アイテムを編集します</source>
-        <translation>Modify|Edit the item</translation>
+        <translation>Edit Item|Edit the item</translation>
     </message>
     <message>
         <source>上へ(&amp;U)</source>
@@ -459,10 +480,6 @@
         <translation>Save changes to %1?</translation>
     </message>
     <message>
-        <source>情報</source>
-        <translation>Information</translation>
-    </message>
-    <message>
         <source>ファイル削除を実行しますか？</source>
         <translation>Delete the files now?</translation>
     </message>
@@ -501,6 +518,41 @@
     <message>
         <source>ログファイル (*.log);;すべてのファイル (*)</source>
         <translation>Log files (*.log);;All files (*)</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <comment>remove an item</comment>
+        <translation>&amp;Remove Item</translation>
+    </message>
+    <message>
+        <source>マニュアル(&amp;M)</source>
+        <translation>&amp;Manual</translation>
+    </message>
+    <message>
+        <source>マニュアル|Brisko のマニュアルを表示します</source>
+        <translation>Manual|Show the manual of Brisko</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)...</source>
+        <translation>&amp;About Brisko...</translation>
+    </message>
+    <message>
+        <source>バージョン情報|Brisko のバージョンとライセンスを表示します</source>
+        <translation>About Brisko|Show the version and licence of Brisko</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <comment>the menu of Test, Run and Stop</comment>
+        <translation>&amp;Run</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>情報</source>
+        <comment>save question</comment>
+        <translation>Save Changes?</translation>
     </message>
     <message numerus="yes">
         <source>選択アイテム: %n 件</source>
@@ -692,6 +744,16 @@ Do you want to create it?</translation>
     <message>
         <source>いいえ(&amp;N)</source>
         <translation>&amp;No</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <comment>save the changes</comment>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <comment>discard the changes</comment>
+        <translation>&amp;Discard</translation>
     </message>
 </context>
 <context>

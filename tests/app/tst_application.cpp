@@ -71,7 +71,7 @@ private slots:
       title = box->windowTitle();
       box->button(QMessageBox::No)->click();
     });
-    QCOMPARE(prompter.MessageBox(nullptr, u"x.rmp の変更を保存しますか？"_qs, u"情報"_qs, mkInformation, mbYesNoCancel),
+    QCOMPARE(prompter.MessageBox(nullptr, u"x.rmp の変更を保存しますか？"_qs, u"情報"_qs, mkInformation, mbSaveDiscardCancel),
              int(mrNo));
     QStringList expected{u"はい(&Y)"_qs, u"いいえ(&N)"_qs, u"キャンセル"_qs};
     expected.sort();
@@ -79,7 +79,7 @@ private slots:
     QCOMPARE(title, u"情報"_qs);
 
     WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-    QCOMPARE(prompter.MessageBox(nullptr, u"?"_qs, u"情報"_qs, mkInformation, mbYesNoCancel), int(mrCancel));
+    QCOMPARE(prompter.MessageBox(nullptr, u"?"_qs, u"情報"_qs, mkInformation, mbSaveDiscardCancel), int(mrCancel));
     WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
     QCOMPARE(prompter.MessageBox(nullptr, u"ファイル削除を実行しますか？"_qs, u"確認"_qs, mkConfirmation, mbYesNo),
              int(mrYes));

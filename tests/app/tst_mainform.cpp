@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QSplitter>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -26,6 +28,7 @@
 #include <unistd.h>
 #include <utime.h>
 #include <ctime>
+#include <filesystem>
 
 #include "app/BRISK_Main.h"
 #include "app/LogView.h"
@@ -435,7 +438,7 @@ private slots:
     QCOMPARE(form->Model()->Count(), 1);
     QCOMPARE(FPrompter.Shown.back().Text, u"無題 の変更を保存しますか？"_qs);
     QCOMPARE(FPrompter.Shown.back().Caption, u"情報"_qs);
-    QCOMPARE(FPrompter.Shown.back().Buttons, mbYesNoCancel);
+    QCOMPARE(FPrompter.Shown.back().Buttons, mbSaveDiscardCancel);
 
     // Yes on an untitled document with the save dialog cancelled keeps the changes.
     FPrompter.Answers = {mrYes};
@@ -1109,6 +1112,74 @@ private slots:
     QTest::mouseClick(form->PatternView->viewport(), Qt::LeftButton, {},
                       form->PatternView->visualRect(form->Model()->index(1, 0)).center());
     QCOMPARE(form->PatternView->currentIndex().row(), 1);
+  }
+
+  // Enter in the list edits the focused row as Ctrl+M does: only a row the user
+  // picked, with either Enter key, and not with a modifier that means something else.
+  void enterEditsTheFocusedRow() {
+    auto form = FormWithRows(2);
+    ShowActive(*form);
+    FEditor.Accept = true;
+    struct TCase {
+      int Row;  // -1: none picked
+      Qt::Key Key;
+      Qt::KeyboardModifiers Modifiers;
+      bool Edits;
+    } cases[] = {
+        {-1, Qt::Key_Return, Qt::NoModifier, false},
+        {1, Qt::Key_Return, Qt::NoModifier, true},
+        {0, Qt::Key_Enter, Qt::KeypadModifier, true},
+        {1, Qt::Key_Return, Qt::ControlModifier, false},
+    };
+    for (const TCase& c : cases) {
+      form->PatternView->selectionModel()->clearCurrentIndex();
+      if (c.Row >= 0) Focus(*form, c.Row);
+      form->PatternView->setFocus();
+      FEditor.Calls = 0;
+      FEditor.Result = Item("edited" + std::to_string(c.Row));
+      QTest::keyClick(form->PatternView, c.Key, c.Modifiers);
+      QCOMPARE(FEditor.Calls, c.Edits ? 1 : 0);
+      if (c.Edits) QCOMPARE(Location(*form, c.Row), "edited" + std::to_string(c.Row));
+    }
+  }
+
+  // Where the window was, how it was divided and the columns the user sized come back
+  // at the next start; the other columns keep fitting their contents, and the log
+  // settings in the same file stay as they were.
+  void windowStateIsRememberedBetweenStarts() {
+    SaveSettings({true, *FHome / "kept.log", 77});
+    QRect geometry;
+    QList<int> splitter;
+    int fitted = 0;
+    {
+      auto form = FormWithRows(2);
+      form->show();
+      QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+      form->setGeometry(40, 30, 700, 460);
+      form->Splitter->setSizes({250, 120});
+      form->PatternView->header()->resizeSection(2, 173);  // as a drag on its edge does
+      geometry = form->geometry();
+      splitter = form->Splitter->sizes();
+      fitted = form->PatternView->columnWidth(1);
+      QVERIFY(form->close());
+    }
+    auto form = FormWithRows(2);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QCOMPARE(form->geometry(), geometry);
+    QCOMPARE(form->Splitter->sizes(), splitter);
+    QCOMPARE(form->PatternView->columnWidth(2), 173);
+    QCOMPARE(form->PatternView->columnWidth(1), fitted);
+    // Location takes what the others leave.
+    int others = 0;
+    for (int column = 1; column < 6; ++column) others += form->PatternView->columnWidth(column);
+    QCOMPARE(form->PatternView->columnWidth(0), form->PatternView->viewport()->width() - others);
+    const TLogSettings log = LoadSettings();
+    QVERIFY(log.SaveLog);
+    QCOMPARE(log.LogFile, *FHome / "kept.log");
+    QCOMPARE(log.LogLinage, 77);
+    form.reset();
+    std::filesystem::remove(SettingsFileName());  // later tests start from the design
   }
 
   // The pattern file dialogs: a mnemonic belongs to a label with a buddy, or the label

@@ -19,7 +19,7 @@ for f in bin/brisko share/applications/brisko.desktop share/mime/packages/brisko
          share/icons/hicolor/scalable/apps/brisko.svg \
          share/icons/hicolor/scalable/mimetypes/application-x-brisko-pattern.svg \
          share/systemd/user/brisko-run@.service share/systemd/user/brisko-run@.timer \
-         share/doc/brisko/README.md share/doc/brisko/copyright share/doc/brisko/changelog.Debian.gz \
+         share/doc/brisko/README share/doc/brisko/LICENSE share/doc/brisko/manual.txt \
          share/man/man1/brisko.1.gz share/bash-completion/completions/brisko \
          share/metainfo/io.github.quillmoor.brisko.metainfo.xml; do
   [ -s "$prefix/$f" ] || fail "$f is not installed"
@@ -47,7 +47,17 @@ grep -qa "application://$(basename "$desktop")" "$prefix/bin/brisko" ||
   fail "the task bar progress names another desktop entry than $(basename "$desktop")"
 mime_type=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$mime_xml")
 grep -qx "MimeType=$mime_type;" "$desktop" || fail "the desktop entry does not open $mime_type"
-# The install refreshed the MIME database, which must map *.rmp to the type.
+# --- a prefix the desktop does not read gets no cache and no file of the Debian package
+for f in share/mime/mime.cache share/mime/globs2 share/applications/mimeinfo.cache \
+         share/icons/hicolor/icon-theme.cache share/doc/brisko/copyright share/doc/brisko/changelog.Debian.gz \
+         share/lintian; do
+  [ ! -e "$prefix/$f" ] || fail "$f was written into the prefix"
+done
+[ -x "$prefix/share/doc/brisko/examples/make-demo.sh" ] && fail "the example in the documents is executable"
+cmp -s "$prefix/share/doc/brisko/README" "$(dirname "$0")/../../dist/doc/README" ||
+  fail "the documents hold another README than the user's"
+# The MIME database, once refreshed, must map *.rmp to the type.
+update-mime-database "$prefix/share/mime"
 grep -qx "[0-9]*:$mime_type:\*\.rmp" "$prefix/share/mime/globs2" || fail "*.rmp is not in the MIME database"
 
 # --- the manual page, the AppStream metadata, the licence and the shell completion
@@ -82,8 +92,8 @@ for url in $(xpath '//screenshot/image/text()'); do
   [ -s "$source/dist/screenshots/${url##*/}" ] || fail "screenshot ${url##*/} is not in dist/screenshots"
 done
 
-# The copyright file restates LICENSE, in Debian's machine-readable form.
-copyright=$prefix/share/doc/brisko/copyright
+# The package's copyright file restates LICENSE, in Debian's machine-readable form.
+copyright=$build/dist/copyright
 head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not in the machine-readable format"
 diff <(sed '1,/^Copyright (c)/d; /./,$!d' "$source/LICENSE") \
@@ -91,7 +101,7 @@ diff <(sed '1,/^Copyright (c)/d; /./,$!d' "$source/LICENSE") \
   fail "the copyright file's licence text is not that of LICENSE"
 grep -qx "Copyright: $(sed -n 's/^Copyright (c) //p' "$source/LICENSE")" "$copyright" ||
   fail "the copyright file names another holder than LICENSE"
-zcat "$prefix/share/doc/brisko/changelog.Debian.gz" | head -n1 | grep -q "^brisko ($version-[0-9]*) " ||
+zcat "$build/dist/changelog.Debian.gz" | head -n1 | grep -q "^brisko ($version-[0-9]*) " ||
   fail "the newest changelog entry is not for version $version"
 
 # Completion as bash-completion runs it, in a folder of a pattern, a text and a folder.
