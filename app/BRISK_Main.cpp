@@ -43,6 +43,7 @@
 #include "platform/BriskoError.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
+#include "shell/ShellTypes.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ TMainForm::TMainForm(const std::vector<std::string>& Arguments, TMainFormService
   CreateToolBar();
   CreateViews();
   CreateStatusBar();
+  StatusPanels[2]->installEventFilter(this);  // a click on the failure count goes to the failures
   // The design's size, on a screen too small for it (a laptop at 200 %) as much as fits.
   const QSize design(Scaled(584), Scaled(390) + menuBar()->sizeHint().height());
   resize(design.boundedTo(screen()->availableGeometry().size() * 0.9));
@@ -471,7 +473,10 @@ void TMainForm::ApplicationIdleAtOnce() {
       ReportError(BytesToText(Say(QT_TRANSLATE_NOOP("TRunText", "'%1' には実行するアイテムがありません"),
                                   {EscapeBytes(FPatternFile)})));
       close();
+      return;
     }
+    // The window stays for normal use: errors in boxes, questions asked.
+    FRun = false;
     return;
   }
   if (Unattended()) {
@@ -703,10 +708,36 @@ void TMainForm::DeleteTestMnuClick() {
 
 void TMainForm::DeleteRunMnuClick() {
   Issue(DeleteStopMnu);
-  if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), tr("確認"), mkConfirmation, mbYesNo) !=
-      mrYes)
+  if (FServices.Prompter->MessageBox(this, tr("ファイル削除を実行しますか？"), RunConfirmationDetails(), tr("確認"),
+                                     mkConfirmation, mbYesNo) != mrYes)
     return;
   RemoveThreadExecute(false);
+}
+
+TMainForm::TRowTexts TMainForm::SelectedRowTexts() const {
+  TRowTexts rows;
+  for (int i = 0; i < FModel->Count(); ++i)
+    if (PatternView->selectionModel()->isRowSelected(i, QModelIndex()))
+      rows.emplace_back(&FModel->Row(i), FModel->Row(i).Texts);
+  return rows;
+}
+
+// What the user decides on: how much is selected, what of it only goes to the trash,
+// and what the last Test found when it covered exactly these rows as they are now.
+QString TMainForm::RunConfirmationDetails() const {
+  const TRowTexts rows = SelectedRowTexts();
+  const std::string trash = GetSpecialFolderName(CSIDL_BITBUCKET);
+  int toTrash = 0;
+  for (const auto& [row, texts] : rows)
+    if (texts[itLocation] != trash && texts[itOption].find('B') != std::string::npos) ++toTrash;
+  QString text = tr("選択アイテム: %n 件", nullptr, int(rows.size()));
+  if (toTrash > 0) text += u'\n' + tr("うち %n 件はごみ箱へ移動します", nullptr, toTrash);
+  if (FLastTest && FLastTest->Rows == rows) {
+    const TRunSummary& tested = FLastTest->Summary;
+    text += u'\n' + tr("直前のテスト: %n 件、%1 解放予定", nullptr, int(tested.Entries))
+                        .arg(QLocale().formattedDataSize(qint64(tested.Bytes), 1, QLocale::DataSizeIecFormat));
+  }
+  return text;
 }
 
 void TMainForm::DeleteStopMnuClick() { FRunHost->Stop(); }
@@ -733,6 +764,11 @@ void TMainForm::HelpAboutMnuClick() { ShowAbout(this); }
 void TMainForm::PatternViewContextPopup() { ItemMnu->popup(QCursor::pos()); }
 
 bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == StatusPanels[2] && Event->type() == QEvent::MouseButtonRelease && FSummaryFailures > 0) {
+    LogView->NextFailure(true);
+    LogView->setFocus();
+    return true;
+  }
   if (Watched == PatternView && Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) PatternView->selectAll();
@@ -776,6 +812,9 @@ void TMainForm::CreateRunHost() {
                           FServices.WorkerFactory, nullptr);
   FRunHost->OnStart = [this] {
     StatusPanels[2]->clear();
+    FSummaryFailures = 0;
+    FModel->ClearLocationErrors();
+    FWorkerRows = SelectedRowTexts();
     UpdateCommands();
   };
   FRunHost->OnLines = [this](std::vector<std::string>& Lines) {
@@ -795,13 +834,26 @@ void TMainForm::RemoveThreadExecute(bool TestRun) { FRunHost->Start(TestRun); }
 
 void TMainForm::RunEnded(const TRunEnd& End) {
   ShowSummary(End.Summary, End.Stopped || End.Error, End.TestRun);
+  // A run changes what a Test found; a Test cut short found only part of it.
+  if (End.TestRun && !End.Stopped && !End.Error)
+    FLastTest = TTestedSelection{std::move(FWorkerRows), End.Summary};
+  else
+    FLastTest.reset();
   emit WorkerEnded();
   UpdateCommands();
   if (Unattended())
     Record().End(End.Summary, End.Error);
   else if (End.Error)
     ReportError(ErrorText(*End.Error));
-  if (FRun) close();
+  if (FRun && FRunHost->Pending()) {
+    // A Test or Run the user chose during the automatic run is carried out; the
+    // window then stays for normal use, and the automatic run's record is complete.
+    Record().Close();
+    FLogSaved = LogView->Lines().Size();
+    FRun = false;
+  } else if (FRun) {
+    close();
+  }
 }
 
 // A signal asks the process to end: the run stops at its next entry, and the window
@@ -817,13 +869,27 @@ void TMainForm::EndBySignal(int Signal) {
   close();
 }
 
+// Entries deleted and entries moved to the trash apart, since the trash can give
+// back what it took; the space is what the removals free (engine/FreedSpace), in
+// binary units. %n: English counts "1 entry" but "2 entries".
 void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun) {
-  const QString bytes = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
-  // %n: English counts "1 entry" but "2 entries".
-  QString text = TestRun ? tr("テスト: %n 件、%1", nullptr, int(Summary.Entries)).arg(bytes)
-                         : tr("実行: %n 件削除、%1 解放、失敗 %2 件", nullptr, int(Summary.Removed)).arg(bytes).arg(Summary.Failed);
+  const QString space = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
+  QString text;
+  if (TestRun) {
+    text = tr("テスト: %n 件", nullptr, int(Summary.Entries));
+    if (Summary.Trashed > 0) text += tr("（うちごみ箱へ %n 件）", nullptr, int(Summary.Trashed));
+    text += tr("、%1 解放予定").arg(space);
+  } else {
+    text = tr("実行: %n 件削除", nullptr, int(Summary.Removed - Summary.Trashed));
+    if (Summary.Trashed > 0) text += tr("、%n 件をごみ箱へ移動", nullptr, int(Summary.Trashed));
+    text += tr("、%1 解放、失敗 %2 件").arg(space).arg(Summary.Failed);
+  }
+  if (Summary.MissingFolders > 0) text += tr("、%n フォルダが見つかりません", nullptr, int(Summary.MissingFolders));
   if (Stopped) text += tr("（中断）");
   StatusPanels[2]->setText(text);
+  FSummaryFailures = Summary.Failed;
+  StatusPanels[2]->setCursor(FSummaryFailures > 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  StatusPanels[2]->setToolTip(FSummaryFailures > 0 ? tr("クリックすると次の失敗へ移動します") : QString());
 }
 
 // The schedule belongs to the pattern file, so the pattern is saved first.

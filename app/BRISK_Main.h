@@ -125,6 +125,17 @@ private:
   size_t FLogSaved = 0;              // lines of the log view already in the log file
   bool FEndingBySignal = false;
   TStartWindowState FStartState = swsNormal;
+  // The rows the running worker started with, and what the last Test that ended
+  // normally covered and found: the run confirmation repeats its figures while the
+  // selection and its rows are unchanged.
+  using TRowTexts = std::vector<std::pair<const void*, TItemTexts>>;
+  TRowTexts FWorkerRows;
+  struct TTestedSelection {
+    TRowTexts Rows;
+    TRunSummary Summary;
+  };
+  std::optional<TTestedSelection> FLastTest;
+  int64_t FSummaryFailures = 0;  // the failures the status bar's summary counts
   QStringList FStartErrors, FStartWarnings;  // of the settings and patterns read at start
 
   // Building the window.
@@ -189,6 +200,8 @@ private:
   void CreateRunHost();
   void RunEnded(const TRunEnd& End);
   void ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun);
+  QString RunConfirmationDetails() const;
+  TRowTexts SelectedRowTexts() const;
   bool Unattended() const { return FRun || FServices.Headless; }
   TRunRecord& Record();
 };

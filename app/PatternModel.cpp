@@ -1,6 +1,11 @@
 #include "app/PatternModel.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QStyle>
+#include <cerrno>
+
+#include "app/ResultCodes.h"
 
 #include "controls/QtText.h"
 
@@ -17,8 +22,28 @@ int TPatternModel::rowCount(const QModelIndex& Parent) const { return Parent.isV
 int TPatternModel::columnCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : 6; }
 
 QVariant TPatternModel::data(const QModelIndex& Index, int Role) const {
-  if (!Index.isValid() || Index.row() >= Count() || (Role != Qt::DisplayRole && Role != Qt::ToolTipRole)) return {};
-  return BytesToText(Row(Index.row()).Texts[size_t(Index.column())]);
+  if (!Index.isValid() || Index.row() >= Count()) return {};
+  const TPatternRow& row = Row(Index.row());
+  const bool marked = Index.column() == 0 && row.LocationError != 0;
+  if (marked && Role == Qt::DecorationRole) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+  if (marked && Role == Qt::ToolTipRole) return LocationErrorText(row.LocationError);
+  if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
+  return BytesToText(row.Texts[size_t(Index.column())]);
+}
+
+QString TPatternModel::LocationErrorText(int Error) {
+  if (Error == ENOENT) return tr("フォルダが見つかりません");
+  return tr("フォルダを読めません: %1").arg(ResultCodeText(Error));
+}
+
+void TPatternModel::SetLocationError(int Position, int Error) {
+  if (Row(Position).LocationError == Error) return;
+  Row(Position).LocationError = Error;
+  emit dataChanged(index(Position, 0), index(Position, 0));
+}
+
+void TPatternModel::ClearLocationErrors() {
+  for (int i = 0; i < Count(); ++i) SetLocationError(i, 0);
 }
 
 QVariant TPatternModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {

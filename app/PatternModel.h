@@ -13,6 +13,7 @@
 struct TPatternRow {
   TItemTexts Texts;
   TReservation Reservation;  // filled by the worker's collect pass, never saved
+  int LocationError = 0;     // why the last Test or Run could not list the Location
 };
 
 class TPatternModel : public QAbstractTableModel {
@@ -36,6 +37,12 @@ public:
   void InsertRow(int Position, const TItemTexts& Texts);
   void RemoveRow(int Position);
   void SetTexts(int Position, const TItemTexts& Texts);
+  // The mark of a Location the last Test or Run could not list: a warning icon in
+  // the Location column with the reason as tool tip. 0 takes the mark away.
+  void SetLocationError(int Position, int Error);
+  void ClearLocationErrors();
+  static QString LocationErrorText(int Error);
+
   // Replaces every row.
   void Reset(const std::vector<TItemTexts>& Items);
   std::vector<TItemTexts> Items() const;

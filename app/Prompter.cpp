@@ -109,7 +109,13 @@ std::optional<std::string> RunFileDialog(QWidget* Parent, bool Save, const std::
 
 int TQtPrompter::MessageBox(QWidget* Parent, const QString& Text, const QString& Caption, TMessageKind Kind,
                             TMessageButtons Buttons) {
+  return MessageBox(Parent, Text, QString(), Caption, Kind, Buttons);
+}
+
+int TQtPrompter::MessageBox(QWidget* Parent, const QString& Text, const QString& Details, const QString& Caption,
+                            TMessageKind Kind, TMessageButtons Buttons) {
   QMessageBox box(IconOf(Kind), Caption, Text, QMessageBox::NoButton, Parent);
+  if (!Details.isEmpty()) box.setInformativeText(Details);
   QPushButton* firstButton = nullptr;
   auto add = [&](QMessageBox::StandardButton Button, const QString& Label) {
     QPushButton* button = box.addButton(Button);

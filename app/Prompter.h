@@ -21,6 +21,13 @@ public:
   // Esc and the close box counting as Cancel (or No where there is no Cancel).
   virtual int MessageBox(QWidget* Parent, const QString& Text, const QString& Caption,
                          TMessageKind Kind, TMessageButtons Buttons) = 0;
+  // The same box with an informative text under the question (the figures to
+  // decide on); a prompter that shows none asks the question alone.
+  virtual int MessageBox(QWidget* Parent, const QString& Text, const QString& Details, const QString& Caption,
+                         TMessageKind Kind, TMessageButtons Buttons) {
+    (void)Details;
+    return MessageBox(Parent, Text, Caption, Kind, Buttons);
+  }
   // The open and save dialogs of pattern files; nothing when cancelled. Names are
   // file-system bytes.
   virtual std::optional<std::string> OpenFileName(QWidget* Parent, const std::string& Initial) = 0;
@@ -33,6 +40,8 @@ class TQtPrompter : public TPrompter {
 public:
   int MessageBox(QWidget* Parent, const QString& Text, const QString& Caption, TMessageKind Kind,
                  TMessageButtons Buttons) override;
+  int MessageBox(QWidget* Parent, const QString& Text, const QString& Details, const QString& Caption,
+                 TMessageKind Kind, TMessageButtons Buttons) override;
   std::optional<std::string> OpenFileName(QWidget* Parent, const std::string& Initial) override;
   std::optional<std::string> SaveFileName(QWidget* Parent, const std::string& Initial) override;
 };

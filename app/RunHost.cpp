@@ -115,6 +115,11 @@ TReservation TRunHost::RowReservation(TRow Row) {
 
 // The list is moved out rather than copied (it may hold a million entries); the
 // worker gives it back with SetRowReservation once the row is done.
+void TRunHost::MarkMissingFolder(TRow Row, int Error) {
+  const int position = RowPosition(Row);
+  if (position >= 0) FModel.SetLocationError(position, Error);
+}
+
 TReservation TRunHost::TakeRowReservation(TRow Row) {
   const int position = RowPosition(Row);
   return position >= 0 ? std::exchange(FModel.Row(position).Reservation, TReservation{}) : TReservation{};

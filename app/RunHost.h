@@ -45,6 +45,8 @@ public:
   // a start still pending is dropped.
   void Wait();
   bool Running() const { return FWorker != nullptr; }
+  // A Test or Run waits for the running worker's end.
+  bool Pending() const { return FPending.has_value(); }
 
   // A worker has started (also one that was pending).
   std::function<void()> OnStart;
@@ -83,6 +85,7 @@ private:
   TItemTexts RowTexts(TRow Row) override;
   TReservation RowReservation(TRow Row) override;
   void SetRowReservation(TRow Row, TReservation Entries) override;
+  void MarkMissingFolder(TRow Row, int Error) override;
   TReservation TakeRowReservation(TRow Row) override;
   void AppendLog(std::vector<std::string>& Lines) override;
   bool HasProgress() override;

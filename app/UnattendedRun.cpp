@@ -140,8 +140,9 @@ int RunUnattended(const std::string& PatternFile, bool TestRun, TStopSignals& Si
       }))
     return 128 + early;
   host.Run(TestRun);
-  Signals.Forward(nullptr);
+  // Still listening while the last lines wait for the log's lock: a signal ends that wait.
   record.Close();
+  Signals.Forward(nullptr);
   if (const int signal = Signals.Received()) record.Interrupted(signal);
   record.End(host.Summary(), host.Error());
   return record.ExitStatus();

@@ -6,6 +6,7 @@
 #include "engine/DeletionItem.h"
 #include "shell/ShellTypes.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,7 +15,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <algorithm>
 
@@ -37,6 +42,22 @@ QLabel* NewLabel(const QString& Caption, const char* Name, QWidget* Buddy, QWidg
   Label->setObjectName(QString::fromLatin1(Name));
   Label->setBuddy(Buddy);
   return Label;
+}
+
+// Marks Edit with Warning (a warning icon at its end with the text as tool tip), or
+// takes the mark away when Warning is empty. Unlike a fault, a warning leaves OK
+// enabled and the field's colours alone.
+void MarkWarning(QLineEdit* Edit, const QString& Warning) {
+  auto* mark = Edit->findChild<QAction*>(u"FieldWarning"_qs, Qt::FindDirectChildrenOnly);
+  if (Warning.isEmpty()) {
+    delete mark;
+    return;
+  }
+  if (!mark) {
+    mark = Edit->addAction(Edit->style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
+    mark->setObjectName(u"FieldWarning"_qs);
+  }
+  mark->setToolTip(Warning);
 }
 
 }  // namespace
@@ -314,6 +335,16 @@ QString TEditDialog::IncludeEdtFault() const {
 }
 
 void TEditDialog::UpdateOKButton() {
-  ApplyFieldChecks({{LocationEdt, LocationEdtFault()}, {IncludeEdt, IncludeEdtFault()},
+  const QString locationFault = LocationEdtFault();
+  ApplyFieldChecks({{LocationEdt, locationFault}, {IncludeEdt, IncludeEdtFault()},
                     {ExcludeEdt, StoredTextFaultOf(ExcludeEdt)}, {LapsedTimeEdt, UpDownFault(LapsedTimeEdt)}});
+  // A folder that does not exist now may appear later (a disk plugged in, a folder
+  // another program makes): said, but no reason to keep OK disabled.
+  QString warning;
+  const std::string location = TextToBytes(LocationEdt->text());
+  struct stat st;
+  if (locationFault.isEmpty() && location != GetSpecialFolderName(CSIDL_BITBUCKET) && stat(location.c_str(), &st) != 0 &&
+      errno == ENOENT)
+    warning = tr("このフォルダは現在存在しません。");
+  if (locationFault.isEmpty()) MarkWarning(LocationEdt, warning);
 }

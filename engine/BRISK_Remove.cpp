@@ -10,11 +10,13 @@
 #include <exception>
 
 #include "engine/FolderSweep.h"
+#include "engine/FreedSpace.h"
 #include "engine/TrashSweep.h"
 #include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
 #include "platform/Trash.h"
+#include "platform/TrustedPath.h"
 #include "shell/ShellTypes.h"
 
 std::unique_ptr<TRemoveThread> TRemoveThread::Create(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd) {
@@ -34,10 +36,7 @@ TRemoveThread::~TRemoveThread() = default;
 
 void TRemoveThread::Terminate() { FThread.request_stop(); }
 
-void TRemoveThread::Interrupt() {
-  FInterrupted.store(true, std::memory_order_relaxed);
-  FThread.request_stop();
-}
+void TRemoveThread::Interrupt() { FThread.request_stop(); }
 
 bool TRemoveThread::Terminated() const { return FThread.get_stop_token().stop_requested(); }
 
@@ -102,17 +101,18 @@ void TRemoveThread::Execute() {
     FFlags = psNormal;
     Synchronize(&TRemoveThread::FirstItem);
   }
-  // A stop request is not polled while a row's entries are removed: a row is removed
-  // and reported whole, unless the process is being asked to end (Interrupt).
+  // A stop takes effect at the next entry, also in the middle of a row: the user who
+  // stops a run has seen something go that should stay.
   while (!StopRequested() && FListItem) {
     Synchronize(&TRemoveThread::ParseItem);
     if (!FLocation.empty()) {
       Synchronize(&TRemoveThread::LoadReservation);
+      FToTrash = FLocation != bitbucket && HasOption('B');
       RemoveReservation(bitbucket);
       // The row keeps its list after the run, as if it had only been read.
       Synchronize(&TRemoveThread::StoreReservation);
-      // A row that an interruption cut short is not done.
-      if (!FInterrupted.load(std::memory_order_relaxed)) Synchronize(&TRemoveThread::UnselectItem);
+      // A row that a stop cut short is not done.
+      if (!FRowCut) Synchronize(&TRemoveThread::UnselectItem);
     }
     Synchronize(&TRemoveThread::NextItem);
   }
@@ -139,23 +139,41 @@ void TRemoveThread::RemoveReservation(const std::string& Bitbucket) {
   }
 }
 
-void TRemoveThread::ScanFolder() { FSweptFolders[FListItem] = SweepFolder(*this, FDeletion, FStop); }
+void TRemoveThread::ScanFolder() {
+  const TSweptFolder swept = SweepFolder(*this, FDeletion, FStop);
+  FSweptFolders[FListItem] = swept;
+  // Nothing listed: tell why, or a mistyped folder would go unnoticed for months.
+  if (swept.Ino == 0 && (FMissingFolderError = LocationError(FLocation)) != 0) {
+    ++FSummary.MissingFolders;
+    Synchronize(&TRemoveThread::MarkMissingFolder);
+  }
+}
+
+int TRemoveThread::LocationError(const std::string& Location) {
+  TFd fd;
+  TResolvedPath resolved;
+  return OpenTrustedPath(Location, O_RDONLY | O_DIRECTORY, fd, resolved);
+}
 
 void TRemoveThread::ScanBitbucket() {
   TTrashEnumerator trash;
-  SweepTrash(*this, trash, FStop, [this](const TDueTrashEntry& Due) {
-    FDeletion.push_back({std::string(Due.ParsingName), std::string(Due.InFolderName), Due.Stored, 0, Due.Record});
+  TFreedSpace space;
+  SweepTrash(*this, trash, FStop, [&](const TDueTrashEntry& Due) {
+    const std::string path(Due.ParsingName);
+    FDeletion.push_back({path, std::string(Due.InFolderName), Due.Stored, space.OfTrashEntry(path), Due.Record});
   });
 }
 
 void TRemoveThread::RemoveFolderFiles() {
   const size_t count = FDeletion.size();
-  for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
+  size_t i = 0;
+  for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
     if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
     ReportResult(code, entry.Path, entry.Size);
   }
+  FRowCut = i < count;
   FParent.reset();
 }
 
@@ -164,12 +182,14 @@ void TRemoveThread::RemoveFolderFiles() {
 void TRemoveThread::RemoveBitbucketFiles() {
   TTrashPurger purger;
   const size_t count = FDeletion.size();
-  for (size_t i = 0; i < count && !FInterrupted.load(std::memory_order_relaxed); ++i) {
+  size_t i = 0;
+  for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
     if (!FTestRun) code = purger.Purge(entry.Path, entry.Found, entry.Record);
     ReportResult(code, TrashEntryText(entry.Path, entry.InFolderName), entry.Size);
   }
+  FRowCut = i < count;
 }
 
 // The entry goes only as far as what the collect pass saw of it allows (see
@@ -248,7 +268,11 @@ void TRemoveThread::ReportResult(int32_t Code, std::string_view Entry, uint64_t 
   ++FSummary.Entries;
   if (Code == 0) {
     ++FSummary.Removed;
-    FSummary.Bytes += Size;
+    // The trash keeps what it takes: only removal for good frees space.
+    if (FToTrash)
+      ++FSummary.Trashed;
+    else
+      FSummary.Bytes += Size;
   } else if (Code != ENOENT && FSummary.Failed++ == 0) {
     FSummary.FirstFailureCode = Code;
     FSummary.FirstFailureEntry = EscapeBytes(Entry);
@@ -315,6 +339,8 @@ void TRemoveThread::StoreReservation() {
 }
 
 void TRemoveThread::LoadReservation() { FDeletion = FHost.TakeRowReservation(FListItem); }
+
+void TRemoveThread::MarkMissingFolder() { FHost.MarkMissingFolder(FListItem, FMissingFolderError); }
 
 void TRemoveThread::UnselectItem() {
   if (FListItem) FHost.UnselectRow(FListItem);

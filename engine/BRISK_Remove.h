@@ -30,12 +30,12 @@ public:
   // Starts the worker at once; OnEnd is its end handler (see engine/RemoveWorker.h).
   static std::unique_ptr<TRemoveThread> Create(TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd);
 
-  // Asks the worker to stop at its next check: before the next row, or the next
-  // entry of a sweep; a row being removed is removed whole.
+  // Asks the worker to stop at its next check: before the next row, the next entry of
+  // a sweep, or the next entry of a row being removed; that row keeps its selection
+  // and its remaining entries are not touched.
   void Terminate() override;
   bool Terminated() const override;
-  // Asks the worker to stop at its next entry, also in the middle of a row's removal:
-  // the process is being asked to end. The row then keeps its selection.
+  // The same stop, asked because the process is being asked to end (a signal).
   void Interrupt() override;
 
   // Hands the lines queued so far to the host (AppendLog), with the progress value of
@@ -87,6 +87,8 @@ private:
   void RaiseDeliveryError();
   void UnselectItem();
   void UpdateState();
+  void MarkMissingFolder();
+  static int LocationError(const std::string& Location);
 
   TRemoveHost& FHost;
   const bool FTestRun;
@@ -98,7 +100,9 @@ private:
   TReservation FDeletion;          // the current row's due entries
   std::optional<EBriskoError> FError;
   TRunSummary FSummary;            // worker thread until the end
-  std::atomic<bool> FInterrupted{false};
+  bool FRowCut = false;            // a stop came before the last entry of the row
+  bool FToTrash = false;           // the row being removed moves its entries to the trash
+  int FMissingFolderError = 0;     // why the current row's Location could not be listed
   // Lines on their way to the host, with the progress value of the last one.
   struct TResultQueue {
     std::mutex Lock;

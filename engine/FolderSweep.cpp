@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/FreedSpace.h"
 #include "platform/BriskoError.h"
 #include "platform/Paths.h"
 #include "platform/Removal.h"
@@ -73,7 +74,7 @@ public:
   // and a file swapped for a folder in between must not be taken as a folder.
   bool Examine() {
     if (FExamined) return FSameType;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE | FTimeFields,
+    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE | STATX_NLINK | STATX_BLOCKS | FTimeFields,
               &FStat) != 0)
       return false;
     FExamined = true;
@@ -153,7 +154,7 @@ public:
       if (Listed) Listed(fd, e->d_name);
       TEntry entry(fd, *e, FTimeFields);
       // A due entry is examined in any case: the remove pass needs what it was.
-      if (IsDue(entry) && entry.Examine()) FList.Append(FFolderText, entry.Name(), FoundEntry(entry), SizeOf(entry));
+      if (IsDue(entry) && entry.Examine()) FList.Append(FFolderText, entry.Name(), FoundEntry(entry), SpaceOf(entry));
     }
     return {st.st_dev, st.st_ino};
   }
@@ -166,8 +167,9 @@ private:
     return FoundEntryOf(Entry.Stat(), kind);
   }
 
-  static uint64_t SizeOf(const TEntry& Entry) {
-    return Entry.Type() != DT_DIR && (Entry.Stat().stx_mask & STATX_SIZE) ? Entry.Stat().stx_size : 0;
+  // What removing the entry frees: a folder listed under "O" goes only when empty.
+  uint64_t SpaceOf(const TEntry& Entry) {
+    return FSpace.OfEntry(Entry.DirFd(), Entry.Name(), Entry.Stat(), !FSettings.HasOption('O'));
   }
 
   bool Listed(const TEntry& Entry) const {
@@ -230,6 +232,7 @@ private:
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
   const unsigned FTimeFields;
+  TFreedSpace FSpace;
 };
 
 }  // namespace

@@ -20,7 +20,7 @@ struct TRunSummary {
   int64_t Entries = 0;        // result lines
   int64_t Removed = 0;        // lines with the code 0: listed, in a test; Trashed included
   int64_t Trashed = 0;        // of Removed, the entries moved to (or, in a test, bound for) the trash
-  uint64_t Bytes = 0;         // size of the entries listed (a test) or removed (a run)
+  uint64_t Bytes = 0;         // space freed (a run) or that would be freed (a test): see FreedSpace.h
   int64_t MissingFolders = 0; // rows whose Location does not exist or cannot be read
   int64_t Failed = 0;         // entries that could not be removed, those already gone aside
   int32_t FirstFailureCode = 0;
@@ -49,6 +49,13 @@ public:
   // back with SetRowReservation once the row is done. A host that holds the list
   // itself may hand it over instead of copying it: a list can hold a million entries.
   virtual TReservation TakeRowReservation(TRow Row) { return RowReservation(Row); }
+
+  // The row's Location could not be listed (Error: ENOENT, EACCES, ...); the row
+  // found nothing. Called in the collect pass, at most once per row and run.
+  virtual void MarkMissingFolder(TRow Row, int Error) {
+    (void)Row;
+    (void)Error;
+  }
 
   // Result lines, a batch at a time, in the order the worker made them; the host may
   // move them out of Lines.

@@ -18,10 +18,10 @@
 class TRemoveWorker {
 public:
   virtual ~TRemoveWorker() = default;
-  // Stops before the next row, or the next entry of a sweep; a row being removed is
-  // removed whole.
+  // Stops at the next check: before the next row, the next entry of a sweep, or the
+  // next entry of a row being removed, which keeps its selection.
   virtual void Terminate() = 0;
-  // Stops at the next entry, also in the middle of a row: the process is ending.
+  // The same stop, asked because the process is ending.
   virtual void Interrupt() = 0;
   virtual bool Terminated() const = 0;
   // Hands the queued result lines to the host now; a host's timer calls it.

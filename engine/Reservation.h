@@ -33,7 +33,7 @@ struct TReservationEntry {
   std::string Path;
   std::string InFolderName;
   TFoundEntry Found;
-  uint64_t Size = 0;  // bytes, as the collect pass saw them (a folder counts none)
+  uint64_t Size = 0;  // the space its removal frees, as the collect pass saw it (FreedSpace.h)
   TFoundEntry Record;
   bool operator==(const TReservationEntry&) const = default;
 };

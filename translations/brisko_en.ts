@@ -270,6 +270,10 @@
         <comment>title when editing an item</comment>
         <translation>Edit Item</translation>
     </message>
+    <message>
+        <source>このフォルダは現在存在しません。</source>
+        <translation>This folder does not exist at present.</translation>
+    </message>
 </context>
 <context>
     <name>THelp</name>
@@ -299,6 +303,50 @@
     <message>
         <source>すべて選択(&amp;A)</source>
         <translation>Select &amp;All</translation>
+    </message>
+    <message>
+        <source>次の失敗(&amp;N)</source>
+        <translation>&amp;Next Failure</translation>
+    </message>
+    <message>
+        <source>前の失敗(&amp;P)</source>
+        <translation>&amp;Previous Failure</translation>
+    </message>
+    <message>
+        <source>検索(&amp;F)...</source>
+        <translation>&amp;Find...</translation>
+    </message>
+    <message>
+        <source>次を検索</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>前を検索</source>
+        <translation>Find Previous</translation>
+    </message>
+    <message>
+        <source>検索:</source>
+        <translation>Find:</translation>
+    </message>
+    <message>
+        <source>前を検索 (Shift+F3)</source>
+        <translation>Find previous (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>次を検索 (F3)</source>
+        <translation>Find next (F3)</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>0x%1: %2</source>
+        <translation>0x%1: %2</translation>
+    </message>
+    <message>
+        <source>見つかりません</source>
+        <translation>Not found</translation>
     </message>
 </context>
 <context>
@@ -463,20 +511,6 @@
         <source>（中断）</source>
         <translation> (stopped)</translation>
     </message>
-    <message numerus="yes">
-        <source>テスト: %n 件、%1</source>
-        <translation>
-            <numerusform>Test: %n entry, %1</numerusform>
-            <numerusform>Test: %n entries, %1</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>実行: %n 件削除、%1 解放、失敗 %2 件</source>
-        <translation>
-            <numerusform>Run: %n entry deleted, %1 freed, %2 failed</numerusform>
-            <numerusform>Run: %n entries deleted, %1 freed, %2 failed</numerusform>
-        </translation>
-    </message>
     <message>
         <source>スケジュール(&amp;H)...</source>
         <translation>Sc&amp;hedule...</translation>
@@ -540,6 +574,74 @@
         <comment>save question</comment>
         <translation>Save Changes?</translation>
     </message>
+    <message numerus="yes">
+        <source>選択アイテム: %n 件</source>
+        <translation>
+            <numerusform>Items selected: %n</numerusform>
+            <numerusform>Items selected: %n</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>うち %n 件はごみ箱へ移動します</source>
+        <translation>
+            <numerusform>Of these, %n item moves to the trash.</numerusform>
+            <numerusform>Of these, %n items move to the trash.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>直前のテスト: %n 件、%1 解放予定</source>
+        <translation>
+            <numerusform>Last Test: %n entry, would free %1</numerusform>
+            <numerusform>Last Test: %n entries, would free %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>テスト: %n 件</source>
+        <translation>
+            <numerusform>Test: %n entry</numerusform>
+            <numerusform>Test: %n entries</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>（うちごみ箱へ %n 件）</source>
+        <translation>
+            <numerusform> (%n bound for the trash)</numerusform>
+            <numerusform> (%n bound for the trash)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、%1 解放予定</source>
+        <translation>, would free %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>実行: %n 件削除</source>
+        <translation>
+            <numerusform>Run: %n deleted</numerusform>
+            <numerusform>Run: %n deleted</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>、%n 件をごみ箱へ移動</source>
+        <translation>
+            <numerusform>, %n moved to the trash</numerusform>
+            <numerusform>, %n moved to the trash</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、%1 解放、失敗 %2 件</source>
+        <translation>, %1 freed, %2 failed</translation>
+    </message>
+    <message numerus="yes">
+        <source>、%n フォルダが見つかりません</source>
+        <translation>
+            <numerusform>, %n folder not found</numerusform>
+            <numerusform>, %n folders not found</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>クリックすると次の失敗へ移動します</source>
+        <translation>Click to go to the next failure</translation>
+    </message>
 </context>
 <context>
     <name>TModalForm</name>
@@ -577,6 +679,14 @@
     <message>
         <source>オプション</source>
         <translation>Options</translation>
+    </message>
+    <message>
+        <source>フォルダが見つかりません</source>
+        <translation>Folder not found</translation>
+    </message>
+    <message>
+        <source>フォルダを読めません: %1</source>
+        <translation>Folder cannot be read: %1</translation>
     </message>
 </context>
 <context>
@@ -664,6 +774,77 @@ Do you want to create it?</translation>
         <source>いいえ(&amp;N)</source>
         <comment>discard the changes</comment>
         <translation>&amp;Discard</translation>
+    </message>
+</context>
+<context>
+    <name>TResultCodes</name>
+    <message>
+        <source>操作が許可されていません</source>
+        <translation>Operation not permitted</translation>
+    </message>
+    <message>
+        <source>エントリは既にありません</source>
+        <translation>Entry already gone</translation>
+    </message>
+    <message>
+        <source>入出力エラー</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>アクセスが拒否されました</source>
+        <translation>Access denied</translation>
+    </message>
+    <message>
+        <source>使用中か、別のファイルシステムがマウントされています</source>
+        <translation>In use, or another file system is mounted inside</translation>
+    </message>
+    <message>
+        <source>ごみ箱に同じ名前の記録を作れません</source>
+        <translation>The trash cannot take a record of that name</translation>
+    </message>
+    <message>
+        <source>このファイルシステムにはごみ箱がありません</source>
+        <translation>No trash on this file system can take it</translation>
+    </message>
+    <message>
+        <source>パスの途中がフォルダではありません</source>
+        <translation>A part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>ファイルがあった場所にフォルダがあります</source>
+        <translation>A folder now stands where a file was</translation>
+    </message>
+    <message>
+        <source>削除できない名前です</source>
+        <translation>A name that cannot be removed</translation>
+    </message>
+    <message>
+        <source>フォルダが深すぎます（開けるファイル数の上限）</source>
+        <translation>Folders nested too deep (open file limit)</translation>
+    </message>
+    <message>
+        <source>空き領域がありません</source>
+        <translation>No space left on the device</translation>
+    </message>
+    <message>
+        <source>読み取り専用のファイルシステムです</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>名前が長すぎます</source>
+        <translation>Name too long</translation>
+    </message>
+    <message>
+        <source>パスの途中にリンクがあります</source>
+        <translation>A link on the way to the entry</translation>
+    </message>
+    <message>
+        <source>空だったフォルダに中身があります</source>
+        <translation>A folder listed as empty holds something now</translation>
+    </message>
+    <message>
+        <source>一覧を作った後でエントリが変わりました</source>
+        <translation>Entry changed since it was listed</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,10 @@
 #include <QClipboard>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QToolBar>
+#include <QLineEdit>
+#include <QIcon>
 #include <QTreeView>
 #include <atomic>
 #include <condition_variable>
@@ -43,6 +47,7 @@ struct TShownBox {
   TMessageKind Kind;
   TMessageButtons Buttons;
   bool WorkerRunning;
+  QString Details = {};
 };
 
 class TScriptedPrompter : public TPrompter {
@@ -59,6 +64,12 @@ public:
     if (Answers.empty()) return Buttons == mbOK ? mrOK : mrCancel;
     int answer = Answers.front();
     Answers.pop_front();
+    return answer;
+  }
+  int MessageBox(QWidget* Parent, const QString& Text, const QString& Details, const QString& Caption,
+                 TMessageKind Kind, TMessageButtons Buttons) override {
+    const int answer = MessageBox(Parent, Text, Caption, Kind, Buttons);
+    Shown.back().Details = Details;
     return answer;
   }
   std::optional<std::string> OpenFileName(QWidget*, const std::string&) override {
@@ -115,6 +126,8 @@ struct TWorkerLab {
   std::vector<bool> TestRuns;
   // Per row handed over by TakeRowReservation: its size, and what the row kept meanwhile.
   std::vector<std::pair<size_t, size_t>> Taken;
+  std::string Code = "0x0000";  // the code of every line
+  TRunSummary Summary;          // what the workers report
 };
 
 // Walks the selected rows through the host from its own thread, as the engine's
@@ -123,7 +136,8 @@ class TFakeWorker : public TRemoveWorker {
 public:
   TFakeWorker(TWorkerLab& Lab, TRemoveHost& Host, bool TestRun, TWorkerEnd OnEnd)
       : FLab(Lab), FHost(Host), FTestRun(TestRun), FOnEnd(std::move(OnEnd)), FAutoFinish(Lab.AutoFinish),
-        FError(Lab.Error.empty() ? std::nullopt : std::optional<EBriskoError>(EBriskoError(Lab.Error))) {
+        FError(Lab.Error.empty() ? std::nullopt : std::optional<EBriskoError>(EBriskoError(Lab.Error))),
+        FSummary(Lab.Summary) {
     Lab.Live.push_back(this);
     Lab.TestRuns.push_back(TestRun);
     FThread = std::thread([this] { Execute(); });
@@ -178,7 +192,7 @@ private:
         TReservation taken = FHost.TakeRowReservation(row);
         FLab.Taken.emplace_back(taken.size(), FHost.RowReservation(row).size());
         FHost.SetRowReservation(row, std::move(taken));
-        std::vector<std::string> lines{std::string(FTestRun ? "TE" : "RM") + " 0x0000 " + texts[itLocation]};
+        std::vector<std::string> lines{std::string(FTestRun ? "TE " : "RM ") + FLab.Code + " " + texts[itLocation]};
         FHost.AppendLog(lines);
         if (!FTestRun) FHost.UnselectRow(row);
       });
@@ -266,6 +280,8 @@ private slots:
     FLab.AutoFinish = true;
     FLab.Error.clear();
     FLab.TestRuns.clear();
+    FLab.Code = "0x0000";
+    FLab.Summary = {};
   }
 
   void cleanup() { QTRY_VERIFY(FLab.Live.empty()); }
@@ -694,8 +710,9 @@ private slots:
     view.AppendLines({"three"});
     QCOMPARE(ViewText(view), u"one\ntwo\\x01\nthree"_qs);
     view.setFocus();
-    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ShiftModifier);
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), u"two\\x01\nthree"_qs);
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
@@ -753,6 +770,25 @@ private slots:
     QVERIFY(form->isVisible());
     QVERIFY(FLab.TestRuns.empty());
     QCOMPARE(form->windowTitle(), u"missing.rmp - Brisko"_qs);
+    // The window is there for normal use, errors in boxes.
+    QVERIFY(!form->AutomaticRun());
+  }
+
+  // A Test chosen while the automatic run goes stops it and is carried out; the
+  // window then stays for normal use.
+  void aTestChosenDuringAnAutomaticRunIsCarriedOut() {
+    SavePattern(*FHome / "auto2.rmp", {Item("a0"), Item("a1")});
+    FLab.AutoFinish = false;
+    auto form = MakeForm({"-R", *FHome / "auto2.rmp"});
+    form->ShowInitial();
+    QTRY_COMPARE(FLab.Live.size(), size_t(1));
+    FLab.AutoFinish = true;
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_COMPARE(FLab.TestRuns, (std::vector<bool>{false, true}));
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->AutomaticRun());
   }
 
   void automaticRunReportsAWorkerErrorOnStandardError() {
@@ -812,6 +848,214 @@ private slots:
     QVERIFY(!QFileInfo::exists(QString::fromStdString(folder + "/b.tmp")));
     QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/c.txt")));
     QCOMPARE(FPrompter.Shown.size(), size_t(1));  // the run question, no error
+  }
+
+  // Stop, by each of its ways, ends a run at the next entry of the row being removed:
+  // what was not reached stays on disk without a line, and the row stays selected.
+  void stopEndsARunInTheMiddleOfARow() {
+    const int count = 20000;
+    const char* const ways[] = {"Esc", "menu", "tool button"};
+    for (int way = 0; way < 3; ++way) {
+      const std::string folder = *FHome / ("stop" + std::to_string(way));
+      QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+      for (int i = 0; i < count; ++i) WriteFile(folder + "/" + std::to_string(i) + ".tmp", "");
+      SavePattern(*FHome / "stop.rmp", {{folder, "*.tmp", "", "M+0", "", ""}});
+      auto form = MakeForm({*FHome / "stop.rmp"}, true);
+      ShowActive(*form);
+      form->PatternView->selectAll();
+      FPrompter.Answers = {mrYes};
+      form->DeleteRunMnu->trigger();
+      while (form->LogView->Lines().Empty() && form->WorkerRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      QVERIFY2(form->WorkerRunning(), ways[way]);
+      if (way == 0)
+        QTest::keyClick(form->LogView, Qt::Key_Escape);
+      else if (way == 1)
+        form->DeleteStopMnu->trigger();
+      else
+        QTest::mouseClick(form->ToolBar->widgetForAction(form->DeleteStopMnu), Qt::LeftButton);
+      QTRY_VERIFY(!form->WorkerRunning());
+      const size_t lines = form->LogView->Lines().Size();
+      QVERIFY2(lines < size_t(count), ways[way]);
+      QCOMPARE(size_t(QDir(QString::fromStdString(folder)).entryList(QDir::Files).size()), count - lines);
+      QVERIFY2(Selected(*form, 0), ways[way]);
+      QVERIFY2(Panel(*form, 2).startsWith(u"実行: %1 件削除"_qs.arg(lines)), qPrintable(Panel(*form, 2)));
+      QVERIFY(Panel(*form, 2).endsWith(u"（中断）"_qs));
+    }
+  }
+
+  // A failed line shows in the error colour with a warning icon and its reason as
+  // tool tip; F8 and Shift+F8 go from failure to failure, around the end, past lines
+  // done and entries already gone; a click on the summary's failure count goes there too.
+  void failuresAreMarkedAndFound() {
+    TLogView view;
+    view.resize(500, 200);
+    view.AppendLines({"2024/05/10 15:30:00 RM 0x0000 /a", "2024/05/10 15:30:00 RM 0x0001 /b",
+                      "2024/05/10 15:30:00 RM 0x0002 /gone", "2024/05/10 15:30:00 RM 0x0074 /d"});
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QImage image = view.viewport()->grab().toImage();
+    const int height = view.fontMetrics().lineSpacing();
+    const QColor error = TLogView::ErrorColour(view.palette());
+    const QColor background = image.pixelColor(image.width() - 1, image.height() - 1);
+    const int left = height + 4;
+    // Text pixels near the error colour, right of the icon; icon pixels left of the text.
+    auto rowHasErrorColour = [&](int Row) {
+      for (int y = Row * height; y < (Row + 1) * height; ++y)
+        for (int x = left; x < image.width() / 2; ++x) {
+          const QColor c = image.pixelColor(x, y);
+          if (std::abs(c.red() - error.red()) < 40 && std::abs(c.green() - error.green()) < 40 &&
+              std::abs(c.blue() - error.blue()) < 40)
+            return true;
+        }
+      return false;
+    };
+    auto rowHasIcon = [&](int Row) {
+      for (int y = Row * height; y < (Row + 1) * height; ++y)
+        for (int x = 0; x < left - 2; ++x)
+          if (image.pixelColor(x, y) != background) return true;
+      return false;
+    };
+    QVERIFY(!rowHasErrorColour(0) && rowHasErrorColour(1) && !rowHasErrorColour(2) && rowHasErrorColour(3));
+    QVERIFY(!rowHasIcon(0) && rowHasIcon(1) && !rowHasIcon(2) && rowHasIcon(3));
+    // The reason, from the line's code.
+    QHelpEvent help(QEvent::ToolTip, QPoint(40, height + height / 2), view.viewport()->mapToGlobal(QPoint(40, height + height / 2)));
+    QApplication::sendEvent(view.viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), u"0x0001: 操作が許可されていません"_qs);
+    QCOMPARE(TLogView::LineReason("2024/05/10 15:30:00 RM 0x0074 /d"), u"0x0074: 一覧を作った後でエントリが変わりました"_qs);
+
+    view.activateWindow();
+    view.setFocus();
+    std::vector<qint64> visited;
+    for (bool forward : {true, true, true, false, false}) {
+      QTest::keyClick(&view, Qt::Key_F8, forward ? Qt::NoModifier : Qt::ShiftModifier);
+      visited.push_back(view.CurrentLine());
+    }
+    QCOMPARE(visited, (std::vector<qint64>{1, 3, 1, 3, 1}));
+    QCOMPARE(view.SelectedText(), u"2024/05/10 15:30:00 RM 0x0001 /b"_qs);
+
+    auto form = FormWithRows(2);
+    ShowActive(*form);
+    form->PatternView->selectAll();
+    FLab.Code = "0x000D";
+    FLab.Summary.Entries = FLab.Summary.Failed = 2;
+    FPrompter.Answers = {mrYes};
+    form->DeleteRunMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY(Panel(*form, 2).contains(u"失敗 2 件"_qs));
+    QTest::mouseClick(form->StatusPanels[2], Qt::LeftButton);
+    QCOMPARE(form->LogView->CurrentLine(), qint64(0));
+    QTest::mouseClick(form->StatusPanels[2], Qt::LeftButton);
+    QCOMPARE(form->LogView->CurrentLine(), qint64(1));
+  }
+
+  // Ctrl+F opens the find bar; Enter and F3 find the next occurrence, case ignored,
+  // around the end, Shift+F3 the previous one; the bar says when there is none.
+  void findInTheLog() {
+    auto form = FormWithRows(0);
+    ShowActive(*form);
+    std::vector<std::string> lines{"RM 0x0000 /tmp/Alpha", "RM 0x0000 /tmp/beta", "RM 0x0000 /tmp/ALPHA/x"};
+    form->LogView->AppendLines(lines);
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(form->LogView->FindBar->isVisible());
+    QVERIFY(form->LogView->FindEdit->hasFocus());
+    QTest::keyClicks(form->LogView->FindEdit, u"alpha"_qs);
+    QTest::keyClick(form->LogView->FindEdit, Qt::Key_Return);
+    std::vector<std::pair<qint64, QString>> found{{form->LogView->CurrentLine(), form->LogView->SelectedText()}};
+    for (bool forward : {true, true, false}) {
+      QTest::keyClick(form.get(), Qt::Key_F3, forward ? Qt::NoModifier : Qt::ShiftModifier);
+      found.emplace_back(form->LogView->CurrentLine(), form->LogView->SelectedText());
+    }
+    QCOMPARE(found, (std::vector<std::pair<qint64, QString>>{{0, u"Alpha"_qs}, {2, u"ALPHA"_qs}, {0, u"Alpha"_qs},
+                                                              {2, u"ALPHA"_qs}}));
+    form->LogView->FindEdit->setText(u"gamma"_qs);
+    QVERIFY(!form->LogView->FindNext(true));
+    QCOMPARE(form->LogView->CurrentLine(), qint64(2));
+  }
+
+  // The summary tells deleted and trashed entries apart, with the space freed and the
+  // folders not found; a row whose folder was not found is marked until the next
+  // Test or Run; the run confirmation repeats the last Test's figures while the
+  // selection is the one it covered.
+  void summaryConfirmationAndMissingFolderMarks() {
+    const std::string kept = *FHome / "marks_kept", binned = *FHome / "marks_binned";
+    const std::string data = *FHome / "marks_data";
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data));
+    for (const std::string& folder : {kept, binned}) {
+      QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+      WriteFile(folder + "/a.tmp", std::string(10000, 'x'));
+    }
+    SavePattern(*FHome / "marks.rmp", {{kept, "*.tmp", "", "M+0", "", ""},
+                                       {binned, "*.tmp", "", "M+0", "", "B"},
+                                       {*FHome / "marks_nowhere", "*.tmp", "", "M+0", "", ""}});
+    auto form = MakeForm({*FHome / "marks.rmp"}, true);
+    const QModelIndex missing = form->Model()->index(2, 0);
+    form->PatternView->selectAll();
+    form->DeleteTestMnu->trigger();
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY2(Panel(*form, 2).startsWith(u"テスト: 2 件（うちごみ箱へ 1 件）、"_qs), qPrintable(Panel(*form, 2)));
+    QVERIFY(Panel(*form, 2).endsWith(u"解放予定、1 フォルダが見つかりません"_qs));
+    QVERIFY(!form->Model()->data(missing, Qt::DecorationRole).value<QIcon>().isNull());
+    QCOMPARE(form->Model()->data(missing, Qt::ToolTipRole).toString(), u"フォルダが見つかりません"_qs);
+    QVERIFY(form->Model()->data(form->Model()->index(0, 0), Qt::DecorationRole).isNull());
+
+    // The same rows again: the confirmation repeats the Test's figures.
+    form->PatternView->selectAll();
+    FPrompter.Answers = {mrNo};
+    form->DeleteRunMnu->trigger();
+    QCOMPARE(FPrompter.Shown.back().Text, u"ファイル削除を実行しますか？"_qs);
+    const QString details = FPrompter.Shown.back().Details;
+    QVERIFY2(details.contains(u"選択アイテム: 3 件"_qs) && details.contains(u"うち 1 件はごみ箱へ移動します"_qs) &&
+                 details.contains(u"直前のテスト: 2 件"_qs),
+             qPrintable(details));
+    // Another selection: the Test's figures no longer apply.
+    form->PatternView->selectionModel()->select(form->Model()->index(2, 0),
+                                                QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    FPrompter.Answers = {mrYes};
+    form->DeleteRunMnu->trigger();
+    QVERIFY2(!FPrompter.Shown.back().Details.contains(u"直前のテスト"_qs), qPrintable(FPrompter.Shown.back().Details));
+    QTRY_VERIFY(!form->WorkerRunning());
+    QVERIFY2(Panel(*form, 2).startsWith(u"実行: 1 件削除、1 件をごみ箱へ移動、"_qs), qPrintable(Panel(*form, 2)));
+    QVERIFY(Panel(*form, 2).endsWith(u"解放、失敗 0 件"_qs));
+    QVERIFY(Panel(*form, 2).contains(u"KiB"_qs));
+    QVERIFY(form->Model()->data(missing, Qt::DecorationRole).isNull());
+    QVERIFY(QFileInfo::exists(QString::fromStdString(data + "/Trash/files/a.tmp")));
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  // Text is selected by character, word and line, with the mouse and the keyboard,
+  // and copied as selected.
+  void logViewSelectsCharactersWordsAndLines() {
+    TLogView view;
+    view.resize(600, 200);
+    view.AppendLines({"2024/05/10 15:30:00 RM 0x0000 /tmp/old-file.log", "second line"});
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QString first = u"2024/05/10 15:30:00 RM 0x0000 /tmp/old-file.log"_qs;
+    const QFontMetrics metrics = view.fontMetrics();
+    const int y = metrics.lineSpacing() / 2;
+    // The x of the middle of the character at Column, in the viewport.
+    auto middleOf = [&](int Column) {
+      const int left = view.fontMetrics().lineSpacing() + 4;
+      return left + (metrics.horizontalAdvance(first.left(Column)) + metrics.horizontalAdvance(first.left(Column + 1))) / 2;
+    };
+    const int word = int(first.indexOf(u"old-file.log"_qs));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(middleOf(word + 2), y));
+    QCOMPARE(view.SelectedText(), u"old-file.log"_qs);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(middleOf(word + 2), y));
+    QCOMPARE(view.SelectedText(), first);  // the third click
+
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    const int path = int(first.indexOf(u"/tmp"_qs));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(middleOf(path) - 2, y));
+    QTest::mouseMove(view.viewport(), QPoint(middleOf(path + 3) + 2, y));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(middleOf(path + 3) + 2, y));
+    QCOMPARE(view.SelectedText(), u"/tmp"_qs);
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"/tmp/"_qs);
+    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(view.SelectedText(), u"\nsecond line"_qs);
   }
 
   void rowsAreFoundByAddressAfterEveryChange() {

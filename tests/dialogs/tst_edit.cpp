@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QAction>
+#include <QDir>
 #include <QTest>
 #include <QTimer>
 
@@ -65,6 +67,7 @@ private slots:
   void BrowsedFolderMakesOrdinaryItem();
   void NamesKeptByteForByte();
   void EditItemModal();
+  void MissingFolderIsAWarningOnly();
   void TextsThatWouldNotReadBack_data();
   void TextsThatWouldNotReadBack();
 };
@@ -257,10 +260,10 @@ void TEditDialogTest::DisabledOkMarksItsFields_data() {
   const QString Include = QString::fromUtf8("削除ファイルを指定してください。");
   const QString Count = QString::fromUtf8("0 から 32767 までの整数を指定してください。");
   QTest::newRow("new item") << QStringList{"", "", ""} << QStringList{Folder, Include, ""};
-  QTest::newRow("no masks") << QStringList{"/a", "", "A+1"} << QStringList{"", Include, ""};
-  QTest::newRow("count out of range") << QStringList{"/a", "*", "A+40000"} << QStringList{"", "", Count};
-  QTest::newRow("count no number") << QStringList{"/a", "*", "C+x1"} << QStringList{"", "", Count};
-  QTest::newRow("usable") << QStringList{"/a", "*", "A+1"} << QStringList{"", "", ""};
+  QTest::newRow("no masks") << QStringList{"/tmp", "", "A+1"} << QStringList{"", Include, ""};
+  QTest::newRow("count out of range") << QStringList{"/tmp", "*", "A+40000"} << QStringList{"", "", Count};
+  QTest::newRow("count no number") << QStringList{"/tmp", "*", "C+x1"} << QStringList{"", "", Count};
+  QTest::newRow("usable") << QStringList{"/tmp", "*", "A+1"} << QStringList{"", "", ""};
   // Folder texts a run refuses: relative, Windows, the root.
   const QString Absolute = QString::fromUtf8("対象フォルダは / で始まる絶対パスで指定してください。");
   const QString Windows = QString::fromUtf8("Windows のパスは使えません。/ で始まる絶対パスで指定してください。");
@@ -379,6 +382,26 @@ void TEditDialogTest::EditItemModal() {
   delete Window;
   QCOMPARE(Dialog.parentWidget(), nullptr);
   QVERIFY(Dialog.isWindow());
+}
+
+// A folder that does not exist is marked with a warning and its reason, but OK stays
+// enabled (the folder may appear later) and no fault is recorded; typing a folder
+// that exists takes the mark away.
+void TEditDialogTest::MissingFolderIsAWarningOnly() {
+  const QString warning = QString::fromUtf8("このフォルダは現在存在しません。");
+  const QString existing = QDir::tempPath();
+  const struct {
+    QString Folder;
+    bool Warned;
+  } cases[] = {{existing + "/brisko-no-such-folder", true}, {existing, false}, {"trash:///", false}};
+  TShownDialog Shown(TItemTexts{"", "*", "", "A+1", "", ""});
+  for (const auto& c : cases) {
+    Shown.Dialog.LocationEdt->setText(c.Folder);
+    QVERIFY2(Shown.Dialog.OKButton->isEnabled(), qPrintable(c.Folder));
+    QCOMPARE(FieldFault(Shown.Dialog.LocationEdt), QString());
+    const auto* mark = Shown.Dialog.LocationEdt->findChild<QAction*>(u"FieldWarning"_qs);
+    QCOMPARE(mark ? mark->toolTip() : QString(), c.Warned ? warning : QString());
+  }
 }
 
 void TEditDialogTest::TextsThatWouldNotReadBack_data() {

@@ -12,10 +12,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string_view>
+#include <thread>
 
 #include "SweepHelpers.h"
 #include "engine/FolderSweep.h"
@@ -145,6 +147,8 @@ TEST(IdentityRun, AnEntryChangedBetweenThePassesIsKeptWithoutBirthTimes) {
   const int failed = InPrivateMounts([&] { return MountRamfs(dir / "m"); }, [&] {
     for (size_t i = 0; i < cases.size(); ++i) MakeFile(dir / "m/" + std::to_string(i) + ".tmp", 30);
     const TRowRun run = RunRow({dir / "m", "*.tmp", "", "M+7", "", ""}, false, [&] {
+      // A change time moves only when the clock's coarse tick has passed since the sweep.
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
       for (size_t i = 0; i < cases.size(); ++i) cases[i].Change(dir / "m/" + std::to_string(i) + ".tmp");
     });
     int bits = 0;

@@ -299,12 +299,14 @@ TEST(RemoveThread, ARowKeepsItsListWhenAnErrorEndsTheRemovePass) {
 }
 
 // Lines reach the host in batches without the worker waiting for each; every line
-// arrives once, in the order of the row's list, with a progress value per batch. An
-// interruption stops the removal at the next entry, and every entry that went has
-// its line.
-TEST(RemoveThread, LinesArriveInBatchesInOrderAndAnInterruptionStopsAtTheNextEntry) {
-  for (const bool interrupt : {false, true}) {
-    SCOPED_TRACE(interrupt ? "interrupted" : "whole");
+// arrives once, in the order of the row's list, with a progress value per batch. A
+// stop (the user's or a signal's) ends the removal at the next entry, and every
+// entry that went has its line.
+TEST(RemoveThread, LinesArriveInBatchesInOrderAndAStopEndsTheRowAtTheNextEntry) {
+  enum TStop { sNone, sTerminate, sInterrupt };
+  for (const TStop stop : {sNone, sTerminate, sInterrupt}) {
+    SCOPED_TRACE(stop);
+    const bool interrupt = stop != sNone;
     TTempDir dir;
     const std::string folder = dir / "many";
     MakeFolder(folder);
@@ -313,7 +315,8 @@ TEST(RemoveThread, LinesArriveInBatchesInOrderAndAnInterruptionStopsAtTheNextEnt
     TMemoryHost host;
     host.AddRow({folder, "*.tmp", "", "M+7", "", ""});
     host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
-      if (interrupt && Call == "AppendLog") host.Worker()->Interrupt();
+      if (stop == sTerminate && Call == "AppendLog") host.Worker()->Terminate();
+      if (stop == sInterrupt && Call == "AppendLog") host.Worker()->Interrupt();
     };
     const auto outcome = host.RunWorker(false);
     ASSERT_TRUE(outcome.ErrorMessage.empty());
@@ -333,4 +336,56 @@ TEST(RemoveThread, LinesArriveInBatchesInOrderAndAnInterruptionStopsAtTheNextEnt
       EXPECT_GT(host.LogBatches, 1);
     }
   }
+}
+
+namespace {
+uint64_t Allocated(const std::string& Path) {
+  struct stat st;
+  return lstat(Path.c_str(), &st) == 0 ? uint64_t(st.st_blocks) * 512 : 0;
+}
+}  // namespace
+
+// The summary counts the space the removals give back: allocated blocks, a folder
+// removed whole with its content, a file only with its last name (one kept outside
+// the row frees nothing; two names both due free it once), nothing for what goes
+// to the trash, which is counted apart. A Test forecasts what the Run then frees.
+TEST(RemoveThread, SummaryCountsTheSpaceFreedAndTheTrashApart) {
+  TTempDir dir;
+  const TScopedEnv dataHome("XDG_DATA_HOME", (dir / "data").c_str());
+  const std::string whole = dir / "whole", links = dir / "links", trashed = dir / "trashed";
+  for (const std::string& folder : {whole, whole + "/big", whole + "/big/sub", links, trashed}) MakeFolder(folder);
+  const std::string bulk(20000, 'x');
+  MakeFile(whole + "/big/one", 0, bulk);
+  MakeFile(whole + "/big/sub/two", 0, bulk + bulk);
+  MakeFile(links + "/single.tmp", 0, bulk);
+  MakeFile(links + "/kept.tmp", 0, bulk);
+  MakeFile(links + "/pair1.tmp", 0, bulk);
+  ASSERT_EQ(link((links + "/kept.tmp").c_str(), (links + "/kept.other").c_str()), 0);
+  ASSERT_EQ(link((links + "/pair1.tmp").c_str(), (links + "/pair2.tmp").c_str()), 0);
+  MakeFile(trashed + "/t.tmp", 0, bulk);
+  const uint64_t freed = Allocated(whole + "/big") + Allocated(whole + "/big/one") + Allocated(whole + "/big/sub") +
+                         Allocated(whole + "/big/sub/two") + Allocated(links + "/single.tmp") +
+                         Allocated(links + "/pair1.tmp");
+  ASSERT_GT(Allocated(links + "/kept.tmp"), 0u);
+
+  for (const bool testRun : {true, false}) {
+    SCOPED_TRACE(testRun ? "test" : "run");
+    TMemoryHost host;
+    host.AddRow({whole, "big", "", "M+0", "D", "T"});
+    host.AddRow({links, "*.tmp", "", "M+0", "", ""});
+    host.AddRow({trashed, "*.tmp", "", "M+0", "", "B"});
+    host.AddRow({dir / "nowhere", "*", "", "M+0", "", ""});
+    const auto outcome = host.RunWorker(testRun);
+    ASSERT_TRUE(outcome.ErrorMessage.empty()) << outcome.ErrorMessage;
+    EXPECT_EQ(outcome.Summary.Entries, 6);
+    EXPECT_EQ(outcome.Summary.Removed, 6);
+    EXPECT_EQ(outcome.Summary.Trashed, 1);
+    EXPECT_EQ(outcome.Summary.Bytes, freed);
+    EXPECT_EQ(outcome.Summary.MissingFolders, 1);
+    EXPECT_EQ(outcome.Summary.Failed, 0);
+  }
+  EXPECT_FALSE(Exists(whole + "/big"));
+  EXPECT_TRUE(Exists(links + "/kept.other"));
+  EXPECT_FALSE(Exists(trashed + "/t.tmp"));
+  EXPECT_TRUE(Exists(dir / "data/Trash/files/t.tmp"));
 }

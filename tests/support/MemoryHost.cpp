@@ -32,6 +32,7 @@ TMemoryHost::TOutcome TMemoryHost::RunWorker(bool TestRun) {
   FWorker = TRemoveThread::Create(*this, TestRun, [&](TRemoveWorker& Worker) {
     outcome.ErrorMessage = Worker.Error() ? Worker.Error()->what() : "";
     outcome.Terminated = Worker.Terminated();
+    outcome.Summary = Worker.Summary();
     ended = true;
   });
   Pump([&] { return ended; });

@@ -28,6 +28,7 @@ public:
   struct TOutcome {
     std::string ErrorMessage;
     bool Terminated = false;
+    TRunSummary Summary;
   };
 
   TMemoryHost();
