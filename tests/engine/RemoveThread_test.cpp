@@ -314,9 +314,12 @@ TEST(RemoveThread, LinesArriveInBatchesInOrderAndAStopEndsTheRowAtTheNextEntry) 
     for (int i = 0; i < count; ++i) MakeFile(folder + "/" + std::to_string(i) + ".tmp", 10);
     TMemoryHost host;
     host.AddRow({folder, "*.tmp", "", "M+7", "", ""});
+    // The stop comes as the remove pass begins: a worker quicker than the first
+    // delivery of lines would otherwise be through the row before it is asked.
     host.Hook = [&](std::string_view Call, TRemoveHost::TRow) {
-      if (stop == sTerminate && Call == "AppendLog") host.Worker()->Terminate();
-      if (stop == sInterrupt && Call == "AppendLog") host.Worker()->Interrupt();
+      if (Call != "SetProgressState" || host.States.back() != psNormal) return;
+      if (stop == sTerminate) host.Worker()->Terminate();
+      if (stop == sInterrupt) host.Worker()->Interrupt();
     };
     const auto outcome = host.RunWorker(false);
     ASSERT_TRUE(outcome.ErrorMessage.empty());
@@ -327,7 +330,7 @@ TEST(RemoveThread, LinesArriveInBatchesInOrderAndAStopEndsTheRowAtTheNextEntry) 
     size_t gone = 0;
     for (const TReservationEntry& entry : list) gone += Exists(entry.Path) ? 0 : 1;
     EXPECT_EQ(gone, host.Log.size());
-    EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{int64_t(host.Log.size()), count}));
+    if (!host.Log.empty()) EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{int64_t(host.Log.size()), count}));
     EXPECT_EQ(host.Row(0).Selected, interrupt);
     if (interrupt) {
       EXPECT_LT(host.Log.size(), list.size());
