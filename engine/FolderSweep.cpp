@@ -11,6 +11,7 @@
 
 #include "engine/FreedSpace.h"
 #include "platform/BriskoError.h"
+#include "platform/FileHandle.h"
 #include "platform/Paths.h"
 #include "platform/Removal.h"
 #include "platform/TextCodec.h"
@@ -43,9 +44,7 @@ enum TFolderState { fsEmpty, fsNotEmpty, fsUnknown };
 // is never followed; a folder that vanished or cannot be read is unknown.
 TFolderState FolderState(int DirFd, const char* Name) {
   // Reading the folder would set its access time, which a later row may judge.
-  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  int fd = openat(DirFd, Name, flags | O_NOATIME);
-  if (fd < 0 && errno == EPERM) fd = openat(DirFd, Name, flags);
+  const int fd = OpenLeavingAccessTime(DirFd, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
   if (fd < 0) return fsUnknown;
   const TDirHandle dir(fdopendir(fd));
   if (!dir) {

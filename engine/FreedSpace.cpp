@@ -1,6 +1,5 @@
 #include "engine/FreedSpace.h"
 
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "platform/FileHandle.h"
 #include "platform/Paths.h"
 #include "platform/Trash.h"
 
@@ -21,21 +21,13 @@ uint64_t Allocated(const struct statx& Info) { return (Info.stx_mask & STATX_BLO
 
 uint64_t DevOf(const struct statx& Info) { return (uint64_t(Info.stx_dev_major) << 32) | Info.stx_dev_minor; }
 
-// Measuring a folder reads it, which would set its access time: a later row may judge it.
-int OpenFolderUnread(int DirFd, const char* Name) {
-  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  const int fd = openat(DirFd, Name, flags | O_NOATIME);
-  return fd < 0 && errno == EPERM ? openat(DirFd, Name, flags) : fd;
-}
-
 bool StatAt(int DirFd, const char* Name, struct statx& Info) {
   return statx(DirFd, Name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, SpaceFields, &Info) == 0;
 }
 
 // The whole content of a small regular file, read without following a link.
 bool ReadSmallFile(const std::string& Path, std::string& Content) {
-  int fd = open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOATIME);
-  if (fd < 0 && errno == EPERM) fd = open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = OpenLeavingAccessTime(AT_FDCWD, Path.c_str(), O_RDONLY | O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxDirectorySizesBytes;
@@ -70,7 +62,8 @@ uint64_t TFreedSpace::OfEntry(int DirFd, const char* Name, const struct statx& I
     return (Info.stx_mask & STATX_NLINK) ? OfLinks(DevOf(Info), Info.stx_ino, Info.stx_nlink, Allocated(Info)) : 0;
   uint64_t space = Allocated(Info);
   if (!Whole) return space;
-  const int fd = OpenFolderUnread(DirFd, Name);
+  // Measuring reads the folder: its access time stays for a later row to judge.
+  const int fd = OpenLeavingAccessTime(DirFd, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
   if (fd < 0) return space;
   return space + OfFolderContent(fd, DevOf(Info));
 }

@@ -324,9 +324,7 @@ int StatEntry(int ParentFd, const char* Name, struct statx& Info) {
 // ENOTEMPTY unless the folder Name of ParentFd (the one Found describes) is empty.
 int CheckStillEmpty(int ParentFd, const std::string& Name, const TFoundEntry& Found) {
   // A folder that stays keeps its access time, which a later row may judge.
-  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  TFd fd(openat(ParentFd, Name.c_str(), flags | O_NOATIME));
-  if (!fd.Valid() && errno == EPERM) fd = TFd(openat(ParentFd, Name.c_str(), flags));
+  TFd fd(OpenLeavingAccessTime(ParentFd, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
   if (!fd.Valid()) return IsDirectoryOpenFailureForNonFolder(errno) ? ESTALE : errno;
   struct statx info;
   if (statx(fd.Get(), "", AT_EMPTY_PATH, IdentityFields, &info) != 0) return errno;

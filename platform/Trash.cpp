@@ -133,13 +133,6 @@ bool IsEntryName(std::string_view Name) {
 
 constexpr unsigned IdentityFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE;
 
-// Opens Name of FolderFd leaving its access time (a row over the trash may judge it),
-// or as usual where only the owner may ask for that.
-int OpenLeavingAccessTime(int FolderFd, const char* Name, int Flags) {
-  const int fd = openat(FolderFd, Name, Flags | O_NOATIME | O_CLOEXEC);
-  return fd >= 0 || errno != EPERM ? fd : openat(FolderFd, Name, Flags | O_CLOEXEC);
-}
-
 // Up to Limit bytes of a regular file; false when it is not one or cannot be read.
 // Regular, when given, tells the two apart: false when the entry is something else.
 // Info, when given, receives the status of the file read (its identity).
