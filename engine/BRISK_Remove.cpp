@@ -165,13 +165,25 @@ void TRemoveThread::ScanBitbucket() {
 }
 
 void TRemoveThread::RemoveFolderFiles() {
+  if (FToTrash && !FTestRun) return MoveFolderFilesToTrash();
   const size_t count = FDeletion.size();
   size_t i = 0;
   for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, HasOption('B') ? FOF_TO_TRASH : FOF_FOR_GOOD);
+    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
     ReportResult(code, entry.Path, entry.Size);
+  }
+  FRowCut = i < count;
+  FParent.reset();
+}
+
+void TRemoveThread::MoveFolderFilesToTrash() {
+  const size_t count = FDeletion.size();
+  size_t i = 0;
+  for (; i < count && !StopRequested(); ++i) {
+    const TReservationEntry& entry = FDeletion[i];
+    ReportResult(RemoveFile(FDeletion.Place(i), entry.Found, FOF_TO_TRASH), entry.Path, entry.Size);
   }
   FRowCut = i < count;
   FParent.reset();

@@ -72,6 +72,7 @@ private:
   void ScanBitbucket();
   void RemoveReservation(const std::string& Bitbucket);
   void RemoveFolderFiles();
+  void MoveFolderFilesToTrash();
   void RemoveBitbucketFiles();
   int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
 
