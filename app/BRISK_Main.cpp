@@ -734,8 +734,7 @@ QString TMainForm::RunConfirmationDetails() const {
   if (toTrash > 0) text += u'\n' + tr("うち %n 件はごみ箱へ移動します", nullptr, toTrash);
   if (FLastTest && FLastTest->Rows == rows) {
     const TRunSummary& tested = FLastTest->Summary;
-    text += u'\n' + tr("直前のテスト: %n 件、%1 解放予定", nullptr, int(tested.Entries))
-                        .arg(QLocale().formattedDataSize(qint64(tested.Bytes), 1, QLocale::DataSizeIecFormat));
+    text += u'\n' + tr("直前のテスト: %n 件、%1 解放予定", nullptr, int(tested.Entries)).arg(SpaceText(tested));
   }
   return text;
 }
@@ -869,11 +868,18 @@ void TMainForm::EndBySignal(int Signal) {
   close();
 }
 
+// The space a run freed or a Test forecasts, in binary units; a Test measures
+// folders due whole as themselves only, so its figure is then a floor.
+QString TMainForm::SpaceText(const TRunSummary& Summary) {
+  const QString space = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
+  return Summary.BytesLowerBound ? tr("%1 以上").arg(space) : space;
+}
+
 // Entries deleted and entries moved to the trash apart, since the trash can give
 // back what it took; the space is what the removals free (engine/FreedSpace), in
 // binary units. %n: English counts "1 entry" but "2 entries".
 void TMainForm::ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun) {
-  const QString space = QLocale().formattedDataSize(qint64(Summary.Bytes), 1, QLocale::DataSizeIecFormat);
+  const QString space = SpaceText(Summary);
   QString text;
   if (TestRun) {
     text = tr("テスト: %n 件", nullptr, int(Summary.Entries));

@@ -199,6 +199,7 @@ private:
   // Worker.
   void CreateRunHost();
   void RunEnded(const TRunEnd& End);
+  static QString SpaceText(const TRunSummary& Summary);
   void ShowSummary(const TRunSummary& Summary, bool Stopped, bool TestRun);
   QString RunConfirmationDetails() const;
   TRowTexts SelectedRowTexts() const;

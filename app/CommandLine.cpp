@@ -220,8 +220,11 @@ std::string DataSizeText(uint64_t Bytes) {
 }
 
 std::string SummaryLine(const TRunSummary& Summary, bool TestRun, bool Stopped) {
-  const std::vector<std::string> figures = {std::to_string(Summary.Trashed), DataSizeText(Summary.Bytes),
-                                            std::to_string(Summary.Failed)};
+  // A Test measures folders due whole as themselves only: what it forecasts is a floor.
+  const std::string space = Summary.BytesLowerBound
+                                ? Say(QT_TRANSLATE_NOOP("TRunText", "%1 以上"), {DataSizeText(Summary.Bytes)})
+                                : DataSizeText(Summary.Bytes);
+  const std::vector<std::string> figures = {std::to_string(Summary.Trashed), space, std::to_string(Summary.Failed)};
   std::string line =
       TestRun ? Say(QT_TRANSLATE_N_NOOP("TRunText", "テスト: %n 件、うちごみ箱へ %1 件、解放される容量 %2、失敗 %3 件"),
                     figures, Summary.Entries)

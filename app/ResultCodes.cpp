@@ -32,6 +32,7 @@ const TCodeText CodeTexts[] = {
     {ELOOP, QT_TRANSLATE_NOOP("TResultCodes", "パスの途中にリンクがあります")},
     {ENOTEMPTY, QT_TRANSLATE_NOOP("TResultCodes", "空だったフォルダに中身があります")},
     {ESTALE, QT_TRANSLATE_NOOP("TResultCodes", "一覧を作った後でエントリが変わりました")},
+    {ECANCELED, QT_TRANSLATE_NOOP("TResultCodes", "停止したため、フォルダの中身の一部が残っています")},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <climits>
 #include <exception>
 
+#include "engine/FolderRemovals.h"
 #include "engine/FolderSweep.h"
 #include "engine/FreedSpace.h"
 #include "engine/TrashSweep.h"
@@ -47,6 +48,8 @@ void TRemoveThread::Run(std::stop_token Stop) {
   } catch (...) {
     FError = CurrentError();
   }
+  // Idle by now: every row waits for its folders before it ends.
+  FFolders.reset();
   if (FError) {
     // The run ended early; the taskbar should not go on showing progress.
     FFlags = psNoProgress;
@@ -166,16 +169,105 @@ void TRemoveThread::ScanBitbucket() {
 
 void TRemoveThread::RemoveFolderFiles() {
   if (FToTrash && !FTestRun) return MoveFolderFilesToTrash();
+  if (FTestRun) return TestFolderFiles();
+  RemoveFolderFilesForGood();
+}
+
+// The collect pass measures a folder due whole as itself only (walking every folder
+// would cost a Test far more than the listing), so the forecast is a lower bound.
+void TRemoveThread::TestFolderFiles() {
   const size_t count = FDeletion.size();
   size_t i = 0;
   for (; i < count && !StopRequested(); ++i) {
-    const TReservationEntry& entry = FDeletion[i];
-    int code = 0;
-    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
-    ReportResult(code, entry.Path, entry.Size);
+    const TReservationEntry entry = FDeletion[i];
+    if (entry.Found.Kind == ekFolder && !FToTrash) FSummary.BytesLowerBound = true;
+    ReportResult(0, entry.Path, entry.Size);
   }
   FRowCut = i < count;
+}
+
+// One entry of the row, from its start to its line. A folder due whole is removed
+// by a thread of FFolders (Job); anything else here at once (Code).
+struct TRemoveThread::TStartedEntry {
+  explicit TStartedEntry(size_t Index) : Index(Index) {}
+  size_t Index;
+  int Code = 0;
+  std::optional<TFolderRemovals::TJob> Job;
+};
+
+namespace {
+
+// Folders under way use the row's folder handle: they end before it is closed, also
+// when an error ends the run in the middle of the row.
+struct TFoldersFinish {
+  std::unique_ptr<TFolderRemovals>& Folders;
+  ~TFoldersFinish() {
+    if (Folders) Folders->WaitIdle();
+  }
+};
+
+}  // namespace
+
+// Entries start strictly in list order, and none after a stop; every entry started
+// gets its line, in list order, once it and every entry before it are done. So a
+// stop leaves the lines a prefix of the list: the entries acted on (a folder cut
+// short answers ECANCELED), then those untouched, without lines. Folders due whole
+// go to FFolders while one of its threads is free; other entries go here at once.
+void TRemoveThread::RemoveFolderFilesForGood() {
+  // Bounds what waits behind a long folder for its line.
+  constexpr size_t MaxStarted = 64;
+  const size_t count = FDeletion.size();
+  std::deque<TStartedEntry> started;  // its elements stay in place: jobs point into it
+  const TFoldersFinish finish{FFolders};
+  size_t next = 0;
+  while (true) {
+    // Taken before looking, so that a folder ending meanwhile is not waited for.
+    const uint64_t finished = FFolders ? FFolders->FinishedCount() : 0;
+    while (next < count && started.size() < MaxStarted && !StopRequested() && StartEntry(next, started)) ++next;
+    while (!started.empty() && EntryDone(started.front())) {
+      ReportStarted(started.front());
+      started.pop_front();
+    }
+    if (started.empty()) {
+      if (next == count || StopRequested()) break;
+      continue;
+    }
+    // The front entry is a folder under way, or the next one waits for a thread.
+    FFolders->WaitPast(finished);
+  }
+  FRowCut = next < count;
   FParent.reset();
+}
+
+// False when the entry is a folder and no thread is free for it: nothing started.
+bool TRemoveThread::StartEntry(size_t Index, std::deque<TStartedEntry>& Started) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  const TFoundEntry& found = FDeletion.Found(Index);
+  if (found.Kind != ekFolder) {
+    Started.emplace_back(Index).Code = RemoveFile(place, found, FOF_FOR_GOOD);
+    return true;
+  }
+  if (!FFolders) FFolders = std::make_unique<TFolderRemovals>(TFolderRemovals::DefaultThreads(), FStop);
+  if (!FFolders->HasIdleThread()) return false;
+  TStartedEntry& entry = Started.emplace_back(Index);
+  if ((entry.Code = OpenParentOf(place)) != 0) return true;
+  TFolderRemovals::TJob& job = entry.Job.emplace();
+  job.ParentFd = FParent->Fd.Get();
+  job.Name = place.Name;
+  job.Found = found;
+  FFolders->Start(job);
+  return true;
+}
+
+bool TRemoveThread::EntryDone(const TStartedEntry& Entry) { return !Entry.Job || FFolders->Done(*Entry.Job); }
+
+void TRemoveThread::ReportStarted(const TStartedEntry& Started) {
+  const TReservationEntry entry = FDeletion[Started.Index];
+  if (!Started.Job) return ReportResult(Started.Code, entry.Path, entry.Size);
+  // A folder counts what its walk gave back, also when something in it stayed.
+  const TFolderRemovals::TJob& job = *Started.Job;
+  if (job.Code != 0) FSummary.Bytes += job.Freed;
+  ReportResult(job.Code, entry.Path, job.Freed);
 }
 
 void TRemoveThread::MoveFolderFilesToTrash() {
@@ -210,16 +302,7 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // An entry comes as its folder and its name, never as a path to split: the folder
 // is opened (and, with "B", its trash found) once for all the entries it holds.
 int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
-  if (Place.Name.empty()) return ENOENT;
-  // Only a sweep hands over entries, each with the folder it listed.
-  if (Place.FolderId == 0) return EINVAL;
-  if (!FParent || FParent->FolderId != Place.FolderId) {
-    FParent.reset();
-    TOpenFolder& parent = FParent.emplace();
-    parent.FolderId = Place.FolderId;
-    parent.Error = OpenSweptFolder(std::string(Place.Folder), FSweptFolders[FListItem], parent.Fd, parent.Path);
-  }
-  if (FParent->Error) return FParent->Error;
+  if (const int error = OpenParentOf(Place)) return error;
   const std::string name(Place.Name);
   const int folder = FParent->Fd.Get();
   if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
@@ -227,6 +310,22 @@ int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found
   return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
     return CheckFoundEntry(ParentFd, Name, Found);
   });
+}
+
+// 0 once FParent is the open folder of the entry at Place, else why it is not.
+int TRemoveThread::OpenParentOf(const TEntryPlace& Place) {
+  if (Place.Name.empty()) return ENOENT;
+  // Only a sweep hands over entries, each with the folder it listed.
+  if (Place.FolderId == 0) return EINVAL;
+  if (!FParent || FParent->FolderId != Place.FolderId) {
+    // Folders under way may still be removed through the handle about to close.
+    if (FFolders) FFolders->WaitIdle();
+    FParent.reset();
+    TOpenFolder& parent = FParent.emplace();
+    parent.FolderId = Place.FolderId;
+    parent.Error = OpenSweptFolder(std::string(Place.Folder), FSweptFolders[FListItem], parent.Fd, parent.Path);
+  }
+  return FParent->Error;
 }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {

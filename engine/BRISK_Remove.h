@@ -2,6 +2,7 @@
 // The deletion worker: a test or a run over the selected rows of the pattern list.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include <memory>
 #include <unordered_map>
 
 #include "engine/DeletionItem.h"
@@ -21,6 +23,8 @@
 #include "platform/BriskoError.h"
 #include "platform/FileHandle.h"
 #include "platform/Trash.h"
+
+class TFolderRemovals;
 
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
 // Synchronize, while it waits. Result lines do not wait: they are queued, and reach
@@ -72,6 +76,13 @@ private:
   void ScanBitbucket();
   void RemoveReservation(const std::string& Bitbucket);
   void RemoveFolderFiles();
+  void TestFolderFiles();
+  void RemoveFolderFilesForGood();
+  struct TStartedEntry;
+  bool StartEntry(size_t Index, std::deque<TStartedEntry>& Started);
+  bool EntryDone(const TStartedEntry& Entry);
+  void ReportStarted(const TStartedEntry& Started);
+  int OpenParentOf(const TEntryPlace& Place);
   void MoveFolderFilesToTrash();
   void RemoveBitbucketFiles();
   int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
@@ -125,6 +136,9 @@ private:
     std::optional<TTrashMover> Trash;  // with "B": its trash, found on the first move
   };
   std::optional<TOpenFolder> FParent;
+  // Removes the folders due whole of a run for good, a few at once; made at the
+  // first such folder, ended with the run.
+  std::unique_ptr<TFolderRemovals> FFolders;
   std::stop_token FStop;           // the worker's own copy, read on its thread only
   std::jthread FThread;            // last: starts once everything above exists
 };

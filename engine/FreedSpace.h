@@ -3,8 +3,9 @@
 // what the file system allocated (st_blocks), not the sizes the entries claim.
 //   - a non-folder frees its blocks only when its last link goes with it: a file
 //     that keeps another name frees nothing;
-//   - a folder removed whole frees itself and everything in it, on its own file
-//     system (a removal never crosses into another one), links never followed;
+//   - a folder is measured as itself only, also one due whole: walking each folder
+//     would cost a Test far more than the listing; the Run counts what such a folder
+//     held as it removes it (TTreeRemoval, platform/Removal.h);
 //   - a trashed entry purged frees its stored entry, a folder counted whole; the
 //     trash folder's "directorysizes" cache serves where it is still valid.
 // A hard-linked file whose every name goes in the same count frees its blocks once,
@@ -27,8 +28,8 @@ public:
   TFreedSpace& operator=(const TFreedSpace&) = delete;
 
   // The space the entry Name of DirFd frees, Info being its statx (with at least
-  // STATX_TYPE, STATX_NLINK, STATX_INO and STATX_BLOCKS); Whole: a folder goes with
-  // its content, else the folder counts alone (it goes only when empty).
+  // STATX_TYPE, STATX_NLINK, STATX_INO and STATX_BLOCKS); Whole: a folder is counted
+  // with its content, walked here (a trashed folder), else the folder counts alone.
   uint64_t OfEntry(int DirFd, const char* Name, const struct statx& Info, bool Whole);
   // The space a trash entry's purge frees, given its stored entry's path (files/NAME).
   uint64_t OfTrashEntry(const std::string& StoredPath);

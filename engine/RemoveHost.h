@@ -21,6 +21,7 @@ struct TRunSummary {
   int64_t Removed = 0;        // lines with the code 0: listed, in a test; Trashed included
   int64_t Trashed = 0;        // of Removed, the entries moved to (or, in a test, bound for) the trash
   uint64_t Bytes = 0;         // space freed (a run) or that would be freed (a test): see FreedSpace.h
+  bool BytesLowerBound = false;  // a test counted folders due whole as themselves only: at least Bytes
   int64_t MissingFolders = 0; // rows whose Location does not exist or cannot be read
   int64_t Failed = 0;         // entries that could not be removed, those already gone aside
   int32_t FirstFailureCode = 0;

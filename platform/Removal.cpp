@@ -29,7 +29,8 @@ struct TMountKey {
 
 // Fd may be AT_FDCWD (the current folder) or a handle opened with O_PATH.
 bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
-  const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_MNT_ID;
+  const unsigned mask =
+      STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_MNT_ID | STATX_BLOCKS;
   if (statx(Fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, mask, &Info) != 0)
     return false;
   Key.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
@@ -39,6 +40,8 @@ bool ReadMountKey(int Fd, TMountKey& Key, struct statx& Info) {
 }
 
 bool IsDirectoryOpenFailureForNonFolder(int Error) { return Error == ENOTDIR || Error == ELOOP; }
+
+uint64_t AllocatedBytes(const struct statx& Info) { return (Info.stx_mask & STATX_BLOCKS) ? Info.stx_blocks * 512 : 0; }
 
 // 0, or why the entry seen now is not the one Found describes (EISDIR, ESTALE).
 int MatchFoundEntry(const struct statx& Info, const TFoundEntry& Found);
@@ -53,6 +56,7 @@ struct TLevel {
   std::string Name;  // in its parent folder, as bytes
   dev_t Dev = 0;
   ino_t Ino = 0;
+  uint64_t Allocated = 0;  // what removing the folder itself frees
   DIR* Dir = nullptr;  // null while closed to spare a descriptor
   // Entries that stayed, skipped when a closed listing is read again from the start
   // (kept only for folders whose listing may be closed).
@@ -63,7 +67,8 @@ struct TLevel {
 
 class TTreeRemover {
 public:
-  explicit TTreeRemover(bool MakeOwnedFoldersWritable) : FMakeWritable(MakeOwnedFoldersWritable) {}
+  explicit TTreeRemover(bool MakeOwnedFoldersWritable, TTreeRemoval* Tree = nullptr)
+      : FMakeWritable(MakeOwnedFoldersWritable), FTree(Tree), FCount(Tree && Tree->CountFreed) {}
 
   // Removes Name of ParentFd, the top of the removal: its own mount is the one that
   // the removal must not leave. With Found, the folder is removed only when it is the
@@ -79,7 +84,7 @@ public:
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return errno;
       if (Found && Found->Ino != 0) return ESTALE;
       // Not a folder (or a link to anything): remove the entry itself.
-      return unlinkat(ParentFd, Name, 0) == 0 ? 0 : errno;
+      return UnlinkNonFolder(ParentFd, Name);
     }
     struct statx info;
     if (!ReadMountKey(fd.Get(), FTop, info)) return errno;
@@ -100,6 +105,8 @@ private:
   using TLevels = std::vector<TLevel>;
 
   bool FMakeWritable;
+  TTreeRemoval* FTree;
+  bool FCount;
   bool FGranted = false;  // rights were given to the top folder to open it
   TMountKey FTop;
 
@@ -126,6 +133,23 @@ private:
     if (Error == ENOENT) return;
     Levels[Index].Failed = true;
     if (Index >= MaxOpenListings) Levels[Index].Kept.insert(Name);
+  }
+
+  bool StopRequested() const { return FTree && FTree->Stop.stop_requested(); }
+
+  // Unlinks the non-folder Name of ParentFd; 0 or the errno. When counting, a file
+  // frees its blocks only when this was its last link.
+  int UnlinkNonFolder(int ParentFd, const char* Name) {
+    struct statx info;
+    const bool measured =
+        FCount && statx(ParentFd, Name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_NLINK | STATX_BLOCKS, &info) == 0;
+    if (unlinkat(ParentFd, Name, 0) != 0) return errno;
+    if (measured && (info.stx_mask & STATX_NLINK) && info.stx_nlink == 1) FTree->Freed += AllocatedBytes(info);
+    return 0;
+  }
+
+  void CountFolder(uint64_t Allocated) {
+    if (FCount) FTree->Freed += Allocated;
   }
 
   int OpenFolder(int ParentFd, const char* Name) {
@@ -165,10 +189,17 @@ private:
     TLevels levels;
     if (const int error = PushLevel(levels, Name, std::move(Fd), Info)) {
       Note(error);
-      if (unlinkat(TopParentFd, Name, AT_REMOVEDIR) != 0) Note(errno);
+      if (unlinkat(TopParentFd, Name, AT_REMOVEDIR) != 0)
+        Note(errno);
+      else
+        CountFolder(AllocatedBytes(Info));
       return;
     }
     while (!levels.empty()) {
+      if (StopRequested()) {
+        Note(ECANCELED);
+        break;
+      }
       std::string entryName;
       unsigned char entryType = DT_UNKNOWN;
       if (NextEntry(levels, entryName, entryType))
@@ -189,6 +220,7 @@ private:
     level.Name = Name;
     level.Dev = makedev(Info.stx_dev_major, Info.stx_dev_minor);
     level.Ino = Info.stx_ino;
+    level.Allocated = AllocatedBytes(Info);
     level.Dir = dir;
     return 0;
   }
@@ -219,14 +251,15 @@ private:
     const size_t index = Levels.size() - 1;
     const int parentFd = dirfd(Levels[index].Dir);
     if (Type != DT_DIR && Type != DT_UNKNOWN) {
-      if (unlinkat(parentFd, Name.c_str(), 0) == 0) return;
+      const int error = UnlinkNonFolder(parentFd, Name.c_str());
+      if (error == 0) return;
       // Replaced by a folder since the listing: handle it as one.
-      if (errno != EISDIR) return Keep(Levels, index, Name, errno);
+      if (error != EISDIR) return Keep(Levels, index, Name, error);
     }
     TFd fd(OpenFolder(parentFd, Name.c_str()));
     if (!fd.Valid()) {
       if (!IsDirectoryOpenFailureForNonFolder(errno)) return Keep(Levels, index, Name, errno);
-      if (unlinkat(parentFd, Name.c_str(), 0) != 0) Keep(Levels, index, Name, errno);
+      if (const int error = UnlinkNonFolder(parentFd, Name.c_str())) Keep(Levels, index, Name, error);
       return;
     }
     TMountKey key;
@@ -266,6 +299,8 @@ private:
         Keep(Levels, index - 1, level.Name, error);
       else
         Note(error);
+    } else {
+      CountFolder(level.Allocated);
     }
     closedir(level.Dir);
     Levels.pop_back();
@@ -385,14 +420,14 @@ int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Fo
 }
 
 int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
-                            bool MakeOwnedFoldersWritable) {
+                            bool MakeOwnedFoldersWritable, TTreeRemoval* Tree) {
   struct statx info;
   if (int error = StatFoundEntry(ParentFd, Name, Found, info)) return error;
   // Unlinking never takes a folder: one put here meanwhile answers EISDIR and stays.
   if (!S_ISDIR(info.stx_mode)) return unlinkat(ParentFd, Name.c_str(), 0) == 0 ? 0 : errno;
   // Removing a folder as a folder never takes its content: ENOTEMPTY once filled.
   if (Found.Kind == ekEmptyFolder) return unlinkat(ParentFd, Name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
-  return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str(), &Found);
+  return TTreeRemover(MakeOwnedFoldersWritable, Tree).RemoveTop(ParentFd, Name.c_str(), &Found);
 }
 
 int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFoldersWritable) {

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 // The flags of a removal request. Only FOF_ALLOWUNDO changes what happens; the other
@@ -69,11 +70,25 @@ TFoundEntry FoundEntryOf(const struct statx& Info, TEntryKind Kind, bool KeepCha
 //   or the errno of the look-up (ENOENT: the entry is gone).
 int CheckFoundEntry(int ParentFd, const std::string& Name, const TFoundEntry& Found);
 
+// What the removal of a folder due whole is told and tells back besides its code.
+struct TTreeRemoval {
+  // Once a stop is requested, the walk ends before its next entry: what went is
+  // gone, the rest stays, and the answer is ECANCELED (unless a failure came first).
+  std::stop_token Stop;
+  // Measure what the walk frees (a statx of each non-folder before it is unlinked):
+  // the allocated blocks (st_blocks x 512) of each non-folder that had one link
+  // left when it went, and of each folder removed. A file with another name
+  // elsewhere frees nothing; one whose other names went before frees with its last.
+  bool CountFreed = false;
+  uint64_t Freed = 0;  // out, also when the removal failed part-way
+};
+
 // Removes the entry Name of ParentFd for good, as far as Found allows: after the
 // checks of CheckFoundEntry, a non-folder is unlinked (a folder put in its place
 // meanwhile answers EISDIR and stays), a folder found empty is removed only while
 // empty (ENOTEMPTY otherwise, its content stays), a folder due whole is removed as
-// RemoveEntryForGood does, its identity checked on the opened folder itself.
-// MakeOwnedFoldersWritable as for RemoveEntryForGood.
+// RemoveEntryForGood does, its identity checked on the opened folder itself, and
+// with Tree its walk heeds a stop and measures what it frees (only a folder due
+// whole uses Tree). MakeOwnedFoldersWritable as for RemoveEntryForGood.
 int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
-                            bool MakeOwnedFoldersWritable = false);
+                            bool MakeOwnedFoldersWritable = false, TTreeRemoval* Tree = nullptr);

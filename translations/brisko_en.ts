@@ -642,6 +642,10 @@
         <source>クリックすると次の失敗へ移動します</source>
         <translation>Click to go to the next failure</translation>
     </message>
+    <message>
+        <source>%1 以上</source>
+        <translation>at least %1</translation>
+    </message>
 </context>
 <context>
     <name>TModalForm</name>
@@ -846,6 +850,10 @@ Do you want to create it?</translation>
         <source>一覧を作った後でエントリが変わりました</source>
         <translation>Entry changed since it was listed</translation>
     </message>
+    <message>
+        <source>停止したため、フォルダの中身の一部が残っています</source>
+        <translation>Stopped: part of the folder&apos;s content is left</translation>
+    </message>
 </context>
 <context>
     <name>TRunNotice</name>
@@ -1038,6 +1046,10 @@ Try &apos;brisko --help&apos; for more information.</translation>
     <message>
         <source>警告: フォルダ &quot;%1&quot; を読めません: %2</source>
         <translation>warning: the folder &quot;%1&quot; cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>%1 以上</source>
+        <translation>at least %1</translation>
     </message>
 </context>
 <context>

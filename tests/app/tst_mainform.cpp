@@ -975,9 +975,12 @@ private slots:
   // The summary tells deleted and trashed entries apart, with the space freed and the
   // folders not found; a row whose folder was not found is marked until the next
   // Test or Run; the run confirmation repeats the last Test's figures while the
-  // selection is the one it covered.
+  // selection is the one it covered. A Test over a folder due whole forecasts a floor.
   void summaryConfirmationAndMissingFolderMarks() {
     const std::string kept = *FHome / "marks_kept", binned = *FHome / "marks_binned";
+    const std::string whole = *FHome / "marks_whole";
+    QVERIFY(QDir().mkpath(QString::fromStdString(whole + "/old")));
+    WriteFile(whole + "/old/a.tmp", std::string(10000, 'x'));
     const std::string data = *FHome / "marks_data";
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data));
     for (const std::string& folder : {kept, binned}) {
@@ -986,14 +989,15 @@ private slots:
     }
     SavePattern(*FHome / "marks.rmp", {{kept, "*.tmp", "", "M+0", "", ""},
                                        {binned, "*.tmp", "", "M+0", "", "B"},
-                                       {*FHome / "marks_nowhere", "*.tmp", "", "M+0", "", ""}});
+                                       {*FHome / "marks_nowhere", "*.tmp", "", "M+0", "", ""},
+                                       {whole, "old", "", "M+0", "D", "T"}});
     auto form = MakeForm({*FHome / "marks.rmp"}, true);
     const QModelIndex missing = form->Model()->index(2, 0);
     form->PatternView->selectAll();
     form->DeleteTestMnu->trigger();
     QTRY_VERIFY(!form->WorkerRunning());
-    QVERIFY2(Panel(*form, 2).startsWith(u"テスト: 2 件（うちごみ箱へ 1 件）、"_qs), qPrintable(Panel(*form, 2)));
-    QVERIFY(Panel(*form, 2).endsWith(u"解放予定、1 フォルダが見つかりません"_qs));
+    QVERIFY2(Panel(*form, 2).startsWith(u"テスト: 3 件（うちごみ箱へ 1 件）、"_qs), qPrintable(Panel(*form, 2)));
+    QVERIFY2(Panel(*form, 2).endsWith(u" 以上 解放予定、1 フォルダが見つかりません"_qs), qPrintable(Panel(*form, 2)));
     QVERIFY(!form->Model()->data(missing, Qt::DecorationRole).value<QIcon>().isNull());
     QCOMPARE(form->Model()->data(missing, Qt::ToolTipRole).toString(), u"フォルダが見つかりません"_qs);
     QVERIFY(form->Model()->data(form->Model()->index(0, 0), Qt::DecorationRole).isNull());
@@ -1004,8 +1008,8 @@ private slots:
     form->DeleteRunMnu->trigger();
     QCOMPARE(FPrompter.Shown.back().Text, u"ファイル削除を実行しますか？"_qs);
     const QString details = FPrompter.Shown.back().Details;
-    QVERIFY2(details.contains(u"選択アイテム: 3 件"_qs) && details.contains(u"うち 1 件はごみ箱へ移動します"_qs) &&
-                 details.contains(u"直前のテスト: 2 件"_qs),
+    QVERIFY2(details.contains(u"選択アイテム: 4 件"_qs) && details.contains(u"うち 1 件はごみ箱へ移動します"_qs) &&
+                 details.contains(u"直前のテスト: 3 件"_qs) && details.endsWith(u" 以上 解放予定"_qs),
              qPrintable(details));
     // Another selection: the Test's figures no longer apply.
     form->PatternView->selectionModel()->select(form->Model()->index(2, 0),
@@ -1014,8 +1018,8 @@ private slots:
     form->DeleteRunMnu->trigger();
     QVERIFY2(!FPrompter.Shown.back().Details.contains(u"直前のテスト"_qs), qPrintable(FPrompter.Shown.back().Details));
     QTRY_VERIFY(!form->WorkerRunning());
-    QVERIFY2(Panel(*form, 2).startsWith(u"実行: 1 件削除、1 件をごみ箱へ移動、"_qs), qPrintable(Panel(*form, 2)));
-    QVERIFY(Panel(*form, 2).endsWith(u"解放、失敗 0 件"_qs));
+    QVERIFY2(Panel(*form, 2).startsWith(u"実行: 2 件削除、1 件をごみ箱へ移動、"_qs), qPrintable(Panel(*form, 2)));
+    QVERIFY(Panel(*form, 2).endsWith(u"解放、失敗 0 件"_qs) && !Panel(*form, 2).contains(u"以上"_qs));
     QVERIFY(Panel(*form, 2).contains(u"KiB"_qs));
     QVERIFY(form->Model()->data(missing, Qt::DecorationRole).isNull());
     QVERIFY(QFileInfo::exists(QString::fromStdString(data + "/Trash/files/a.tmp")));

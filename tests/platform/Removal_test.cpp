@@ -137,6 +137,34 @@ TEST(Removal, FileAndFolderTreeAreRemovedForGood) {
   EXPECT_FALSE(Exists(dir / "tree"));
 }
 
+// A folder's walk asked to stop ends before its next entry and says so; the same
+// walk not asked goes through.
+TEST(Removal, StopEndsAFolderWalkBeforeItsNextEntry) {
+  TTempDir dir;
+  MakeFolder(dir / "tree");
+  MakeFolder(dir / "tree/a");
+  WriteFile(dir / "tree/a/f", "1");
+  WriteFile(dir / "tree/g", "1");
+  struct statx info;
+  ASSERT_EQ(statx(AT_FDCWD, (dir / "tree").c_str(), AT_SYMLINK_NOFOLLOW,
+                  STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME, &info),
+            0);
+  const TFoundEntry found = FoundEntryOf(info, ekFolder);
+  const int parent = open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(parent, 0);
+  std::stop_source stop;
+  stop.request_stop();
+  TTreeRemoval stopped{stop.get_token(), true, 0};
+  EXPECT_EQ(RemoveFoundEntryForGood(parent, "tree", found, false, &stopped), ECANCELED);
+  EXPECT_TRUE(Exists(dir / "tree/a/f"));
+  EXPECT_TRUE(Exists(dir / "tree/g"));
+  EXPECT_EQ(stopped.Freed, 0u);
+  TTreeRemoval going{std::stop_source().get_token(), false, 0};
+  EXPECT_EQ(RemoveFoundEntryForGood(parent, "tree", found, false, &going), 0);
+  EXPECT_FALSE(Exists(dir / "tree"));
+  close(parent);
+}
+
 TEST(Removal, LinksAreRemovedAsLinksAndNeverFollowed) {
   TOutside outside;
   TTempDir dir;
