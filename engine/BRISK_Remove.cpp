@@ -243,15 +243,14 @@ std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, i
   for (auto value = static_cast<uint32_t>(Code); value != 0 || digits < 4; value >>= 4)
     code[digits++] = "0123456789ABCDEF"[value & 15];
   std::string line;
-  const std::string entry = EscapeBytes(Entry);
-  line.reserve(lastTimeText.size() + Mark.size() + entry.size() + 14);
+  line.reserve(lastTimeText.size() + Mark.size() + Entry.size() + 16);
   line += lastTimeText;
   line += ' ';
   line += Mark;
   line += " 0x";
   while (digits > 0) line += code[--digits];
   line += ' ';
-  line += entry;
+  AppendEscapedBytes(line, Entry);
   return line;
 }
 

@@ -32,11 +32,22 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 
 }  // namespace
 
+// Asked once per entry listed and per line written: the zone is looked up once a
+// second, as the offset cannot change within one (unless the zone itself is changed,
+// which tzset tells through its names).
 int64_t CurrentUtcOffsetSeconds() {
+  thread_local time_t lastSecond = -1;
+  thread_local const char* lastZone = nullptr;
+  thread_local int64_t lastOffset = 0;
   const time_t now = time(nullptr);
-  struct tm local {};
-  localtime_r(&now, &local);
-  return local.tm_gmtoff;
+  if (now != lastSecond || tzname[0] != lastZone) {
+    struct tm local {};
+    localtime_r(&now, &local);
+    lastOffset = local.tm_gmtoff;
+    lastSecond = now;
+    lastZone = tzname[0];
+  }
+  return lastOffset;
 }
 
 TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
