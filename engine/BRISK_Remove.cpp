@@ -160,7 +160,7 @@ void TRemoveThread::ScanBitbucket() {
   TFreedSpace space;
   SweepTrash(*this, trash, FStop, [&](const TDueTrashEntry& Due) {
     const std::string path(Due.ParsingName);
-    FDeletion.push_back({path, std::string(Due.InFolderName), Due.Stored, space.OfTrashEntry(path), Due.Record});
+    FDeletion.push_back({path, std::string(Due.InFolderName), Due.Stored, space.OfTrashEntry(path, Due.StoredStatus), Due.Record});
   });
 }
 
