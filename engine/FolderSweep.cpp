@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "engine/FreedSpace.h"
 #include "platform/BriskoError.h"
@@ -57,25 +60,35 @@ TFolderState FolderState(int DirFd, const char* Name) {
   return errno == 0 ? fsEmpty : fsUnknown;
 }
 
-// One listed entry, examined (statx on the entry itself) at most once and only when asked.
+// One listed entry, examined (statx on the entry itself) at most once and only when asked,
+// or looked at ahead of its judging, as a batch of entries is.
 class TEntry {
 public:
   // TimeFields: the statx time fields the age test needs.
-  TEntry(int DirFd, const dirent& Entry, unsigned TimeFields)
-      : FDirFd(DirFd), FName(Entry.d_name), FType(Entry.d_type), FTimeFields(TimeFields) {}
+  TEntry(int DirFd, const char* Name, unsigned char Type, unsigned TimeFields)
+      : FDirFd(DirFd), FName(Name), FType(Type), FTimeFields(TimeFields) {}
   int DirFd() const { return FDirFd; }
   const char* Name() const { return FName; }
   bool TypeKnown() const { return FType != DT_UNKNOWN; }
   unsigned char Type() const { return FType; }
+
+  // The look itself; it touches nothing but this entry, so entries of a batch may be
+  // looked at on several threads at once.
+  void Look() {
+    FLooked = true;
+    FFound = statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                   STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE | STATX_NLINK |
+                       STATX_BLOCKS | FTimeFields,
+                   &FStat) == 0;
+  }
 
   // False when the entry cannot be examined (it vanished since the listing) or is no
   // longer of the type the listing gave: the listing rule was applied to that type,
   // and a file swapped for a folder in between must not be taken as a folder.
   bool Examine() {
     if (FExamined) return FSameType;
-    if (statx(FDirFd, FName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME | STATX_SIZE | STATX_NLINK | STATX_BLOCKS | FTimeFields,
-              &FStat) != 0)
-      return false;
+    if (!FLooked) Look();
+    if (!FFound) return false;
     FExamined = true;
     const unsigned char type = IFTODT(FStat.stx_mode);
     FSameType = FType == DT_UNKNOWN || FType == type;
@@ -96,10 +109,31 @@ private:
   const char* FName;
   unsigned char FType;
   unsigned FTimeFields;
+  bool FLooked = false;
+  bool FFound = false;
   bool FExamined = false;
   bool FSameType = false;
   struct statx FStat {};
 };
+
+// Entries are listed and their names judged a batch at a time; the entries whose names
+// pass are then looked at on two threads where the machine has two processors, since
+// the look (a system call per entry) is most of a sweep's time.
+constexpr size_t SweepBatch = 1024;
+constexpr size_t ParallelLookFrom = 128;
+
+void LookAt(std::vector<TEntry>& Entries) {
+  if (Entries.size() < ParallelLookFrom || std::thread::hardware_concurrency() < 2) {
+    for (TEntry& entry : Entries) entry.Look();
+    return;
+  }
+  const size_t half = Entries.size() / 2;
+  std::thread second([&] {
+    for (size_t i = half; i < Entries.size(); ++i) Entries[i].Look();
+  });
+  for (size_t i = 0; i < half; ++i) Entries[i].Look();
+  second.join();
+}
 
 // Whether Fd is the root folder under any name: a bind mount of "/" or a link to it
 // has the root's device and inode, whatever its path text says.
@@ -147,13 +181,32 @@ public:
     const TDirHandle dir(fdopendir(fd));
     if (!dir) return {};
     location.Release();
-    while (!Stop.stop_requested()) {
-      const dirent* e = readdir(dir.get());
-      if (!e) break;
-      if (Listed) Listed(fd, e->d_name);
-      TEntry entry(fd, *e, FTimeFields);
-      // A due entry is examined in any case: the remove pass needs what it was.
-      if (IsDue(entry) && entry.Examine()) FList.Append(FFolderText, entry.Name(), FoundEntry(entry), SpaceOf(entry));
+    std::string names;
+    std::vector<std::pair<size_t, unsigned char>> listed;  // where each name lies in names, its type
+    std::vector<TEntry> batch;
+    for (bool more = true; more && !Stop.stop_requested();) {
+      names.clear();
+      listed.clear();
+      while (listed.size() < SweepBatch && !Stop.stop_requested()) {
+        const dirent* e = readdir(dir.get());
+        if (!e) {
+          more = false;
+          break;
+        }
+        if (Listed) Listed(fd, e->d_name);
+        if (!NamePasses(e->d_name, e->d_type)) continue;
+        listed.emplace_back(names.size(), e->d_type);
+        names.append(e->d_name, std::strlen(e->d_name) + 1);
+      }
+      batch.clear();
+      for (const auto& [at, type] : listed) batch.emplace_back(fd, names.data() + at, type, FTimeFields);
+      // A due entry is examined in any case (the remove pass needs what it was), and
+      // nearly every entry whose name passes is looked at to be judged.
+      LookAt(batch);
+      for (TEntry& entry : batch) {
+        if (Stop.stop_requested()) break;
+        if (IsDue(entry) && entry.Examine()) FList.Append(FFolderText, entry.Name(), FoundEntry(entry), SpaceOf(entry));
+      }
     }
     return {st.st_dev, st.st_ino};
   }
@@ -171,17 +224,21 @@ private:
   // folders tens of times slower; a Run counts their content as it removes it.
   uint64_t SpaceOf(const TEntry& Entry) { return FSpace.OfEntry(Entry.DirFd(), Entry.Name(), Entry.Stat(), false); }
 
-  bool Listed(const TEntry& Entry) const {
-    return (ListingAttributes(Entry.Type(), Entry.Name()) & ListingBits & ~FSearchAttr) == 0;
+  bool Listed(unsigned char Type, const char* Name) const {
+    return (ListingAttributes(Type, Name) & ListingBits & ~FSearchAttr) == 0;
   }
 
+  // The listing rule needs the entry's type; a file system that does not give it in
+  // the listing makes us examine the entry, but only once its name has passed.
+  bool NamePasses(const char* Name, unsigned char Type) {
+    if (Type != DT_UNKNOWN && !Listed(Type, Name)) return false;
+    Utf8ToUtf16Lossy(Name, FMatchName);
+    return FFilter.Matches(FMatchName);
+  }
+
+  // Of an entry whose name passed.
   bool IsDue(TEntry& Entry) {
-    // The listing rule needs the entry's type; a file system that does not give it
-    // in the listing makes us examine the entry, but only once its name has passed.
-    if (Entry.TypeKnown() && !Listed(Entry)) return false;
-    const std::u16string name = Utf8ToUtf16Lossy(Entry.Name());
-    if (!FFilter.Matches(name)) return false;
-    if (!Entry.TypeKnown() && (!Entry.Examine() || !Listed(Entry))) return false;
+    if (!Entry.TypeKnown() && (!Entry.Examine() || !Listed(Entry.Type(), Entry.Name()))) return false;
 
     TDateTime date = FSettings.FLapsedTime;
     switch (FSettings.FBaseDate) {
@@ -210,9 +267,14 @@ private:
     // Without "I" a shortcut's target changes nothing, so the shortcut is not read.
     // Only a file or a link can be a shortcut: a folder named "*.lnk" is judged as a
     // folder, so that "O" keeps one with content.
-    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || (Entry.Type() == DT_REG && FShortcutMask.Matches(name))))
+    if (FSettings.HasOption('I') && (Entry.Type() == DT_LNK || (Entry.Type() == DT_REG && IsShortcutName(Entry.Name()))))
       ApplyShortcutRule(Entry, date);
     return FSettings.FLapsedTime >= date;
+  }
+
+  bool IsShortcutName(const char* Name) {
+    Utf8ToUtf16Lossy(Name, FMatchName);
+    return FShortcutMask.Matches(FMatchName);
   }
 
   // A dead shortcut is due at once with "I"; with "U" too, not when its target lies
@@ -228,6 +290,7 @@ private:
   const std::string FFolderText = JoinPath(FSettings.FLocation, "");
   TReservation& FList;
   const TMaskFilter FFilter;
+  std::u16string FMatchName;  // the entry's name for matching, its storage kept from name to name
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
   const unsigned FTimeFields;
