@@ -9,6 +9,7 @@
 #include <climits>
 #include <exception>
 
+#include "engine/EntryLooker.h"
 #include "engine/FolderSweep.h"
 #include "engine/FreedSpace.h"
 #include "engine/TrashSweep.h"
@@ -167,15 +168,29 @@ void TRemoveThread::ScanBitbucket() {
 void TRemoveThread::RemoveFolderFiles() {
   if (FToTrash && !FTestRun) return MoveFolderFilesToTrash();
   const size_t count = FDeletion.size();
+  // A thread of its own pays for itself only over a row of some length.
+  std::optional<TEntryLooker> looker;
+  if (!FTestRun && count >= 64 && TEntryLooker::Worthwhile()) looker.emplace(FDeletion, FSweptFolders[FListItem]);
   size_t i = 0;
   for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
+    if (!FTestRun) code = looker ? RemoveLookedFile(i, *looker) : RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
     ReportResult(code, entry.Path, entry.Size);
   }
   FRowCut = i < count;
   FParent.reset();
+}
+
+// The entry Index for good, checked on the look the looker took of it.
+int TRemoveThread::RemoveLookedFile(size_t Index, TEntryLooker& Looker) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  const TFoundEntry found = FDeletion.Found(Index);
+  const TEntryLooker::TLook* look = Looker.Look(Index);
+  if (!look) return RemoveFile(place, found, FOF_FOR_GOOD);
+  if (const int error = OpenParentOf(place)) return error;
+  if (look->Error) return look->Error;
+  return RemoveLookedEntryForGood(FParent->Fd.Get(), std::string(place.Name), found, look->Status);
 }
 
 void TRemoveThread::MoveFolderFilesToTrash() {
@@ -210,6 +225,18 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // An entry comes as its folder and its name, never as a path to split: the folder
 // is opened (and, with "B", its trash found) once for all the entries it holds.
 int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
+  if (const int error = OpenParentOf(Place)) return error;
+  const std::string name(Place.Name);
+  const int folder = FParent->Fd.Get();
+  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
+  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
+  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, Found);
+  });
+}
+
+// 0 once FParent is the open folder of the entry at Place, else why it is not.
+int TRemoveThread::OpenParentOf(const TEntryPlace& Place) {
   if (Place.Name.empty()) return ENOENT;
   // Only a sweep hands over entries, each with the folder it listed.
   if (Place.FolderId == 0) return EINVAL;
@@ -219,14 +246,7 @@ int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found
     parent.FolderId = Place.FolderId;
     parent.Error = OpenSweptFolder(std::string(Place.Folder), FSweptFolders[FListItem], parent.Fd, parent.Path);
   }
-  if (FParent->Error) return FParent->Error;
-  const std::string name(Place.Name);
-  const int folder = FParent->Fd.Get();
-  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
-  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
-  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
-    return CheckFoundEntry(ParentFd, Name, Found);
-  });
+  return FParent->Error;
 }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {

@@ -25,6 +25,8 @@
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
 // Synchronize, while it waits. Result lines do not wait: they are queued, and reach
 // the host in batches (DeliverResults).
+class TEntryLooker;
+
 class TRemoveThread : public TRemoveWorker, private TRunSettings {
 public:
   // Starts the worker at once; OnEnd is its end handler (see engine/RemoveWorker.h).
@@ -75,6 +77,8 @@ private:
   void MoveFolderFilesToTrash();
   void RemoveBitbucketFiles();
   int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
+  int RemoveLookedFile(size_t Index, TEntryLooker& Looker);
+  int OpenParentOf(const TEntryPlace& Place);
 
   // Steps run on the user-interface thread while the worker waits. An error raised in
   // a step reaches the worker as if raised there.
