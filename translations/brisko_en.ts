@@ -1039,6 +1039,10 @@ Try &apos;brisko --help&apos; for more information.</translation>
         <source>警告: フォルダ &quot;%1&quot; を読めません: %2</source>
         <translation>warning: the folder &quot;%1&quot; cannot be read: %2</translation>
     </message>
+    <message>
+        <source>ディスプレイ &apos;%1&apos; を開けません</source>
+        <translation>cannot open the display &apos;%1&apos;</translation>
+    </message>
 </context>
 <context>
     <name>TScheduleDialog</name>
