@@ -171,22 +171,65 @@ void TRemoveThread::RemoveFolderFiles() {
   for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
+    if (!FTestRun) code = RemoveFile(FDeletion.Place(i), entry.Found);
     ReportResult(code, entry.Path, entry.Size);
   }
   FRowCut = i < count;
   FParent.reset();
 }
 
+// The entries go a batch at a time (see TTrashBatch): the records of a batch are
+// written and made durable together before any of its entries moves, which spares a
+// flush per entry. The lines still come one per entry, in the order of the list, each
+// once its entry was acted on. A stop takes effect at the next entry: the records of
+// the entries it keeps from moving are taken back, and they get no line.
 void TRemoveThread::MoveFolderFilesToTrash() {
+  // Past a few hundred entries a flush costs no less; the records stay open until
+  // then, so a batch must leave the process handles to spare.
+  constexpr size_t BatchEntries = 256;
+  constexpr int Added = -1;  // the entry waits in the batch; any other value is its line's code
   const size_t count = FDeletion.size();
-  size_t i = 0;
-  for (; i < count && !StopRequested(); ++i) {
-    const TReservationEntry& entry = FDeletion[i];
-    ReportResult(RemoveFile(FDeletion.Place(i), entry.Found, FOF_TO_TRASH), entry.Path, entry.Size);
+  TTrashBatch batch;
+  std::vector<int> codes;
+  size_t done = 0;
+  while (done < count && !StopRequested()) {
+    codes.clear();
+    for (size_t i = done; i < count && codes.size() < BatchEntries && !StopRequested(); ++i) {
+      const int code = AddToTrashBatch(i, batch);
+      codes.push_back(code == 0 ? Added : code);
+    }
+    if (StopRequested()) break;
+    const int sealed = batch.Size() ? batch.Seal() : 0;
+    size_t added = 0;
+    for (const int code : codes) {
+      if (StopRequested()) break;
+      const TReservationEntry& entry = FDeletion[done++];
+      if (code != Added) {
+        ReportResult(code, entry.Path, entry.Size);
+        continue;
+      }
+      const size_t index = added++;
+      ReportResult(sealed ? sealed : batch.Move(index), entry.Path, entry.Size);
+    }
+    batch.Clear();
   }
-  FRowCut = i < count;
+  FRowCut = done < count;
   FParent.reset();
+}
+
+// Checks the Index-th entry of the row and writes its record into the batch: 0, or
+// the code with which it stays where it is.
+int TRemoveThread::AddToTrashBatch(size_t Index, TTrashBatch& Batch) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  if (const int error = OpenParent(place)) return error;
+  TOpenFolder& parent = *FParent;
+  if (!parent.Trash) parent.Trash.emplace(parent.Fd.Get(), parent.Path);
+  // The batch asks the check again right before the move; the list stays in place
+  // until the batch is done.
+  const TFoundEntry& found = FDeletion.Found(Index);
+  return Batch.Add(*parent.Trash, std::string(place.Name), [&found](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, found);
+  });
 }
 
 // Always for good (the flags 0x0414), whatever the row's options say: the stored
@@ -207,9 +250,16 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // The entry goes only as far as what the collect pass saw of it allows (see
 // TReservationEntry), and only from the folder the collect pass listed: a Location
 // swapped for another folder or a link meanwhile answers ESTALE, nothing touched.
-// An entry comes as its folder and its name, never as a path to split: the folder
-// is opened (and, with "B", its trash found) once for all the entries it holds.
-int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
+int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found) {
+  if (const int error = OpenParent(Place)) return error;
+  return RemoveFoundEntryForGood(FParent->Fd.Get(), std::string(Place.Name), Found);
+}
+
+// Opens the folder of the entry at Place, unless it is the one open: 0, or why its
+// entries cannot be reached. An entry comes as its folder and its name, never as a
+// path to split: the folder is opened (and, with "B", its trash found) once for all
+// the entries it holds.
+int TRemoveThread::OpenParent(const TEntryPlace& Place) {
   if (Place.Name.empty()) return ENOENT;
   // Only a sweep hands over entries, each with the folder it listed.
   if (Place.FolderId == 0) return EINVAL;
@@ -219,14 +269,7 @@ int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found
     parent.FolderId = Place.FolderId;
     parent.Error = OpenSweptFolder(std::string(Place.Folder), FSweptFolders[FListItem], parent.Fd, parent.Path);
   }
-  if (FParent->Error) return FParent->Error;
-  const std::string name(Place.Name);
-  const int folder = FParent->Fd.Get();
-  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
-  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
-  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
-    return CheckFoundEntry(ParentFd, Name, Found);
-  });
+  return FParent->Error;
 }
 
 std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, int32_t Code, std::string_view Entry) {
