@@ -184,8 +184,9 @@ void TRemoveThread::RemoveFolderFiles() {
 // once its entry was acted on. A stop takes effect at the next entry: the records of
 // the entries it keeps from moving are taken back, and they get no line.
 void TRemoveThread::MoveFolderFilesToTrash() {
-  // Past a few hundred entries a flush costs no less; the records stay open until
-  // then, so a batch must leave the process handles to spare.
+  // A flush of the disk's file system takes some ten milliseconds: spread over a few
+  // hundred entries it weighs little beside creating their records, while the lines
+  // and the progress still come several times a second.
   constexpr size_t BatchEntries = 256;
   constexpr int Added = -1;  // the entry waits in the batch; any other value is its line's code
   const size_t count = FDeletion.size();
@@ -224,11 +225,10 @@ int TRemoveThread::AddToTrashBatch(size_t Index, TTrashBatch& Batch) {
   if (const int error = OpenParent(place)) return error;
   TOpenFolder& parent = *FParent;
   if (!parent.Trash) parent.Trash.emplace(parent.Fd.Get(), parent.Path);
-  // The batch asks the check again right before the move; the list stays in place
-  // until the batch is done.
-  const TFoundEntry& found = FDeletion.Found(Index);
-  return Batch.Add(*parent.Trash, std::string(place.Name), [&found](int ParentFd, const std::string& Name) {
-    return CheckFoundEntry(ParentFd, Name, found);
+  // The batch asks the check again right before the move: it holds the entry's place
+  // in the list, which stays as it is until the batch is done.
+  return Batch.Add(*parent.Trash, std::string(place.Name), [this, Index](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, FDeletion.Found(Index));
   });
 }
 

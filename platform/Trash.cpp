@@ -258,7 +258,7 @@ std::string TopDirOfTrashFolder(const std::string& Folder) {
 struct TTrashTarget {
   TFd Files;
   TFd Info;            // readable: a batch flushes it
-  std::pair<dev_t, ino_t> InfoId{};
+  dev_t Device = 0;    // its file system, flushed once per batch
   std::string TopDir;  // empty for the home trash: its Path values are absolute
   bool InMemory = false;  // tmpfs or ramfs: nothing there outlives a power loss, so nothing is flushed
 };
@@ -269,7 +269,7 @@ int OpenTrashFolders(int TrashFd, TTrashTarget& Target) {
   struct stat st;
   struct statfs fs;
   if (fstat(Target.Info.Get(), &st) != 0 || fstatfs(Target.Info.Get(), &fs) != 0) return errno;
-  Target.InfoId = {st.st_dev, st.st_ino};
+  Target.Device = st.st_dev;
   Target.InMemory = fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC;
   return 0;
 }
@@ -329,10 +329,9 @@ std::string RecordName(const std::string& Stored) { return Stored + std::string(
 
 // Creates info/STORED.trashinfo under the first free stored name for Name, trying
 // from attempt Attempt on, and writes Content into it. The exclusive creation
-// reserves the stored name against every other trashing program. Answers 0 with the
-// record left open, its way to the disk begun so that a flush later waits the less.
+// reserves the stored name against every other trashing program.
 int CreateRecord(const TTrashTarget& Target, const std::string& Name, const std::string& Content, int& Attempt,
-                 std::string& Stored, TFd& Record) {
+                 std::string& Stored) {
   const std::string base = StoredBaseName(Name);
   for (; Attempt <= MaxNameAttempts; ++Attempt) {
     Stored = Attempt == 1 ? base : base + "." + std::to_string(Attempt);
@@ -342,26 +341,21 @@ int CreateRecord(const TTrashTarget& Target, const std::string& Name, const std:
       if (errno == EEXIST) continue;
       return errno;
     }
-    if (const int error = WriteAll(fd.Get(), Content)) {
-      unlinkat(Target.Info.Get(), info.c_str(), 0);
-      return error;
-    }
-    if (!Target.InMemory) sync_file_range(fd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-    Record = std::move(fd);
-    return 0;
+    int error = WriteAll(fd.Get(), Content);
+    if (close(fd.Release()) != 0 && error == 0) error = errno;
+    if (error) unlinkat(Target.Info.Get(), info.c_str(), 0);
+    return error;
   }
   return EEXIST;
 }
 
-// Waits for a record's content to be on the disk, and closes it.
-int FlushRecord(const TTrashTarget& Target, TFd& Record) {
-  int error = !Target.InMemory && fdatasync(Record.Get()) != 0 ? errno : 0;
-  if (close(Record.Release()) != 0 && error == 0) error = errno;
-  return error;
-}
-
-int FlushFolder(const TTrashTarget& Target) {
-  return Target.InMemory || fsync(Target.Info.Get()) == 0 ? 0 : errno;
+// Waits until the records written so far, their content and their names in info/,
+// are on the disk. One flush of the file system costs a batch what a flush of a
+// single record costs: a flush per record would commit the file system's journal
+// once for each, one after the other. What other programs left unwritten on that
+// file system is written with them.
+int FlushRecords(const TTrashTarget& Target) {
+  return Target.InMemory || syncfs(Target.Info.Get()) == 0 ? 0 : errno;
 }
 
 TTrashFault TrashFault = nullptr;
@@ -724,10 +718,8 @@ struct TTrashMover::TState {
     const std::string content = RecordText(PathValue(Name));
     for (; Attempt <= MaxNameAttempts; ++Attempt) {
       std::string stored;
-      TFd record;
-      if (const int error = CreateRecord(Target, Name, content, Attempt, stored, record)) return error;
-      int error = FlushRecord(Target, record);
-      if (error == 0) error = FlushFolder(Target);
+      if (const int error = CreateRecord(Target, Name, content, Attempt, stored)) return error;
+      int error = FlushRecords(Target);
       if (error == 0) error = RenameNoReplace(Folder.Get(), Name.c_str(), Target.Files.Get(), stored.c_str());
       if (error == 0) return 0;
       unlinkat(Target.Info.Get(), RecordName(stored).c_str(), 0);
@@ -758,7 +750,6 @@ struct TTrashBatch::TStaged {
   TTrashCheck Check;
   std::string Stored;  // its name in files/; the record is info/STORED.trashinfo
   int Attempt = 1;     // which of the names tried Stored is
-  TFd Record;          // open until flushed
   bool Settled = false;  // moved, or its record taken back
 };
 
@@ -777,38 +768,22 @@ int TTrashBatch::Add(TTrashMover& Mover, const std::string& Name, const TTrashCh
   staged.Name = Name;
   staged.Check = Check;
   const std::string content = RecordText(mover.PathValue(Name));
-  int error = CreateRecord(mover.Target, Name, content, staged.Attempt, staged.Stored, staged.Record);
-  // Every record of the batch holds a handle until the flush: out of handles, the
-  // records so far are flushed at once, and the batch goes on.
-  if ((error == EMFILE || error == ENFILE) && FlushRecords() == 0)
-    error = CreateRecord(mover.Target, Name, content, staged.Attempt, staged.Stored, staged.Record);
-  if (error) return error;
+  if (const int error = CreateRecord(mover.Target, Name, content, staged.Attempt, staged.Stored)) return error;
   FStaged.push_back(std::move(staged));
   return 0;
-}
-
-int TTrashBatch::FlushRecords() {
-  for (TStaged& staged : FStaged) {
-    if (!staged.Record.Valid()) continue;
-    const int error = FlushRecord(staged.Mover->Target, staged.Record);
-    if (FFlushError == 0) FFlushError = error;
-  }
-  return FFlushError;
 }
 
 int TTrashBatch::Seal() {
   if (FSealed) return 0;
   ReachStep(TTrashStep::RecordsWritten, 0);
-  int error = FlushRecords();
-  // Each info/ folder once, however many of the folders' movers share it.
-  std::vector<std::pair<dev_t, ino_t>> flushed;
+  // Each file system once, however many trash folders and movers the batch holds.
+  std::vector<dev_t> flushed;
   for (const TStaged& staged : FStaged) {
     const TTrashTarget& target = staged.Mover->Target;
-    if (std::find(flushed.begin(), flushed.end(), target.InfoId) != flushed.end()) continue;
-    flushed.push_back(target.InfoId);
-    if (const int folderError = FlushFolder(target); error == 0) error = folderError;
+    if (std::find(flushed.begin(), flushed.end(), target.Device) != flushed.end()) continue;
+    flushed.push_back(target.Device);
+    if (const int error = FlushRecords(target)) return error;
   }
-  if (error) return error;
   FSealed = true;
   ReachStep(TTrashStep::RecordsSealed, 0);
   return 0;
@@ -835,7 +810,6 @@ void TTrashBatch::Clear() {
     if (!staged.Settled) unlinkat(staged.Mover->Target.Info.Get(), RecordName(staged.Stored).c_str(), 0);
   FStaged.clear();
   FSealed = false;
-  FFlushError = 0;
   FMoved = 0;
 }
 

@@ -116,8 +116,8 @@ private:
 };
 
 // Moves entries into the trash a batch at a time: the records of the whole batch are
-// written first, then made durable together (one flush of the records and of each
-// info/ folder per batch, instead of one per entry), and only then are the entries
+// written first, then made durable together (one flush of their file system per
+// batch, instead of one per entry), and only then are the entries
 // moved, each right after its Check has been asked again. A crash at any moment thus
 // leaves no stored entry without its complete record; it may leave records whose
 // entries were never moved, which name nothing and which readers pass over.
@@ -144,11 +144,8 @@ public:
 
 private:
   struct TStaged;
-  int FlushRecords();
-
   std::vector<TStaged> FStaged;
   bool FSealed = false;
-  int FFlushError = 0;  // a record flushed early (for want of handles) did not reach the disk
   size_t FMoved = 0;
 };
 
