@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <system_error>
 #include <thread>
@@ -249,9 +250,12 @@ public:
     else if (mark.starts_with("\xFE\xFF")) Encoding = TLogEncoding::Utf16BE, start = 2;
     const size_t width = Wide() ? 2 : 1;
 
-    TLineScanner scanner(Keep, width, Encoding == TLogEncoding::Utf16BE, start);
+    // A byte log is read from where its newest Keep lines can begin: the cut at the
+    // end of a run reads what it keeps, not the whole file.
+    const uint64_t from = Wide() ? start : NewestLinesStart(start, static_cast<uint64_t>(st.st_size), Keep, FileName);
+    TLineScanner scanner(Keep, width, Encoding == TLogEncoding::Utf16BE, from);
     std::string buffer(ChunkSize, '\0');
-    uint64_t offset = start;
+    uint64_t offset = from;
     while (true) {
       const ssize_t n = ReadAt(FHandle.Get(), buffer.data(), buffer.size(), offset);
       if (n < 0) RaiseCannotOpen(FileName, errno);
@@ -261,13 +265,40 @@ public:
     }
     // Half a UTF-16 character at the very end is no text.
     scanner.Finish(offset - (offset - start) % width);
-    Count = scanner.Count();
+    // Lines before the ones read are more than Keep allows: the cut is due.
+    Count = scanner.Count() + (from > start ? 1 : 0);
     AllBareLf = scanner.AllBareLf();
     Lines = std::move(scanner.Lines());
     return true;
   }
 
   bool Wide() const { return Encoding == TLogEncoding::Utf16LE || Encoding == TLogEncoding::Utf16BE; }
+
+  // Just after the line feed that ends the line before the newest Keep ones, or
+  // Start when the log holds no more. A line ended by a lone CR is not counted here,
+  // so the place found may lie earlier than it need: the scanner keeps Keep lines.
+  uint64_t NewestLinesStart(uint64_t Start, uint64_t End, size_t Keep, const std::string& FileName) const {
+    if (Keep == SIZE_MAX) return Start;
+    std::string buffer(ChunkSize, '\0');
+    size_t feeds = 0;
+    bool lastByte = true;  // a line feed that ends the file begins no line after it
+    for (uint64_t chunkEnd = End; chunkEnd > Start;) {
+      const uint64_t chunkStart = chunkEnd - std::min<uint64_t>(ChunkSize, chunkEnd - Start);
+      const size_t size = static_cast<size_t>(chunkEnd - chunkStart);
+      if (ReadAt(FHandle.Get(), buffer.data(), size, chunkStart) != static_cast<ssize_t>(size)) RaiseCannotOpen(FileName, errno ? errno : EIO);
+      for (size_t at = size; at > 0;) {
+        const void* found = memrchr(buffer.data(), '\n', at);
+        if (!found) break;
+        at = static_cast<size_t>(static_cast<const char*>(found) - buffer.data());
+        const uint64_t position = chunkStart + at;
+        if (lastByte && position == End - 1) continue;
+        if (++feeds > Keep) return position + 1;
+      }
+      lastByte = false;
+      chunkEnd = chunkStart;
+    }
+    return Start;
+  }
 
   // Copies the kept lines, each followed by LF: bytes as they are, UTF-16 as UTF-8
   // (the log is UTF-8 from now on). 0 or errno.
@@ -315,13 +346,25 @@ private:
 // ended by LF. A line that is not UTF-8 is escaped as the result lines are, so that
 // no byte of it is lost and the file stays UTF-8.
 std::string LogText(const std::vector<std::string>& Lines) {
+  size_t size = 0;
+  for (const std::string& line : Lines) size += line.size() + 1;
   std::string text;
+  text.reserve(size);
   for (const std::string& line : Lines) {
+    // The result lines of a run, nearly all of them.
+    if (line.find('\n') == std::string::npos && line.find('\r') == std::string::npos && IsValidUtf8(line)) {
+      (text += line) += '\n';
+      continue;
+    }
     size_t start = 0;
     while (true) {
       const size_t end = line.find_first_of("\r\n", start);
       const std::string_view part = std::string_view(line).substr(start, end == std::string::npos ? std::string::npos : end - start);
-      (text += IsValidUtf8(part) ? std::string(part) : EscapeBytes(part)) += '\n';
+      if (IsValidUtf8(part))
+        text += part;
+      else
+        AppendEscapedBytes(text, part);
+      text += '\n';
       if (end == std::string::npos) break;
       start = end + 1;
       if (line[end] == '\r' && start < line.size() && line[start] == '\n') ++start;

@@ -21,8 +21,12 @@ void WriteLines(std::FILE* Stream, const std::vector<std::string>& Lines) {
 std::atomic<int> StopSignal{0};
 
 // Lines the log may gain beyond its limit before it is cut during a run: cutting
-// reads the whole file, so not every second.
+// rewrites the file, so not every second.
 constexpr int64_t CutSlack = 100000;
+
+// Lines held for the next write: a fast run writes before its second is up rather
+// than hold a second's lines (a few megabytes) in memory.
+constexpr size_t MaxPendingLines = 16384;
 
 }  // namespace
 
@@ -73,7 +77,7 @@ void TRunRecord::Record(std::vector<std::string>& Lines) {
   if (FLogFailed) return WriteLines(stderr, Lines);
   if (!FSettings.SaveLog) return;
   FPending.insert(FPending.end(), std::make_move_iterator(Lines.begin()), std::make_move_iterator(Lines.end()));
-  if (TClock::now() >= FNextWrite) Flush(false);
+  if (FPending.size() >= MaxPendingLines || TClock::now() >= FNextWrite) Flush(false);
 }
 
 void TRunRecord::Close() { Flush(true); }

@@ -160,7 +160,7 @@ void TRemoveThread::ScanBitbucket() {
   TFreedSpace space;
   SweepTrash(*this, trash, FStop, [&](const TDueTrashEntry& Due) {
     const std::string path(Due.ParsingName);
-    FDeletion.push_back({path, std::string(Due.InFolderName), Due.Stored, space.OfTrashEntry(path), Due.Record});
+    FDeletion.push_back({path, std::string(Due.InFolderName), Due.Stored, space.OfTrashEntry(path, Due.StoredStatus), Due.Record});
   });
 }
 
@@ -286,15 +286,14 @@ std::string TRemoveThread::FormatResult(TDateTime Time, std::string_view Mark, i
   for (auto value = static_cast<uint32_t>(Code); value != 0 || digits < 4; value >>= 4)
     code[digits++] = "0123456789ABCDEF"[value & 15];
   std::string line;
-  const std::string entry = EscapeBytes(Entry);
-  line.reserve(lastTimeText.size() + Mark.size() + entry.size() + 14);
+  line.reserve(lastTimeText.size() + Mark.size() + Entry.size() + 16);
   line += lastTimeText;
   line += ' ';
   line += Mark;
   line += " 0x";
   while (digits > 0) line += code[--digits];
   line += ' ';
-  line += entry;
+  AppendEscapedBytes(line, Entry);
   return line;
 }
 

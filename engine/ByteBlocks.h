@@ -18,6 +18,8 @@ public:
   };
 
   TPlace Append(std::string_view Bytes);
+  // Both texts one after the other, as one.
+  TPlace Append(std::string_view First, std::string_view Second);
   const char* At(TPlace Place) const { return FBlocks[Place.Block].Bytes.get() + Place.Offset; }
   size_t BlockCount() const { return FBlocks.size(); }
   // Bytes written into Block so far.

@@ -179,7 +179,8 @@ private:
     // The listing rule needs the entry's type; a file system that does not give it
     // in the listing makes us examine the entry, but only once its name has passed.
     if (Entry.TypeKnown() && !Listed(Entry)) return false;
-    const std::u16string name = Utf8ToUtf16Lossy(Entry.Name());
+    Utf8ToUtf16Lossy(Entry.Name(), FMatchName);
+    const std::u16string& name = FMatchName;
     if (!FFilter.Matches(name)) return false;
     if (!Entry.TypeKnown() && (!Entry.Examine() || !Listed(Entry))) return false;
 
@@ -228,6 +229,7 @@ private:
   const std::string FFolderText = JoinPath(FSettings.FLocation, "");
   TReservation& FList;
   const TMaskFilter FFilter;
+  std::u16string FMatchName;  // the entry's name for matching, its storage kept from name to name
   const TMask FShortcutMask{"*.lnk"};
   const uint32_t FSearchAttr;
   const unsigned FTimeFields;

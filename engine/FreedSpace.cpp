@@ -87,7 +87,8 @@ uint64_t TFreedSpace::OfFolderContent(int FolderFd, uint64_t Dev) {
   return space;
 }
 
-uint64_t TFreedSpace::OfTrashEntry(const std::string& StoredPath) {
+uint64_t TFreedSpace::OfTrashEntry(const std::string& StoredPath, const struct statx* Stored) {
+  if (Stored && (Stored->stx_mask & STATX_TYPE) && !S_ISDIR(Stored->stx_mode)) return OfEntry(AT_FDCWD, "", *Stored, false);
   const size_t slash = StoredPath.rfind('/');
   if (slash == std::string::npos || slash == 0) return 0;
   const std::string filesFolder = StoredPath.substr(0, slash), name = StoredPath.substr(slash + 1);

@@ -31,7 +31,9 @@ public:
   // its content, else the folder counts alone (it goes only when empty).
   uint64_t OfEntry(int DirFd, const char* Name, const struct statx& Info, bool Whole);
   // The space a trash entry's purge frees, given its stored entry's path (files/NAME).
-  uint64_t OfTrashEntry(const std::string& StoredPath);
+  // Stored: its statx as the sweep took it (type, links, blocks), when there is one:
+  // a stored file is then counted without being looked at again.
+  uint64_t OfTrashEntry(const std::string& StoredPath, const struct statx* Stored = nullptr);
 
 private:
   uint64_t OfLinks(uint64_t Dev, uint64_t Ino, uint64_t Links, uint64_t Blocks);

@@ -24,9 +24,11 @@ TReservation::TReservation(TReservation&& Other) { *this = std::move(Other); }
 TReservation& TReservation::operator=(TReservation&& Other) {
   if (this != &Other) {
     FFolders = std::exchange(Other.FFolders, {});
+    FDevices = std::exchange(Other.FDevices, {});
     FBytes = std::exchange(Other.FBytes, TByteBlocks());
-    FRecords = std::exchange(Other.FRecords, {});
-    FRecordIdentities = std::exchange(Other.FRecordIdentities, {});
+    FChunks = std::exchange(Other.FChunks, {});
+    FCount = std::exchange(Other.FCount, 0);
+    FExtras = std::exchange(Other.FExtras, {});
   }
   return *this;
 }
@@ -43,16 +45,52 @@ uint32_t TReservation::FolderIndex(std::string_view Folder) {
   return uint32_t(FFolders.size());
 }
 
+uint32_t TReservation::DeviceIndex(uint64_t Dev) {
+  if (!FDevices.empty() && FDevices.back() == Dev) return uint32_t(FDevices.size() - 1);
+  const auto known = std::find(FDevices.begin(), FDevices.end(), Dev);
+  if (known != FDevices.end()) return uint32_t(known - FDevices.begin());
+  FDevices.push_back(Dev);
+  return uint32_t(FDevices.size() - 1);
+}
+
 void TReservation::Add(uint32_t Folder, std::string_view Name, std::string_view InFolderName, const TFoundEntry& Found,
                        uint64_t Size, const TFoundEntry& Record) {
-  std::string bytes;
-  bytes.reserve(Name.size() + InFolderName.size());
-  (bytes += Name) += InFolderName;
-  FRecords.push_back({Folder, FBytes.Append(bytes), uint32_t(Name.size()), uint32_t(InFolderName.size()), Found, Size});
-  if (Record != TFoundEntry()) {
-    FRecordIdentities.resize(FRecords.size());
-    FRecordIdentities.back() = Record;
+  const bool changeOnly = Found.BirthNs == 0;
+  const bool extra = !InFolderName.empty() || Record != TFoundEntry() || (!changeOnly && Found.ChangeNs != 0);
+  TRecord record{Found.Ino,
+                 changeOnly ? Found.ChangeNs : Found.BirthNs,
+                 Size,
+                 FBytes.Append(Name, InFolderName),
+                 Folder,
+                 uint32_t(Name.size()),
+                 DeviceIndex(Found.Dev),
+                 uint8_t(Found.Kind),
+                 uint8_t((Found.Type >> 12) | (changeOnly ? StampIsChange : 0) | (extra ? HasExtra : 0))};
+  if (FChunks.empty() || FChunks.back().size() == ChunkRecords) {
+    FChunks.emplace_back();
+    if (FChunks.size() > 1) FChunks.back().reserve(ChunkRecords);
   }
+  FChunks.back().push_back(record);
+  ++FCount;
+  if (extra) {
+    FExtras.resize(FCount);
+    FExtras.back() = {changeOnly ? 0 : Found.ChangeNs, uint32_t(InFolderName.size()), Record};
+  }
+}
+
+TFoundEntry TReservation::Found(size_t Index) const {
+  const TRecord& record = RecordAt(Index);
+  TFoundEntry found;
+  found.Kind = TEntryKind(record.Kind);
+  found.Type = uint16_t((record.Shape & 0x0F) << 12);
+  found.Dev = FDevices[record.Device];
+  found.Ino = record.Ino;
+  if (record.Shape & StampIsChange)
+    found.ChangeNs = record.Stamp;
+  else
+    found.BirthNs = record.Stamp;
+  if (record.Shape & HasExtra && !(record.Shape & StampIsChange)) found.ChangeNs = FExtras[Index].ChangeNs;
+  return found;
 }
 
 void TReservation::push_back(const TReservationEntry& Entry) {
@@ -70,21 +108,24 @@ void TReservation::Append(std::string_view Folder, std::string_view Name, const 
 }
 
 TEntryPlace TReservation::Place(size_t Index) const {
-  const TRecord& record = FRecords[Index];
+  const TRecord& record = RecordAt(Index);
   const std::string_view folder = record.Folder ? std::string_view(FFolders[record.Folder - 1]) : std::string_view();
   return {record.Folder, folder, std::string_view(FBytes.At(record.Place), record.NameLength)};
 }
 
 TReservationEntry TReservation::operator[](size_t Index) const {
-  const TRecord& record = FRecords[Index];
+  const TRecord& record = RecordAt(Index);
   const TEntryPlace place = Place(Index);
   TReservationEntry entry;
   entry.Path.reserve(place.Folder.size() + place.Name.size());
   (entry.Path += place.Folder) += place.Name;
-  entry.InFolderName.assign(place.Name.data() + place.Name.size(), record.InFolderLength);
-  entry.Found = record.Found;
+  entry.Found = Found(Index);
   entry.Size = record.Size;
-  if (Index < FRecordIdentities.size()) entry.Record = FRecordIdentities[Index];
+  if (record.Shape & HasExtra) {
+    const TExtra& extra = FExtras[Index];
+    entry.InFolderName.assign(place.Name.data() + place.Name.size(), extra.InFolderLength);
+    entry.Record = extra.Record;
+  }
   return entry;
 }
 

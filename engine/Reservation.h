@@ -66,9 +66,9 @@ public:
   // no path is joined to be split again.
   void Append(std::string_view Folder, std::string_view Name, const TFoundEntry& Found, uint64_t Size);
   TEntryPlace Place(size_t Index) const;
-  const TFoundEntry& Found(size_t Index) const { return FRecords[Index].Found; }
-  size_t size() const { return FRecords.size(); }
-  bool empty() const { return FRecords.empty(); }
+  TFoundEntry Found(size_t Index) const;
+  size_t size() const { return FCount; }
+  bool empty() const { return FCount == 0; }
   void clear();
   TReservationEntry operator[](size_t Index) const;
   TReservationEntry front() const { return (*this)[0]; }
@@ -97,23 +97,46 @@ public:
   const_iterator end() const { return {this, size()}; }
 
 private:
+  // 48 bytes an entry. The device is kept once per list (a row's entries nearly all
+  // share one); of the two time stamps only the one that identifies the entry
+  // (the birth time, or the change time where there is none); what only trash
+  // entries carry (both stamps, the in-folder name, the record) lies beside.
   struct TRecord {
-    uint32_t Folder;       // index into FFolders; 0 is "", for a path kept whole
-    TByteBlocks::TPlace Place;  // where the name and the in-folder name lie, one after the other
-    uint32_t NameLength;
-    uint32_t InFolderLength;
-    TFoundEntry Found;
+    uint64_t Ino;
+    int64_t Stamp;
     uint64_t Size;
+    TByteBlocks::TPlace Place;  // where the name and the in-folder name lie, one after the other
+    uint32_t Folder;            // index into FFolders; 0 is "", for a path kept whole
+    uint32_t NameLength;
+    uint32_t Device;            // index into FDevices
+    uint8_t Kind;
+    uint8_t Shape;              // the S_IFMT bits >> 12, and the flags below
   };
+  static_assert(sizeof(TRecord) == 48);
+  static constexpr uint8_t StampIsChange = 0x10, HasExtra = 0x20;
+  struct TExtra {
+    int64_t ChangeNs = 0;
+    uint32_t InFolderLength = 0;
+    TFoundEntry Record;
+  };
+  // Records lie in chunks of ChunkRecords that never move: a list of a million
+  // entries is never copied to grow, nor holds twice the room it needs. The first
+  // chunk grows as a vector does, so a list of one entry costs one record.
+  static constexpr size_t ChunkRecords = 4096;
+
+  const TRecord& RecordAt(size_t Index) const { return FChunks[Index / ChunkRecords][Index % ChunkRecords]; }
   uint32_t FolderIndex(std::string_view Folder);
+  uint32_t DeviceIndex(uint64_t Dev);
   void Add(uint32_t Folder, std::string_view Name, std::string_view InFolderName, const TFoundEntry& Found,
            uint64_t Size, const TFoundEntry& Record);
 
   // Nothing is allocated before the first entry: a pattern may have many thousand
   // rows that hold none.
   std::vector<std::string> FFolders;  // folder n is FFolders[n - 1]; folder 0 is ""
+  std::vector<uint64_t> FDevices;
   TByteBlocks FBytes;
-  std::vector<TRecord> FRecords;
-  // Trash records' identities, by entry; only as long as the last entry that has one.
-  std::vector<TFoundEntry> FRecordIdentities;
+  std::vector<std::vector<TRecord>> FChunks;
+  size_t FCount = 0;
+  // By entry; only as long as the last entry that has one.
+  std::vector<TExtra> FExtras;
 };

@@ -22,15 +22,21 @@ void SweepTrash(const TRunSettings& Settings, TTrashEnumerator& Trash, const std
                 const TTrashEntrySink& Due) {
   const TMaskFilter filter(Settings.FIncludes, Settings.FExcludes);
   TTrashRecord record;
-  while (!Stop.stop_requested() && Trash.Next(record)) {
-    const TFoundEntry stored = record.Stored, judged = record.Record;
+  // Only a due record's stored entry is looked at: most records are judged by their
+  // date alone.
+  while (!Stop.stop_requested() && Trash.Next(record, false)) {
+    const TFoundEntry judged = record.Record;
+    const bool dated = record.DeletionDate.has_value();
+    const TDateTime date = dated ? *record.DeletionDate : TDateTime{};
     const TTrashEntry entry = EntryOf(std::move(record));
     const std::string inFolderName = GetInFolderName(entry);
     if (!filter.Matches(std::string_view(inFolderName))) continue;
     // A record without a readable date counts as trashed just now: never due for a
     // positive day count, always for a negative one.
-    const TDateTime date = entry.HasDeletionDate ? entry.DeletionDate : Now();
-    if (Settings.FLapsedTime >= date) Due({GetParsingName(entry), inFolderName, stored, judged});
+    if (Settings.FLapsedTime < (dated ? date : Now())) continue;
+    record.StoredPath = entry.FilesPath;
+    if (!Trash.IdentifyStored(record)) continue;
+    Due({GetParsingName(entry), inFolderName, record.Stored, judged, &record.StoredStatus});
   }
 }
 

@@ -18,6 +18,7 @@ struct TDueTrashEntry {
   std::string_view InFolderName;
   TFoundEntry Stored;
   TFoundEntry Record;
+  const struct statx* StoredStatus = nullptr;  // the stored entry's type, links and blocks
 };
 using TTrashEntrySink = std::function<void(const TDueTrashEntry& Entry)>;
 

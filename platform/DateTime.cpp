@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -32,11 +33,22 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 
 }  // namespace
 
+// Asked once per entry listed and per line written: the zone is looked up once a
+// second, as the offset cannot change within one (unless the zone itself is changed,
+// which tzset tells through its names).
 int64_t CurrentUtcOffsetSeconds() {
+  thread_local time_t lastSecond = -1;
+  thread_local const char* lastZone = nullptr;
+  thread_local int64_t lastOffset = 0;
   const time_t now = time(nullptr);
-  struct tm local {};
-  localtime_r(&now, &local);
-  return local.tm_gmtoff;
+  if (now != lastSecond || tzname[0] != lastZone) {
+    struct tm local {};
+    localtime_r(&now, &local);
+    lastOffset = local.tm_gmtoff;
+    lastSecond = now;
+    lastZone = tzname[0];
+  }
+  return lastOffset;
 }
 
 TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
@@ -45,40 +57,56 @@ TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
 
 namespace {
 
-// The UTC time of a local wall-clock time, with the offset in effect at that moment.
-// mktime would do, but glibc reads the zone file anew at each call: purging a trash
-// of ten thousand records would look at /etc/localtime ten thousand times.
-// localtime_r keeps the zone it has, so the offset is found from it: the offset at
-// the fields taken as UTC, then at the first guess, which settles it (a time that a
-// change skipped lands after the change, as mktime puts it).
-bool LocalToUtc(const struct tm& Wall, time_t& Utc) {
-  struct tm fields = Wall;
-  const time_t asUtc = timegm(&fields);
+// The zone's offset from UTC at the moment Utc. A zone changes its offset months
+// apart: an hour that has the same offset at both ends has it throughout, and is
+// remembered, so that records written within the same hour cost one look-up.
+bool OffsetAt(time_t Utc, long& Offset) {
+  struct TSlot {
+    time_t Hour = std::numeric_limits<time_t>::min();
+    long Offset = 0;
+    const char* Zone = nullptr;  // tzset gives a new zone new names
+  };
+  thread_local TSlot slots[16];
+  const time_t hour = Utc / 3600 - (Utc % 3600 < 0);
+  TSlot& slot = slots[static_cast<uint64_t>(hour) % 16];
+  if (slot.Hour == hour && slot.Zone == tzname[0]) {
+    Offset = slot.Offset;
+    return true;
+  }
   struct tm local {};
-  if (!localtime_r(&asUtc, &local)) return false;
-  Utc = asUtc - local.tm_gmtoff;
   if (!localtime_r(&Utc, &local)) return false;
-  Utc = asUtc - local.tm_gmtoff;
+  Offset = local.tm_gmtoff;
+  const time_t start = hour * 3600, end = start + 3599;
+  struct tm first {}, last {};
+  if (localtime_r(&start, &first) && localtime_r(&end, &last) && first.tm_gmtoff == last.tm_gmtoff)
+    slot = {hour, first.tm_gmtoff, tzname[0]};
+  return true;
+}
+
+// The UTC time of a local wall-clock time (given as the seconds it would be in UTC),
+// with the offset in effect at that moment. mktime would do, but glibc reads the
+// zone file anew at each call: purging a trash of ten thousand records would look at
+// /etc/localtime ten thousand times. The offset at the wall time taken as UTC, then
+// at the first guess, settles it (a time that a change skipped lands after the
+// change, as mktime puts it).
+bool LocalToUtc(time_t AsUtc, time_t& Utc) {
+  long offset = 0;
+  if (!OffsetAt(AsUtc, offset)) return false;
+  Utc = AsUtc - offset;
+  if (!OffsetAt(Utc, offset)) return false;
+  Utc = AsUtc - offset;
   return true;
 }
 
 }  // namespace
 
 TDateTime WallClockToDateTime(const TDateFields& Fields) {
-  struct tm wall {};
-  wall.tm_year = Fields.Year - 1900;
-  wall.tm_mon = Fields.Month - 1;
-  wall.tm_mday = Fields.Day;
-  wall.tm_hour = Fields.Hour;
-  wall.tm_min = Fields.Minute;
-  wall.tm_sec = Fields.Second;
+  TDateFields whole = Fields;
+  whole.Millisecond = 0;
+  const TDateTime asUtc = EncodeDateTime(whole);
   time_t utc = 0;
-  if (!LocalToUtc(wall, utc)) {
-    // No zone rule reaches that far: the offset of today is the best there is.
-    TDateFields whole = Fields;
-    whole.Millisecond = 0;
-    return TDateTime{EncodeDateTime(whole).Ms + Fields.Millisecond};
-  }
+  // No zone rule reaches that far: the offset of today is the best there is.
+  if (!LocalToUtc(static_cast<time_t>(asUtc.Ms / 1000), utc)) return TDateTime{asUtc.Ms + Fields.Millisecond};
   return UtcToLocalDateTime(utc, int64_t{Fields.Millisecond} * 1'000'000);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -86,11 +87,22 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
   return out;
 }
 
+// The length of the plain ASCII run that starts Bytes, eight bytes at a time.
+size_t AsciiPrefix(std::string_view s) {
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= s.size(); i += 8) {
+    std::memcpy(&word, s.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view s) {
   char32_t cp;
-  for (size_t i = 0; i < s.size();) {
+  for (size_t i = AsciiPrefix(s); i < s.size();) {
     const size_t n = Utf8SequenceAt(s, i, cp);
     if (n == 0) return false;
     i += n;
@@ -120,12 +132,17 @@ bool NeedsEscape(char32_t CodePoint) {
 }  // namespace
 
 std::string EscapeBytes(std::string_view s) {
+  std::string out;
+  AppendEscapedBytes(out, s);
+  return out;
+}
+
+void AppendEscapedBytes(std::string& out, std::string_view s) {
   // Most names are plain ASCII: leave them without a copy of each character.
   size_t plain = 0;
   while (plain < s.size() && s[plain] >= 0x20 && s[plain] < 0x7F && s[plain] != '\\') ++plain;
-  if (plain == s.size()) return std::string(s);
-  std::string out(s.substr(0, plain));
-  out.reserve(s.size() + 8);
+  out.append(s.substr(0, plain));
+  if (plain == s.size()) return;
   char32_t cp;
   for (size_t i = plain; i < s.size();) {
     const size_t n = Utf8SequenceAt(s, i, cp);
@@ -137,30 +154,43 @@ std::string EscapeBytes(std::string_view s) {
     out.append(s.substr(i, n));
     i += n;
   }
-  return out;
 }
 
 std::u16string Utf8ToUtf16Lossy(std::string_view s) {
   std::u16string out;
-  out.reserve(s.size());
+  Utf8ToUtf16Lossy(s, out);
+  return out;
+}
+
+// No byte yields more than one code unit (four bytes yield two), so the text's own
+// size is room enough.
+void Utf8ToUtf16Lossy(std::string_view s, std::u16string& out) {
+  out.resize(s.size());
+  char16_t* to = out.data();
   char32_t cp;
   for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      *to++ = c;
+      ++i;
+      continue;
+    }
     const size_t n = Utf8SequenceAt(s, i, cp);
     if (n == 0) {
-      out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(s[i]));
+      *to++ = static_cast<char16_t>(0xDC00 + c);
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      *to++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *to++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      *to++ = static_cast<char16_t>(cp);
     }
     i += n;
   }
-  return out;
+  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 std::string Utf16ToUtf8(std::u16string_view t) {

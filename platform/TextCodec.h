@@ -11,10 +11,14 @@ bool IsValidUtf8(std::string_view Bytes);
 // and C1) and bytes that are not valid UTF-8 become \xNN, except \n, \r and \t,
 // and the backslash becomes \\. Any other text is left as it is.
 std::string EscapeBytes(std::string_view Bytes);
+// The same, appended to Out: a run writes a line per entry, without a string apiece.
+void AppendEscapedBytes(std::string& Out, std::string_view Bytes);
 
 // UTF-8 to UTF-16 for matching and for UTF-16 files. Every byte that is not part of
 // valid UTF-8 becomes U+DC80 plus the byte, so that no two names decode alike.
 std::u16string Utf8ToUtf16Lossy(std::string_view Bytes);
+// The same into Out, whose storage is kept: a sweep converts every name it lists.
+void Utf8ToUtf16Lossy(std::string_view Bytes, std::u16string& Out);
 
 // UTF-16 to UTF-8. U+DC80..U+DCFF left alone by Utf8ToUtf16Lossy turn back into
 // their bytes; any other unpaired surrogate becomes U+FFFD.

@@ -51,6 +51,7 @@ struct TTrashRecord {
   // time, so that a purge can tell an entry restored and trashed again meanwhile.
   TFoundEntry Record;
   TFoundEntry Stored;
+  struct statx StoredStatus {};  // the stored entry as identified: type, links, blocks
 };
 
 // The trash folders of the user, home trash first, each once (by device and inode).
@@ -75,7 +76,13 @@ public:
   TTrashEnumerator(const TTrashEnumerator&) = delete;
   TTrashEnumerator& operator=(const TTrashEnumerator&) = delete;
 
-  bool Next(TTrashRecord& Record);
+  // The next record. With IdentifyStored false, its stored entry is only known to be
+  // listed in files/ (Stored stays empty) until IdentifyStored is asked: a sweep
+  // judges most records by their date alone.
+  bool Next(TTrashRecord& Record, bool IdentifyStored = true);
+  // Fills Record.Stored and Record.StoredStatus for the record Next gave last;
+  // false when its stored entry is gone.
+  bool IdentifyStored(TTrashRecord& Record);
 
 private:
   struct TState;

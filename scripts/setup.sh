@@ -38,7 +38,7 @@ elif [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev file lintian)
 elif [ "${1:-}" = "--bench" ]; then
   # The tools the benchmarks of the real program compare it with.
-  packages+=(findutils trash-cli systemd)
+  packages+=(findutils trash-cli systemd tmpreaper libglib2.0-bin)
 fi
 
 missing=()

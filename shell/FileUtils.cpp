@@ -84,7 +84,11 @@ TMask::TMask(std::string_view Mask) : FText(Mask) {
       if (!write({mkLiteral, false, false, Fold(c), 0})) return;
     }
   }
-  write({mkEnd, false, false, 0, 0});
+  if (!write({mkEnd, false, false, 0, 0})) return;
+  FLiteralTail = FElements.size() >= 2 && !FElements.back().SkipTo &&
+                 std::all_of(FElements.begin(), FElements.end() - 1, [&](const TElement& e) {
+                   return e.Kind == mkLiteral && e.SkipTo == (&e == &FElements.front());
+                 });
 }
 
 void TMask::Fail(size_t Position) {
@@ -116,8 +120,16 @@ bool TMask::ElementMatches(const TElement& Element, char16_t C) const {
 bool TMask::Matches(std::u16string_view Name) const {
   if (FFaultPosition != 0)
     throw EBriskoError(eiBadMaskChar, {std::to_string(FFaultPosition), EscapeBytes(FText)});
-  constexpr size_t None = static_cast<size_t>(-1);
   const size_t n = Name.size();
+  // "*.tmp" and its like, the masks nearly every item has: the name's end is compared.
+  if (FLiteralTail) {
+    const size_t tail = FElements.size() - 1;
+    if (n < tail) return false;
+    for (size_t k = 0; k < tail; ++k)
+      if (Fold(Name[n - tail + k]) != FElements[k].Literal) return false;
+    return true;
+  }
+  constexpr size_t None = static_cast<size_t>(-1);
   size_t i = 0, j = 0;
   size_t starJ = None, starI = 0;
   for (;;) {

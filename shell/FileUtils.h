@@ -50,6 +50,7 @@ private:
 
   std::string FText;
   std::vector<TElement> FElements;  // ends with one mkEnd
+  bool FLiteralTail = false;         // "*" and then literal characters only
   std::vector<std::bitset<256>> FSets;
   size_t FFaultPosition = 0;        // 1-based; 0 when the mask is sound
 };

@@ -20,7 +20,12 @@ TEST(CompactLists, ComeBackAsTheyWentInAcrossBlocks) {
     lines.Append(line);
     expected.push_back(line);
     const std::string folder = i % 3 == 0 ? "/a/" : i % 3 == 1 ? "/b/c/" : "";
-    entries.push_back({folder + line, i % 2 ? "=" + line : "", {ekNonFolder, 0, i, i + 1, 0, 0}, i, {}});
+    // Every shape of identity a sweep or a trash record gives: either time stamp,
+    // both, none; trash records now and then.
+    const TFoundEntry found{TEntryKind(i % 3), uint16_t((i % 16) << 12), i % 5, i + 1, i % 4 ? int64_t(i) : 0,
+                            i % 3 ? int64_t(i * 7) : 0};
+    const TFoundEntry record = i % 5 ? TFoundEntry{} : TFoundEntry{ekNonFolder, 0x8000, 1, i, int64_t(i), int64_t(i)};
+    entries.push_back({folder + line, i % 2 ? "=" + line : "", found, i, record});
     list.push_back(entries.back());
   }
   ASSERT_EQ(lines.Size(), expected.size());

@@ -113,9 +113,9 @@ TEST(LogFile, NewFileIsUtf8WithLfAndSplitsLinesAtEveryBreak) {
   EXPECT_EQ(ReadFile(dir / "mixed.log"), "one\ntwo\nthree\nfour\n");
 }
 
-// Old lines count the same whether they end in LF or CR LF.
+// Old lines count the same whether they end in LF, CR LF or a lone CR.
 TEST(LogFile, KeepsTheNewestLinesUpToTheLimit) {
-  for (const char* ending : {"\n", "\r\n"}) {
+  for (const char* ending : {"\n", "\r\n", "\r"}) {
     TTempDir dir;
     WriteFile(dir / "a.log", Joined(Numbered("old", 250), ending));
     SaveLogFile(dir / "a.log", Numbered("new", 10), 256);
