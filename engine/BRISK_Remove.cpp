@@ -175,7 +175,7 @@ void TRemoveThread::RemoveFolderFiles() {
   for (; i < count && !StopRequested(); ++i) {
     const TReservationEntry& entry = FDeletion[i];
     int code = 0;
-    if (!FTestRun) code = looker ? RemoveLookedFile(i, *looker) : RemoveFile(FDeletion.Place(i), entry.Found, FOF_FOR_GOOD);
+    if (!FTestRun) code = looker ? RemoveLookedFile(i, *looker) : RemoveFile(FDeletion.Place(i), entry.Found);
     ReportResult(code, entry.Path, entry.Size);
   }
   FRowCut = i < count;
@@ -187,21 +187,64 @@ int TRemoveThread::RemoveLookedFile(size_t Index, TEntryLooker& Looker) {
   const TEntryPlace place = FDeletion.Place(Index);
   const TFoundEntry found = FDeletion.Found(Index);
   const TEntryLooker::TLook* look = Looker.Look(Index);
-  if (!look) return RemoveFile(place, found, FOF_FOR_GOOD);
-  if (const int error = OpenParentOf(place)) return error;
+  if (!look) return RemoveFile(place, found);
+  if (const int error = OpenParent(place)) return error;
   if (look->Error) return look->Error;
   return RemoveLookedEntryForGood(FParent->Fd.Get(), std::string(place.Name), found, look->Status);
 }
 
+// The entries go a batch at a time (see TTrashBatch): the records of a batch are
+// written and made durable together before any of its entries moves, which spares a
+// flush per entry. The lines still come one per entry, in the order of the list, each
+// once its entry was acted on. A stop takes effect at the next entry: the records of
+// the entries it keeps from moving are taken back, and they get no line.
 void TRemoveThread::MoveFolderFilesToTrash() {
+  // A flush of the disk's file system takes some ten milliseconds: spread over a few
+  // hundred entries it weighs little beside creating their records, while the lines
+  // and the progress still come several times a second.
+  constexpr size_t BatchEntries = 256;
+  constexpr int Added = -1;  // the entry waits in the batch; any other value is its line's code
   const size_t count = FDeletion.size();
-  size_t i = 0;
-  for (; i < count && !StopRequested(); ++i) {
-    const TReservationEntry& entry = FDeletion[i];
-    ReportResult(RemoveFile(FDeletion.Place(i), entry.Found, FOF_TO_TRASH), entry.Path, entry.Size);
+  TTrashBatch batch;
+  std::vector<int> codes;
+  size_t done = 0;
+  while (done < count && !StopRequested()) {
+    codes.clear();
+    for (size_t i = done; i < count && codes.size() < BatchEntries && !StopRequested(); ++i) {
+      const int code = AddToTrashBatch(i, batch);
+      codes.push_back(code == 0 ? Added : code);
+    }
+    if (StopRequested()) break;
+    const int sealed = batch.Size() ? batch.Seal() : 0;
+    size_t added = 0;
+    for (const int code : codes) {
+      if (StopRequested()) break;
+      const TReservationEntry& entry = FDeletion[done++];
+      if (code != Added) {
+        ReportResult(code, entry.Path, entry.Size);
+        continue;
+      }
+      const size_t index = added++;
+      ReportResult(sealed ? sealed : batch.Move(index), entry.Path, entry.Size);
+    }
+    batch.Clear();
   }
-  FRowCut = i < count;
+  FRowCut = done < count;
   FParent.reset();
+}
+
+// Checks the Index-th entry of the row and writes its record into the batch: 0, or
+// the code with which it stays where it is.
+int TRemoveThread::AddToTrashBatch(size_t Index, TTrashBatch& Batch) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  if (const int error = OpenParent(place)) return error;
+  TOpenFolder& parent = *FParent;
+  if (!parent.Trash) parent.Trash.emplace(parent.Fd.Get(), parent.Path);
+  // The batch asks the check again right before the move: it holds the entry's place
+  // in the list, which stays as it is until the batch is done.
+  return Batch.Add(*parent.Trash, std::string(place.Name), [this, Index](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, FDeletion.Found(Index));
+  });
 }
 
 // Always for good (the flags 0x0414), whatever the row's options say: the stored
@@ -222,21 +265,16 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // The entry goes only as far as what the collect pass saw of it allows (see
 // TReservationEntry), and only from the folder the collect pass listed: a Location
 // swapped for another folder or a link meanwhile answers ESTALE, nothing touched.
-// An entry comes as its folder and its name, never as a path to split: the folder
-// is opened (and, with "B", its trash found) once for all the entries it holds.
-int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
-  if (const int error = OpenParentOf(Place)) return error;
-  const std::string name(Place.Name);
-  const int folder = FParent->Fd.Get();
-  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
-  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
-  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
-    return CheckFoundEntry(ParentFd, Name, Found);
-  });
+int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found) {
+  if (const int error = OpenParent(Place)) return error;
+  return RemoveFoundEntryForGood(FParent->Fd.Get(), std::string(Place.Name), Found);
 }
 
-// 0 once FParent is the open folder of the entry at Place, else why it is not.
-int TRemoveThread::OpenParentOf(const TEntryPlace& Place) {
+// Opens the folder of the entry at Place, unless it is the one open: 0, or why its
+// entries cannot be reached. An entry comes as its folder and its name, never as a
+// path to split: the folder is opened (and, with "B", its trash found) once for all
+// the entries it holds.
+int TRemoveThread::OpenParent(const TEntryPlace& Place) {
   if (Place.Name.empty()) return ENOENT;
   // Only a sweep hands over entries, each with the folder it listed.
   if (Place.FolderId == 0) return EINVAL;

@@ -76,9 +76,10 @@ private:
   void RemoveFolderFiles();
   void MoveFolderFilesToTrash();
   void RemoveBitbucketFiles();
-  int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
+  int AddToTrashBatch(size_t Index, TTrashBatch& Batch);
+  int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found);
   int RemoveLookedFile(size_t Index, TEntryLooker& Looker);
-  int OpenParentOf(const TEntryPlace& Place);
+  int OpenParent(const TEntryPlace& Place);
 
   // Steps run on the user-interface thread while the worker waits. An error raised in
   // a step reaches the worker as if raised there.
