@@ -31,7 +31,8 @@ void TBriskoApplication::ShowError(const QString& Message) {
     OnError(Message);
     return;
   }
-  std::fprintf(stderr, "brisko: %s\n", Message.toLocal8Bit().constData());
+  // As every other message: UTF-8 whatever the locale, so that no name turns into "?".
+  std::fprintf(stderr, "brisko: %s\n", Message.toUtf8().constData());
 }
 
 void ChooseIconTheme() {

@@ -145,6 +145,13 @@ int main(int argc, char** argv) {
                      {display}));
     headless = true;
   }
+  // The window needs the display: say so rather than let the toolkit abort.
+  if (!line.Run && !headless && !platformChosen && !DisplayOpens()) {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    if (!(display && *display)) display = std::getenv("DISPLAY");
+    PrintMessage(Say(QT_TRANSLATE_NOOP("TRunText", "ディスプレイ '%1' を開けません"), {display}));
+    return esError;
+  }
   // With -v a reader that leaves ends the run as a failed write does, at the next
   // entry with its record kept, rather than killing it in the middle.
   TRunOutput output(line.Verbose, line.Verbose);

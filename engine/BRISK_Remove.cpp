@@ -9,6 +9,7 @@
 #include <climits>
 #include <exception>
 
+#include "engine/EntryLooker.h"
 #include "engine/FolderRemovals.h"
 #include "engine/FolderSweep.h"
 #include "engine/FreedSpace.h"
@@ -212,18 +213,24 @@ struct TFoldersFinish {
 // gets its line, in list order, once it and every entry before it are done. So a
 // stop leaves the lines a prefix of the list: the entries acted on (a folder cut
 // short answers ECANCELED), then those untouched, without lines. Folders due whole
-// go to FFolders while one of its threads is free; other entries go here at once.
+// go to FFolders while one of its threads is free; other entries go here at once,
+// looked at ahead by a TEntryLooker over a long row.
 void TRemoveThread::RemoveFolderFilesForGood() {
   // Bounds what waits behind a long folder for its line.
   constexpr size_t MaxStarted = 64;
   const size_t count = FDeletion.size();
+  // A thread of its own pays for itself only over a row of some length.
+  std::optional<TEntryLooker> looker;
+  if (count >= 64 && TEntryLooker::Worthwhile()) looker.emplace(FDeletion, FSweptFolders[FListItem]);
   std::deque<TStartedEntry> started;  // its elements stay in place: jobs point into it
   const TFoldersFinish finish{FFolders};
   size_t next = 0;
   while (true) {
     // Taken before looking, so that a folder ending meanwhile is not waited for.
     const uint64_t finished = FFolders ? FFolders->FinishedCount() : 0;
-    while (next < count && started.size() < MaxStarted && !StopRequested() && StartEntry(next, started)) ++next;
+    while (next < count && started.size() < MaxStarted && !StopRequested() &&
+           StartEntry(next, started, looker ? &*looker : nullptr))
+      ++next;
     while (!started.empty() && EntryDone(started.front())) {
       ReportStarted(started.front());
       started.pop_front();
@@ -240,17 +247,17 @@ void TRemoveThread::RemoveFolderFilesForGood() {
 }
 
 // False when the entry is a folder and no thread is free for it: nothing started.
-bool TRemoveThread::StartEntry(size_t Index, std::deque<TStartedEntry>& Started) {
+bool TRemoveThread::StartEntry(size_t Index, std::deque<TStartedEntry>& Started, TEntryLooker* Looker) {
   const TEntryPlace place = FDeletion.Place(Index);
   const TFoundEntry& found = FDeletion.Found(Index);
   if (found.Kind != ekFolder) {
-    Started.emplace_back(Index).Code = RemoveFile(place, found, FOF_FOR_GOOD);
+    Started.emplace_back(Index).Code = Looker ? RemoveLookedFile(Index, *Looker) : RemoveFile(place, found);
     return true;
   }
   if (!FFolders) FFolders = std::make_unique<TFolderRemovals>(TFolderRemovals::DefaultThreads(), FStop);
   if (!FFolders->HasIdleThread()) return false;
   TStartedEntry& entry = Started.emplace_back(Index);
-  if ((entry.Code = OpenParentOf(place)) != 0) return true;
+  if ((entry.Code = OpenParent(place)) != 0) return true;
   TFolderRemovals::TJob& job = entry.Job.emplace();
   job.ParentFd = FParent->Fd.Get();
   job.Name = place.Name;
@@ -270,15 +277,69 @@ void TRemoveThread::ReportStarted(const TStartedEntry& Started) {
   ReportResult(job.Code, entry.Path, job.Freed);
 }
 
+// The entry Index for good, checked on the look the looker took of it.
+int TRemoveThread::RemoveLookedFile(size_t Index, TEntryLooker& Looker) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  const TFoundEntry found = FDeletion.Found(Index);
+  const TEntryLooker::TLook* look = Looker.Look(Index);
+  if (!look) return RemoveFile(place, found);
+  if (const int error = OpenParent(place)) return error;
+  if (look->Error) return look->Error;
+  return RemoveLookedEntryForGood(FParent->Fd.Get(), std::string(place.Name), found, look->Status);
+}
+
+// The entries go a batch at a time (see TTrashBatch): the records of a batch are
+// written and made durable together before any of its entries moves, which spares a
+// flush per entry. The lines still come one per entry, in the order of the list, each
+// once its entry was acted on. A stop takes effect at the next entry: the records of
+// the entries it keeps from moving are taken back, and they get no line.
 void TRemoveThread::MoveFolderFilesToTrash() {
+  // A flush of the disk's file system takes some ten milliseconds: spread over a few
+  // hundred entries it weighs little beside creating their records, while the lines
+  // and the progress still come several times a second.
+  constexpr size_t BatchEntries = 256;
+  constexpr int Added = -1;  // the entry waits in the batch; any other value is its line's code
   const size_t count = FDeletion.size();
-  size_t i = 0;
-  for (; i < count && !StopRequested(); ++i) {
-    const TReservationEntry& entry = FDeletion[i];
-    ReportResult(RemoveFile(FDeletion.Place(i), entry.Found, FOF_TO_TRASH), entry.Path, entry.Size);
+  TTrashBatch batch;
+  std::vector<int> codes;
+  size_t done = 0;
+  while (done < count && !StopRequested()) {
+    codes.clear();
+    for (size_t i = done; i < count && codes.size() < BatchEntries && !StopRequested(); ++i) {
+      const int code = AddToTrashBatch(i, batch);
+      codes.push_back(code == 0 ? Added : code);
+    }
+    if (StopRequested()) break;
+    const int sealed = batch.Size() ? batch.Seal() : 0;
+    size_t added = 0;
+    for (const int code : codes) {
+      if (StopRequested()) break;
+      const TReservationEntry& entry = FDeletion[done++];
+      if (code != Added) {
+        ReportResult(code, entry.Path, entry.Size);
+        continue;
+      }
+      const size_t index = added++;
+      ReportResult(sealed ? sealed : batch.Move(index), entry.Path, entry.Size);
+    }
+    batch.Clear();
   }
-  FRowCut = i < count;
+  FRowCut = done < count;
   FParent.reset();
+}
+
+// Checks the Index-th entry of the row and writes its record into the batch: 0, or
+// the code with which it stays where it is.
+int TRemoveThread::AddToTrashBatch(size_t Index, TTrashBatch& Batch) {
+  const TEntryPlace place = FDeletion.Place(Index);
+  if (const int error = OpenParent(place)) return error;
+  TOpenFolder& parent = *FParent;
+  if (!parent.Trash) parent.Trash.emplace(parent.Fd.Get(), parent.Path);
+  // The batch asks the check again right before the move: it holds the entry's place
+  // in the list, which stays as it is until the batch is done.
+  return Batch.Add(*parent.Trash, std::string(place.Name), [this, Index](int ParentFd, const std::string& Name) {
+    return CheckFoundEntry(ParentFd, Name, FDeletion.Found(Index));
+  });
 }
 
 // Always for good (the flags 0x0414), whatever the row's options say: the stored
@@ -299,21 +360,16 @@ void TRemoveThread::RemoveBitbucketFiles() {
 // The entry goes only as far as what the collect pass saw of it allows (see
 // TReservationEntry), and only from the folder the collect pass listed: a Location
 // swapped for another folder or a link meanwhile answers ESTALE, nothing touched.
-// An entry comes as its folder and its name, never as a path to split: the folder
-// is opened (and, with "B", its trash found) once for all the entries it holds.
-int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags) {
-  if (const int error = OpenParentOf(Place)) return error;
-  const std::string name(Place.Name);
-  const int folder = FParent->Fd.Get();
-  if (!(Flags & FOF_ALLOWUNDO)) return RemoveFoundEntryForGood(folder, name, Found);
-  if (!FParent->Trash) FParent->Trash.emplace(folder, FParent->Path);
-  return FParent->Trash->Move(name, [&](int ParentFd, const std::string& Name) {
-    return CheckFoundEntry(ParentFd, Name, Found);
-  });
+int TRemoveThread::RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found) {
+  if (const int error = OpenParent(Place)) return error;
+  return RemoveFoundEntryForGood(FParent->Fd.Get(), std::string(Place.Name), Found);
 }
 
-// 0 once FParent is the open folder of the entry at Place, else why it is not.
-int TRemoveThread::OpenParentOf(const TEntryPlace& Place) {
+// Opens the folder of the entry at Place, unless it is the one open: 0, or why its
+// entries cannot be reached. An entry comes as its folder and its name, never as a
+// path to split: the folder is opened (and, with "B", its trash found) once for all
+// the entries it holds.
+int TRemoveThread::OpenParent(const TEntryPlace& Place) {
   if (Place.Name.empty()) return ENOENT;
   // Only a sweep hands over entries, each with the folder it listed.
   if (Place.FolderId == 0) return EINVAL;

@@ -29,6 +29,8 @@ class TFolderRemovals;
 // Runs on a thread of its own. What it needs to know of the window it asks for inside
 // Synchronize, while it waits. Result lines do not wait: they are queued, and reach
 // the host in batches (DeliverResults).
+class TEntryLooker;
+
 class TRemoveThread : public TRemoveWorker, private TRunSettings {
 public:
   // Starts the worker at once; OnEnd is its end handler (see engine/RemoveWorker.h).
@@ -79,13 +81,15 @@ private:
   void TestFolderFiles();
   void RemoveFolderFilesForGood();
   struct TStartedEntry;
-  bool StartEntry(size_t Index, std::deque<TStartedEntry>& Started);
+  bool StartEntry(size_t Index, std::deque<TStartedEntry>& Started, TEntryLooker* Looker);
   bool EntryDone(const TStartedEntry& Entry);
   void ReportStarted(const TStartedEntry& Started);
-  int OpenParentOf(const TEntryPlace& Place);
   void MoveFolderFilesToTrash();
   void RemoveBitbucketFiles();
-  int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found, unsigned Flags);
+  int AddToTrashBatch(size_t Index, TTrashBatch& Batch);
+  int RemoveFile(const TEntryPlace& Place, const TFoundEntry& Found);
+  int RemoveLookedFile(size_t Index, TEntryLooker& Looker);
+  int OpenParent(const TEntryPlace& Place);
 
   // Steps run on the user-interface thread while the worker waits. An error raised in
   // a step reaches the worker as if raised there.

@@ -119,7 +119,7 @@ private:
 // Entries are listed and their names judged a batch at a time; the entries whose names
 // pass are then looked at on two threads where the machine has two processors, since
 // the look (a system call per entry) is most of a sweep's time.
-constexpr size_t SweepBatch = 1024;
+constexpr size_t SweepBatch = 4096;
 constexpr size_t ParallelLookFrom = 128;
 
 void LookAt(std::vector<TEntry>& Entries) {

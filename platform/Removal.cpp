@@ -435,3 +435,13 @@ int RemoveEntryForGood(int ParentFd, const std::string& Name, bool MakeOwnedFold
   if (!IsValidEntryName(Name, error)) return error;
   return TTreeRemover(MakeOwnedFoldersWritable).RemoveTop(ParentFd, Name.c_str());
 }
+
+int RemoveLookedEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
+                             const struct statx& Looked) {
+  int error = 0;
+  if (!IsValidEntryName(Name, error)) return error;
+  if ((error = MatchFoundEntry(Looked, Found))) return error;
+  // Only a non-folder comes here; unlinking never takes a folder put in its place.
+  if (Found.Kind != ekNonFolder || S_ISDIR(Looked.stx_mode)) return RemoveFoundEntryForGood(ParentFd, Name, Found);
+  return unlinkat(ParentFd, Name.c_str(), 0) == 0 ? 0 : errno;
+}

@@ -92,3 +92,10 @@ struct TTreeRemoval {
 // whole uses Tree). MakeOwnedFoldersWritable as for RemoveEntryForGood.
 int RemoveFoundEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
                             bool MakeOwnedFoldersWritable = false, TTreeRemoval* Tree = nullptr);
+
+// As RemoveFoundEntryForGood, for a non-folder whose status was already taken (Looked,
+// with STATX_TYPE, STATX_MODE, STATX_INO, STATX_BTIME and STATX_CTIME) a moment before,
+// relative to a handle of the same folder: the checks are made on it and the entry
+// unlinked, without a look of its own.
+int RemoveLookedEntryForGood(int ParentFd, const std::string& Name, const TFoundEntry& Found,
+                             const struct statx& Looked);

@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,10 +166,11 @@ bool ReadRegularFileAt(int FolderFd, const char* Name, size_t Limit, std::string
 bool IsOwnFolder(const struct stat& St) { return S_ISDIR(St.st_mode) && St.st_uid == geteuid(); }
 
 // Makes Name a folder of Parent (mode 0700) unless it is there; then checks that it
-// is a real folder owned by the user and opens it. Answers the errno on failure.
-int OpenOrMakeOwnFolder(int ParentFd, const char* Name, TFd& Folder) {
+// is a real folder owned by the user and opens it (a path handle, or with O_RDONLY one
+// that can be flushed). Answers the errno on failure.
+int OpenOrMakeOwnFolder(int ParentFd, const char* Name, TFd& Folder, int OpenMode = O_PATH) {
   if (mkdirat(ParentFd, Name, 0700) != 0 && errno != EEXIST) return errno;
-  Folder = TFd(openat(ParentFd, Name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  Folder = TFd(openat(ParentFd, Name, OpenMode | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!Folder.Valid()) return errno == ELOOP ? ENOTDIR : errno;
   struct stat st;
   if (fstat(Folder.Get(), &st) != 0) return errno;
@@ -254,13 +257,21 @@ std::string TopDirOfTrashFolder(const std::string& Folder) {
 
 struct TTrashTarget {
   TFd Files;
-  TFd Info;
+  TFd Info;            // readable: a batch flushes it
+  dev_t Device = 0;    // its file system, flushed once per batch
   std::string TopDir;  // empty for the home trash: its Path values are absolute
+  bool InMemory = false;  // tmpfs or ramfs: nothing there outlives a power loss, so nothing is flushed
 };
 
 int OpenTrashFolders(int TrashFd, TTrashTarget& Target) {
   if (int error = OpenOrMakeOwnFolder(TrashFd, "files", Target.Files)) return error;
-  return OpenOrMakeOwnFolder(TrashFd, "info", Target.Info);
+  if (int error = OpenOrMakeOwnFolder(TrashFd, "info", Target.Info, O_RDONLY)) return error;
+  struct stat st;
+  struct statfs fs;
+  if (fstat(Target.Info.Get(), &st) != 0 || fstatfs(Target.Info.Get(), &fs) != 0) return errno;
+  Target.Device = st.st_dev;
+  Target.InMemory = fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC;
+  return 0;
 }
 
 int PrepareHomeTrash(TTrashTarget& Target) {
@@ -310,29 +321,47 @@ int RenameNoReplace(int FromFd, const char* From, int ToFd, const char* To) {
   return renameat(FromFd, From, ToFd, To) == 0 ? 0 : errno;
 }
 
-int MoveIntoTrash(const TTrashTarget& Target, int ParentFd, const std::string& Name, const std::string& PathValue) {
-  const std::string record =
-      "[Trash Info]\nPath=" + EncodeTrashPath(PathValue) + "\nDeletionDate=" + FormatTrashDate(Now()) + "\n";
+std::string RecordText(const std::string& PathValue) {
+  return "[Trash Info]\nPath=" + EncodeTrashPath(PathValue) + "\nDeletionDate=" + FormatTrashDate(Now()) + "\n";
+}
+
+std::string RecordName(const std::string& Stored) { return Stored + std::string(InfoSuffix); }
+
+// Creates info/STORED.trashinfo under the first free stored name for Name, trying
+// from attempt Attempt on, and writes Content into it. The exclusive creation
+// reserves the stored name against every other trashing program.
+int CreateRecord(const TTrashTarget& Target, const std::string& Name, const std::string& Content, int& Attempt,
+                 std::string& Stored) {
   const std::string base = StoredBaseName(Name);
-  for (int attempt = 1; attempt <= MaxNameAttempts; ++attempt) {
-    const std::string stored = attempt == 1 ? base : base + "." + std::to_string(attempt);
-    const std::string info = stored + std::string(InfoSuffix);
-    const int fd = openat(Target.Info.Get(), info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
+  for (; Attempt <= MaxNameAttempts; ++Attempt) {
+    Stored = Attempt == 1 ? base : base + "." + std::to_string(Attempt);
+    const std::string info = RecordName(Stored);
+    TFd fd(openat(Target.Info.Get(), info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.Valid()) {
       if (errno == EEXIST) continue;
       return errno;
     }
-    // The record must be on the disk before its entry is moved: after a power loss an
-    // empty record would leave the stored entry unlisted for good.
-    int error = WriteAll(fd, record);
-    if (error == 0 && fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0) error = RenameNoReplace(ParentFd, Name.c_str(), Target.Files.Get(), stored.c_str());
-    if (error == 0) return 0;
-    unlinkat(Target.Info.Get(), info.c_str(), 0);
-    if (error != EEXIST) return error;
+    int error = WriteAll(fd.Get(), Content);
+    if (close(fd.Release()) != 0 && error == 0) error = errno;
+    if (error) unlinkat(Target.Info.Get(), info.c_str(), 0);
+    return error;
   }
   return EEXIST;
+}
+
+// Waits until the records written so far, their content and their names in info/,
+// are on the disk. One flush of the file system costs a batch what a flush of a
+// single record costs: a flush per record would commit the file system's journal
+// once for each, one after the other. What other programs left unwritten on that
+// file system is written with them.
+int FlushRecords(const TTrashTarget& Target) {
+  return Target.InMemory || syncfs(Target.Info.Get()) == 0 ? 0 : errno;
+}
+
+TTrashFault TrashFault = nullptr;
+
+void ReachStep(TTrashStep Step, size_t Moved) {
+  if (TrashFault) TrashFault(Step, Moved);
 }
 
 // ---------------------------------------------------------------------------
@@ -660,7 +689,8 @@ int MoveToTrash(const std::string& Path, const TTrashCheck& Check) {
 }
 
 struct TTrashMover::TState {
-  int FolderFd;
+  TFd Folder;  // the mover's own handle of the entries' folder
+  int FolderError = 0;
   std::string FolderPath;
   std::optional<int> Prepared;  // 0 or why no trash takes the folder's entries
   TTrashTarget Target;
@@ -682,27 +712,123 @@ struct TTrashMover::TState {
     if (top.empty()) return original;
     return top == "/" ? original.substr(1) : original.substr(top.size() + 1);
   }
+
+  // 0 when the entry Name may go and the trash is ready to take it.
+  int CheckEntry(const std::string& Name, const TTrashCheck& Check) {
+    if (!IsEntryName(Name)) return Name.empty() ? ENOENT : EINVAL;
+    if (!Folder.Valid()) return FolderError;
+    if (Check) {
+      if (const int error = Check(Folder.Get(), Name)) return error;
+    } else {
+      struct stat st;
+      if (fstatat(Folder.Get(), Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    }
+    if (!Prepared) Prepared = Prepare();
+    return *Prepared;
+  }
+
+  // An entry whose stored name a stray entry without record took: a record under the
+  // next free name, flushed on its own, then the move.
+  int MoveAlone(const std::string& Name, int Attempt) {
+    const std::string content = RecordText(PathValue(Name));
+    for (; Attempt <= MaxNameAttempts; ++Attempt) {
+      std::string stored;
+      if (const int error = CreateRecord(Target, Name, content, Attempt, stored)) return error;
+      int error = FlushRecords(Target);
+      if (error == 0) error = RenameNoReplace(Folder.Get(), Name.c_str(), Target.Files.Get(), stored.c_str());
+      if (error == 0) return 0;
+      unlinkat(Target.Info.Get(), RecordName(stored).c_str(), 0);
+      if (error != EEXIST) return error;
+    }
+    return EEXIST;
+  }
 };
 
-TTrashMover::TTrashMover(int FolderFd, std::string FolderPath) : FState(std::make_unique<TState>()) {
-  FState->FolderFd = FolderFd;
+TTrashMover::TTrashMover(int FolderFd, std::string FolderPath) : FState(std::make_shared<TState>()) {
+  FState->Folder = TFd(fcntl(FolderFd, F_DUPFD_CLOEXEC, 0));
+  if (!FState->Folder.Valid()) FState->FolderError = errno;
   FState->FolderPath = std::move(FolderPath);
 }
 
 TTrashMover::~TTrashMover() = default;
 
 int TTrashMover::Move(const std::string& Name, const TTrashCheck& Check) {
-  TState& s = *FState;
-  int error = 0;
-  if (!IsEntryName(Name)) return Name.empty() ? ENOENT : EINVAL;
-  struct stat st;
-  if (fstatat(s.FolderFd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (Check)
-    if ((error = Check(s.FolderFd, Name))) return error;
-  if (!s.Prepared) s.Prepared = s.Prepare();
-  if (*s.Prepared) return *s.Prepared;
-  return MoveIntoTrash(s.Target, s.FolderFd, Name, s.PathValue(Name));
+  TTrashBatch batch;
+  int error = batch.Add(*this, Name, Check);
+  if (error == 0) error = batch.Seal();
+  return error ? error : batch.Move(0);
 }
+
+struct TTrashBatch::TStaged {
+  std::shared_ptr<TTrashMover::TState> Mover;
+  std::string Name;
+  TTrashCheck Check;
+  std::string Stored;  // its name in files/; the record is info/STORED.trashinfo
+  int Attempt = 1;     // which of the names tried Stored is
+  bool Settled = false;  // moved, or its record taken back
+};
+
+TTrashBatch::TTrashBatch() = default;
+
+TTrashBatch::~TTrashBatch() { Clear(); }
+
+size_t TTrashBatch::Size() const { return FStaged.size(); }
+
+int TTrashBatch::Add(TTrashMover& Mover, const std::string& Name, const TTrashCheck& Check) {
+  if (FSealed) return EINVAL;
+  TTrashMover::TState& mover = *Mover.FState;
+  if (const int error = mover.CheckEntry(Name, Check)) return error;
+  TStaged staged;
+  staged.Mover = Mover.FState;
+  staged.Name = Name;
+  staged.Check = Check;
+  const std::string content = RecordText(mover.PathValue(Name));
+  if (const int error = CreateRecord(mover.Target, Name, content, staged.Attempt, staged.Stored)) return error;
+  FStaged.push_back(std::move(staged));
+  return 0;
+}
+
+int TTrashBatch::Seal() {
+  if (FSealed) return 0;
+  ReachStep(TTrashStep::RecordsWritten, 0);
+  // Each file system once, however many trash folders and movers the batch holds.
+  std::vector<dev_t> flushed;
+  for (const TStaged& staged : FStaged) {
+    const TTrashTarget& target = staged.Mover->Target;
+    if (std::find(flushed.begin(), flushed.end(), target.Device) != flushed.end()) continue;
+    flushed.push_back(target.Device);
+    if (const int error = FlushRecords(target)) return error;
+  }
+  FSealed = true;
+  ReachStep(TTrashStep::RecordsSealed, 0);
+  return 0;
+}
+
+// The Check is asked again right before the move: between the record's writing and
+// the move the entry may have been replaced.
+int TTrashBatch::Move(size_t Index) {
+  if (!FSealed || Index >= FStaged.size() || FStaged[Index].Settled) return EINVAL;
+  TStaged& staged = FStaged[Index];
+  staged.Settled = true;
+  TTrashMover::TState& mover = *staged.Mover;
+  const int folder = mover.Folder.Get();
+  int error = staged.Check ? staged.Check(folder, staged.Name) : 0;
+  if (error == 0) error = RenameNoReplace(folder, staged.Name.c_str(), mover.Target.Files.Get(), staged.Stored.c_str());
+  if (error) unlinkat(mover.Target.Info.Get(), RecordName(staged.Stored).c_str(), 0);
+  if (error == EEXIST) error = mover.MoveAlone(staged.Name, staged.Attempt + 1);
+  if (error == 0) ReachStep(TTrashStep::EntryMoved, ++FMoved);
+  return error;
+}
+
+void TTrashBatch::Clear() {
+  for (TStaged& staged : FStaged)
+    if (!staged.Settled) unlinkat(staged.Mover->Target.Info.Get(), RecordName(staged.Stored).c_str(), 0);
+  FStaged.clear();
+  FSealed = false;
+  FMoved = 0;
+}
+
+void SetTrashFaultForTesting(TTrashFault Fault) { TrashFault = Fault; }
 
 struct TTrashPurger::TState {
   std::string FilesFolder;

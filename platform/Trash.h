@@ -93,9 +93,9 @@ private:
 // stopped it; the entry then stays where it was (EXDEV: no trash on its file
 // system can take it).
 int MoveToTrash(const std::string& Path);
-// As above; Check is asked, with the opened folder of the entry and its name, right
-// before the trash is prepared and the entry moved, and a non-zero answer stops the
-// move with that code, nothing touched.
+// As above; Check is asked, with the opened folder of the entry and its name, before
+// the trash is prepared and the record written, and again right before the entry is
+// moved; a non-zero answer stops the move with that code, nothing left behind.
 using TTrashCheck = std::function<int(int ParentFd, const std::string& Name)>;
 int MoveToTrash(const std::string& Path, const TTrashCheck& Check);
 
@@ -104,20 +104,63 @@ int MoveToTrash(const std::string& Path, const TTrashCheck& Check);
 // first move: a row's entries cost no look at the mount table each.
 class TTrashMover {
 public:
-  // FolderFd: the open folder of the entries (a path handle will do), kept by the
-  // caller while the mover lives. FolderPath: its absolute path without links,
-  // which the records name as the entries' former folder.
+  // FolderFd: the open folder of the entries (a path handle will do); the mover keeps
+  // a handle of its own, so that a batch may still move entries once the caller has
+  // closed it. FolderPath: its absolute path without links, which the records name
+  // as the entries' former folder.
   TTrashMover(int FolderFd, std::string FolderPath);
   ~TTrashMover();
   TTrashMover(const TTrashMover&) = delete;
   TTrashMover& operator=(const TTrashMover&) = delete;
-  // As MoveToTrash, for the entry Name of the folder.
+  // As MoveToTrash, for the entry Name of the folder: a batch of one.
   int Move(const std::string& Name, const TTrashCheck& Check = {});
 
-private:
   struct TState;
-  std::unique_ptr<TState> FState;
+
+private:
+  friend class TTrashBatch;
+  std::shared_ptr<TState> FState;
 };
+
+// Moves entries into the trash a batch at a time: the records of the whole batch are
+// written first, then made durable together (one flush of their file system per
+// batch, instead of one per entry), and only then are the entries
+// moved, each right after its Check has been asked again. A crash at any moment thus
+// leaves no stored entry without its complete record; it may leave records whose
+// entries were never moved, which name nothing and which readers pass over.
+class TTrashBatch {
+public:
+  TTrashBatch();
+  ~TTrashBatch();  // takes back the records of entries not moved
+  TTrashBatch(const TTrashBatch&) = delete;
+  TTrashBatch& operator=(const TTrashBatch&) = delete;
+
+  // Asks Check, then writes the record of the entry Name of Mover's folder. Answers
+  // 0 when the entry joined the batch, else the code with which it stays where it is,
+  // nothing left behind. The batch keeps Check (and what it refers to) until Clear.
+  int Add(TTrashMover& Mover, const std::string& Name, const TTrashCheck& Check = {});
+  size_t Size() const;
+  // Makes the records of the batch durable. Answers 0, or the errno that stopped it:
+  // then no entry of the batch may be moved.
+  int Seal();
+  // Moves the Index-th entry added, once the batch is sealed. Answers 0 or the code
+  // with which the entry stays where it is; its record is then taken back.
+  int Move(size_t Index);
+  // Takes back the records of the entries not moved, and empties the batch.
+  void Clear();
+
+private:
+  struct TStaged;
+  std::vector<TStaged> FStaged;
+  bool FSealed = false;
+  size_t FMoved = 0;
+};
+
+// The steps of a batch after which a test may end the process, as a crash would.
+enum class TTrashStep { RecordsWritten, RecordsSealed, EntryMoved };
+// Called after each step with the count of entries moved so far; nullptr: none.
+using TTrashFault = void (*)(TTrashStep Step, size_t Moved);
+void SetTrashFaultForTesting(TTrashFault Fault);
 
 // Purges a trashed entry for good, given its parsing name (.../files/NAME): the
 // stored entry first (folders that the user owns are made writable so that they can

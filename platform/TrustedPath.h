@@ -1,8 +1,8 @@
 #pragma once
-// Walking a path the way the kernel's protected-symlinks rule would have it, whatever
-// the machine's setting: a symbolic link on the way is followed only when it belongs
-// to the running user or to root. Another user who can write a folder on the path
-// could otherwise point it anywhere, and a run as root would follow.
+// Walking a path by a stricter rule than the kernel's protected symlinks, and whatever
+// the machine's setting: a symbolic link on the way, in any folder, is followed only
+// when it belongs to the running user or to root. Another user who can write a folder
+// on the path could otherwise point it anywhere, and a run as root would follow.
 #include <string>
 
 #include "platform/FileHandle.h"

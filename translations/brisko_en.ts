@@ -1051,6 +1051,10 @@ Try &apos;brisko --help&apos; for more information.</translation>
         <source>%1 以上</source>
         <translation>at least %1</translation>
     </message>
+    <message>
+        <source>ディスプレイ &apos;%1&apos; を開けません</source>
+        <translation>cannot open the display &apos;%1&apos;</translation>
+    </message>
 </context>
 <context>
     <name>TScheduleDialog</name>

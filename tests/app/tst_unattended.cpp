@@ -404,7 +404,7 @@ private slots:
   }
 
   // A stale display (the server gone since the job took the session's environment):
-  // -R runs as without one, and says so.
+  // -R runs as without one, and says so; the window alone ends with the reason.
   void runWithAStaleDisplayGoesHeadless() {
     const std::string folder = *FHome / "stale";
     QDir().mkpath(QString::fromStdString(folder));
@@ -421,6 +421,11 @@ private slots:
     QVERIFY2(result.Err.contains(u"brisko: warning: cannot open the display ':%1'; running without a window"_qs.arg(display)),
              qPrintable(result.Err));
     QVERIFY(!Exists(folder + "/old.tmp"));
+    // The window alone cannot go on: it says why and fails, rather than abort.
+    result = Run({QString::fromStdString(*FHome / "stale.rmp")}, env);
+    QVERIFY2(result.Finished, "the program did not end");
+    QCOMPARE(result.ExitCode, 1);
+    QVERIFY2(result.Err.contains(u"brisko: cannot open the display ':%1'"_qs.arg(display)), qPrintable(result.Err));
   }
 
   // A SIGTERM that comes while the toolkit starts, before the window exists, ends

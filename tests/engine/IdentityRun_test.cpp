@@ -164,6 +164,37 @@ TEST(IdentityRun, AnEntryChangedBetweenThePassesIsKeptWithoutBirthTimes) {
   EXPECT_EQ(failed, 0) << FailedCases(failed, names);
 }
 
+// A long row's files are looked at ahead of their removal, on a thread of its own: each
+// look must still be of its own entry, so that a file replaced, put aside or turned into
+// a folder or a link between the passes stays, wherever it lies in the row.
+TEST(IdentityRun, ALongRowKeepsWhatChangedBetweenThePasses) {
+  TTempDir dir;
+  MakeFolder(dir / "long");
+  constexpr int Files = 600;  // more than the looker's window of 256
+  const auto path = [&](int i) { return dir / "long/" + std::to_string(i) + ".tmp"; };
+  for (int i = 0; i < Files; ++i) MakeFile(path(i), 30);
+  const struct {
+    int Code;
+    std::function<void(const std::string&)> Change;
+  } changes[] = {
+      {0, [](const std::string&) {}},
+      {ESTALE, [](const std::string& Path) { unlink(Path.c_str()), MakeFile(Path, 30); }},
+      {EISDIR, [](const std::string& Path) { unlink(Path.c_str()), MakeFolder(Path); }},
+      {ESTALE, [](const std::string& Path) { unlink(Path.c_str()), symlink("/", Path.c_str()); }},
+      {ENOENT, [](const std::string& Path) { unlink(Path.c_str()); }},
+  };
+  const auto change = [&](int i) { return changes[(i * 7 + i / 50) % std::size(changes)]; };
+  const TRowRun run = RunRow({dir / "long", "*.tmp", "", "M+7", "", ""}, false, [&] {
+    for (int i = 0; i < Files; ++i) change(i).Change(path(i));
+  });
+  ASSERT_EQ(run.Results.size(), size_t(Files));
+  for (int i = 0; i < Files; ++i) {
+    const int code = change(i).Code;
+    EXPECT_EQ(std::count(run.Results.begin(), run.Results.end(), "RM " + ResultCode(code) + " " + path(i)), 1) << i;
+    EXPECT_EQ(Exists(path(i)) || std::filesystem::is_symlink(path(i)), code != 0 && code != ENOENT) << i;
+  }
+}
+
 // The trash purge takes an entry only while both its record and its stored entry are
 // the ones the sweep judged: an entry restored and trashed again (not due any more),
 // a record or a stored entry put in place of the judged one, all stay.

@@ -252,3 +252,54 @@ TEST_F(TrashSweepTest, WorkerRoundTripThroughTheTrash) {
   EXPECT_TRUE(std::filesystem::is_empty(FTrash + "/files"));
   EXPECT_TRUE(std::filesystem::is_empty(FTrash + "/info"));
 }
+
+namespace {
+struct TStopPoint {
+  TTrashStep Step;
+  size_t Moved;
+};
+TStopPoint StopPoint;
+TMemoryHost* StoppedHost = nullptr;
+}  // namespace
+
+// A stop in the middle of a batch of moves takes effect at the next entry: only the
+// entries moved have lines, in the order of the list, and records; the records
+// written for the others are taken back, and those stay where they were.
+TEST_F(TrashSweepTest, WorkerStoppedInABatchOfMovesTakesBackTheRecordsOfWhatStays) {
+  const TStopPoint points[] = {{TTrashStep::RecordsSealed, 0}, {TTrashStep::EntryMoved, 10}};
+  for (const TStopPoint& point : points) {
+    SCOPED_TRACE(point.Moved);
+    TTempDir work;
+    const timespec old[2] = {{time(nullptr) - 30 * 86400, 0}, {time(nullptr) - 30 * 86400, 0}};
+    for (int i = 0; i < 40; ++i) {
+      const std::string path = work / (std::to_string(i) + ".tmp");
+      WriteFile(path, "x");
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+    }
+    TMemoryHost host;
+    host.AddRow({work.Path(), "*.tmp", "", "M+7", "", "B"});
+    StopPoint = point;
+    StoppedHost = &host;
+    SetTrashFaultForTesting([](TTrashStep Step, size_t Moved) {
+      if (Step == StopPoint.Step && Moved == StopPoint.Moved) StoppedHost->Worker()->Interrupt();
+    });
+    const auto outcome = host.RunWorker(false);
+    SetTrashFaultForTesting(nullptr);
+    ASSERT_TRUE(outcome.ErrorMessage.empty()) << outcome.ErrorMessage;
+    const TReservation& list = host.Row(0).Reservation;
+    ASSERT_EQ(list.size(), 40u);
+    ASSERT_EQ(host.Log.size(), point.Moved);
+    for (size_t i = 0; i < list.size(); ++i) {
+      const std::string name = list[i].Path.substr(list[i].Path.rfind('/') + 1);
+      const bool moved = i < point.Moved;
+      if (moved) {
+        EXPECT_NE(host.Log[i].find("RM 0x0000 " + list[i].Path), std::string::npos) << i;
+      }
+      EXPECT_EQ(Exists(list[i].Path), !moved) << i;
+      EXPECT_EQ(Exists(FTrash + "/files/" + name), moved) << i;
+      EXPECT_EQ(Exists(FTrash + "/info/" + name + ".trashinfo"), moved) << i;
+    }
+    EXPECT_TRUE(host.Row(0).Selected);
+    std::filesystem::remove_all(FTrash);
+  }
+}

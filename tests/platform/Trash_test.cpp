@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/FileHandle.h"
 #include "platform/Mounts.h"
 #include "platform/Removal.h"
 #include "platform/Trash.h"
@@ -524,4 +525,65 @@ TEST_F(TrashTest, PurgeEmptiesReadOnlyFoldersOfTheUser) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_FALSE(Exists(t + "/files/ro"));
   EXPECT_FALSE(Exists(t + "/info/ro.trashinfo"));
+}
+
+namespace {
+struct TCrashPoint {
+  TTrashStep Step;
+  size_t Moved;
+};
+TCrashPoint CrashPoint;
+}  // namespace
+
+// A process that ends at any step of a batch loses nothing: every entry is still in
+// its place or stored with its complete record, and no stored entry lacks one.
+TEST_F(TrashTest, ACrashAtAnyStepOfABatchLeavesNoStoredEntryWithoutItsRecord) {
+  const TCrashPoint points[] = {
+      {TTrashStep::RecordsWritten, 0}, {TTrashStep::RecordsSealed, 0}, {TTrashStep::EntryMoved, 1},
+      {TTrashStep::EntryMoved, 4}};
+  const std::vector<std::string> names{"a", "b c", "d\xff", "e", "f"};
+  for (const TCrashPoint& point : points) {
+    SCOPED_TRACE(static_cast<int>(point.Step) * 10 + point.Moved);
+    std::filesystem::remove_all(HomeTrash());
+    TTempDir work;
+    for (const std::string& name : names) WriteFile(work / name, name);
+    CrashPoint = point;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SetTrashFaultForTesting([](TTrashStep Step, size_t Moved) {
+        if (Step == CrashPoint.Step && Moved == CrashPoint.Moved) _exit(0);
+      });
+      const TFd folder(open(work.Path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      TTrashMover mover(folder.Get(), work.Path());
+      TTrashBatch batch;
+      for (const std::string& name : names)
+        if (batch.Add(mover, name) != 0) _exit(2);
+      if (batch.Seal() != 0) _exit(3);
+      for (size_t i = 0; i < names.size(); ++i)
+        if (batch.Move(i) != 0) _exit(4);
+      _exit(1);  // the crash point was never reached
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    size_t stored = 0;
+    for (const std::string& name : names) {
+      const bool inPlace = Exists(work / name), inTrash = Exists(HomeTrash() + "/files/" + name);
+      EXPECT_NE(inPlace, inTrash) << name;
+      if (!inTrash) continue;
+      ++stored;
+      EXPECT_EQ(ReadFile(HomeTrash() + "/files/" + name), name);
+      const auto record = ParseTrashInfo(ReadFile(HomeTrash() + "/info/" + name + ".trashinfo"));
+      ASSERT_TRUE(record) << name;
+      EXPECT_EQ(record->Path, work / name);
+      EXPECT_TRUE(record->DeletionDate);
+    }
+    EXPECT_EQ(stored, point.Moved);
+    const size_t listed = Exists(HomeTrash() + "/files")
+                              ? std::distance(std::filesystem::directory_iterator(HomeTrash() + "/files"), {})
+                              : 0;
+    EXPECT_EQ(listed, stored);
+  }
 }
