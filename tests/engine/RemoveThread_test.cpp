@@ -335,7 +335,9 @@ TEST(RemoveThread, LinesArriveInBatchesInOrderAndAStopEndsTheRowAtTheNextEntry) 
     size_t gone = 0;
     for (const TReservationEntry& entry : list) gone += Exists(entry.Path) ? 0 : 1;
     EXPECT_EQ(gone, host.Log.size());
-    if (!host.Log.empty()) EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{int64_t(host.Log.size()), count}));
+    if (!host.Log.empty()) {
+      EXPECT_EQ(host.Values.back(), (std::pair<int64_t, int64_t>{int64_t(host.Log.size()), count}));
+    }
     EXPECT_EQ(host.Row(0).Selected, interrupt);
     if (interrupt) {
       EXPECT_LT(host.Log.size(), list.size());
