@@ -16,7 +16,7 @@
 //     `trash-empty`, and a bare loop (read each record, unlink file and record);
 //   - TRASH-ENTRIES / 2 files moved to the trash: `brisko -R` with option B against
 //     `gio trash` and `trash-put`;
-//   - 1,000 folders of 100 files due whole: `brisko -R` with option T against
+//   - FILES / 100 folders of 100 files due whole: `brisko -R` with option T against
 //     `find -exec rm -rf {} +` and a bare single-thread loop.
 // A tool that is not installed is left out; `scripts/setup.sh --bench` installs them.
 // The bare loops run in a child process of this program, so they pay a process
@@ -387,7 +387,8 @@ std::vector<TJob> Jobs(const std::string& Base, long Files, long TrashEntries) {
                     })}}});
 
   const std::string whole = pattern("whole", folder, "*", "M+7", "T");
-  jobs.push_back({"1000 folders of 100 files, due whole", [=] { PopulateFolders(folder, 1000, 100); },
+  const long folders = std::max(Files / 100, 1L);
+  jobs.push_back({std::to_string(folders) + " folders of 100 files, due whole", [=] { PopulateFolders(folder, folders, 100); },
                   [=] { return CountEntries(folder) == 0; },
                   {{"bare system calls (C loop)", [=] { return Fork([=] { return BareFoldersLoop(folder); }); }},
                    runBrisko(whole, false),
