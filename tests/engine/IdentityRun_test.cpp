@@ -6,6 +6,7 @@
 // access times, a bind mount of "/") comes from a ramfs or a bind mount in a private
 // mount namespace of a child process.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -337,6 +338,14 @@ TEST(IdentityRun, OptionIReadsTheShortcutsOfTheListedFolder) {
 TEST(IdentityRun, ARowWithOneEntryHoldsLittleMemory) {
   constexpr size_t Rows = 2000;
   std::vector<TReservation> lists(Rows);
+  // A row that holds nothing allocates nothing, however its list is handed about.
+  const size_t emptyBytes = mallinfo2().uordblks;
+  for (TReservation& list : lists) {
+    TReservation moved = std::move(list);
+    moved.clear();
+    list = TReservation(moved);
+  }
+  EXPECT_EQ(mallinfo2().uordblks, emptyBytes);
   const long before = ResidentKiB();
   TReservationEntry entry;
   for (size_t i = 0; i < Rows; ++i) {
