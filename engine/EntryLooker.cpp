@@ -4,24 +4,12 @@
 
 #include <string>
 
+#include "engine/SpinWait.h"
 #include "platform/FileHandle.h"
 
 namespace {
 
 constexpr unsigned LookFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_BTIME | STATX_CTIME;
-
-// A moment of spinning spares the removal two trips through the scheduler when the
-// look it waits for is about to come, as it is while both threads have a processor.
-template <typename TReady>
-bool SpinFor(const TReady& Ready) {
-  for (int i = 0; i < 256; ++i) {
-    if (Ready()) return true;
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-  }
-  return Ready();
-}
 
 }  // namespace
 

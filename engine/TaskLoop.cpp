@@ -1,34 +1,8 @@
 #include "engine/TaskLoop.h"
 
 #include <chrono>
-#include <thread>
 
-namespace {
-
-void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
-
-// A step is a short hand-over between two threads. Waiting a few microseconds
-// before going to sleep saves two trips through the scheduler per step when the
-// other side answers quickly, as it does when both threads have a processor. The
-// wait yields all along, in case the other side is waiting for this very processor.
-template <typename TReady>
-bool SpinFor(const TReady& Ready) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-  do {
-    for (int i = 0; i < 8; ++i) {
-      if (Ready()) return true;
-      CpuRelax();
-    }
-    std::this_thread::yield();
-  } while (std::chrono::steady_clock::now() < until);
-  return Ready();
-}
-
-}  // namespace
+#include "engine/SpinWait.h"
 
 void TTaskLoop::Pump(const std::function<bool()>& Done) { Pump(Done, std::chrono::milliseconds::max(), {}); }
 

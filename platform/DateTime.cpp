@@ -31,32 +31,6 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-}  // namespace
-
-// Asked once per entry listed and per line written: the zone is looked up once a
-// second, as the offset cannot change within one (unless the zone itself is changed,
-// which tzset tells through its names).
-int64_t CurrentUtcOffsetSeconds() {
-  thread_local time_t lastSecond = -1;
-  thread_local const char* lastZone = nullptr;
-  thread_local int64_t lastOffset = 0;
-  const time_t now = time(nullptr);
-  if (now != lastSecond || tzname[0] != lastZone) {
-    struct tm local {};
-    localtime_r(&now, &local);
-    lastOffset = local.tm_gmtoff;
-    lastSecond = now;
-    lastZone = tzname[0];
-  }
-  return lastOffset;
-}
-
-TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
-  return TDateTime{(Seconds + CurrentUtcOffsetSeconds()) * 1000 + FloorDiv(Nanoseconds, 1'000'000)};
-}
-
-namespace {
-
 // The zone's offset from UTC at the moment Utc. A zone changes its offset months
 // apart: an hour that has the same offset at both ends has it throughout, and is
 // remembered, so that records written within the same hour cost one look-up.
@@ -82,6 +56,21 @@ bool OffsetAt(time_t Utc, long& Offset) {
     slot = {hour, first.tm_gmtoff, tzname[0]};
   return true;
 }
+
+}  // namespace
+
+// Asked once per entry listed and per line written: the offset of the hour is
+// remembered (OffsetAt).
+int64_t CurrentUtcOffsetSeconds() {
+  long offset = 0;
+  return OffsetAt(time(nullptr), offset) ? offset : 0;
+}
+
+TDateTime UtcToLocalDateTime(int64_t Seconds, int64_t Nanoseconds) {
+  return TDateTime{(Seconds + CurrentUtcOffsetSeconds()) * 1000 + FloorDiv(Nanoseconds, 1'000'000)};
+}
+
+namespace {
 
 // The UTC time of a local wall-clock time (given as the seconds it would be in UTC),
 // with the offset in effect at that moment. mktime would do, but glibc reads the
